@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace numtrail {
+
+// The program's fixed settings, in one place.
+inline const QString kProgramVersion = QStringLiteral("V4.1");
+inline const QString kMessageTitle = QStringLiteral("Quorvel系列软件");
+
+// Where numbers are looked up when no --lookup-url is given: a numtrail-service on this
+// machine. The update manifest is asked of the same host unless --update-url says otherwise.
+inline const QString kDefaultLookupUrl = QStringLiteral("http://127.0.0.1:8360/query");
+inline const QString kManifestPath = QStringLiteral("/version/main.txt");
+inline constexpr int kDefaultTimeoutSeconds = 30;
+inline constexpr qint64 kMaxAnswerBytes = 4 * 1024 * 1024;
+
+// The forum and resource pages are help pages shipped beside the program, until the
+// project has web pages of its own. Paths are relative to the program's folder.
+inline const QString kForumPage = QStringLiteral("help/forum.html");
+inline const QString kResourcePage = QStringLiteral("help/resources.html");
+
+// The optional style sheet beside the program that gives the window its look.
+inline const QString kSkinFile = QStringLiteral("skinh.she");
+
+}  // namespace numtrail

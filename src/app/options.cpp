@@ -1,0 +1,83 @@
+#include "app/options.h"
+
+#include <QCommandLineParser>
+#include <QUrl>
+
+#include "app/defaults.h"
+
+namespace numtrail {
+
+QString ServerRootOf(const QString& url) {
+    const QUrl parsed(url);
+    return parsed.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                           QUrl::RemoveUserInfo)
+        .toString(QUrl::StripTrailingSlash);
+}
+
+OptionsOutcome ParseOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Looks up the attribution of Chinese mobile numbers."));
+    const QCommandLineOption help_option({QStringLiteral("h"), QStringLiteral("help")},
+                                         QStringLiteral("Show this help."));
+    const QCommandLineOption version_option(QStringLiteral("version"),
+                                            QStringLiteral("Show the program's version."));
+    const QCommandLineOption lookup_option(
+        QStringLiteral("lookup-url"),
+        QStringLiteral("The attribution endpoint (default: %1).").arg(kDefaultLookupUrl),
+        QStringLiteral("URL"));
+    const QCommandLineOption update_option(
+        QStringLiteral("update-url"),
+        QStringLiteral("The update server; %1 is appended (default: the attribution "
+                       "endpoint's scheme, host and port).")
+            .arg(kManifestPath),
+        QStringLiteral("URL"));
+    const QCommandLineOption timeout_option(
+        QStringLiteral("timeout"),
+        QStringLiteral("Seconds a fetch may take (default: %1).").arg(kDefaultTimeoutSeconds),
+        QStringLiteral("SECONDS"));
+    parser.addOptions({help_option, version_option, lookup_option, update_option, timeout_option});
+
+    OptionsOutcome outcome;
+    if (!parser.parse(arguments)) {
+        outcome.exit_code = 2;
+        outcome.output = parser.errorText() + QLatin1Char('\n');
+        return outcome;
+    }
+    if (parser.isSet(help_option)) {
+        outcome.output = parser.helpText();
+        return outcome;
+    }
+    if (parser.isSet(version_option)) {
+        outcome.output = QStringLiteral("numtrail %1\n").arg(kProgramVersion);
+        return outcome;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        outcome.exit_code = 2;
+        outcome.output = QStringLiteral("unexpected argument: %1\n")
+                             .arg(parser.positionalArguments().first());
+        return outcome;
+    }
+
+    AppOptions options;
+    options.lookup_url_given = parser.isSet(lookup_option);
+    options.lookup_url =
+        options.lookup_url_given ? parser.value(lookup_option) : kDefaultLookupUrl;
+    options.update_url = parser.isSet(update_option) ? parser.value(update_option)
+                                                     : ServerRootOf(options.lookup_url);
+    options.timeout_seconds = kDefaultTimeoutSeconds;
+    if (parser.isSet(timeout_option)) {
+        bool ok = false;
+        const int seconds = parser.value(timeout_option).toInt(&ok);
+        if (!ok || seconds <= 0) {
+            outcome.exit_code = 2;
+            outcome.output = QStringLiteral("--timeout takes a positive whole number of seconds\n");
+            return outcome;
+        }
+        options.timeout_seconds = seconds;
+    }
+    outcome.options = options;
+    return outcome;
+}
+
+}  // namespace numtrail

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace numtrail {
+
+struct AppOptions {
+    QString lookup_url;   // the attribution endpoint, without query
+    QString update_url;   // the update server; the manifest path is appended
+    int timeout_seconds = 0;
+    bool lookup_url_given = false;
+};
+
+struct OptionsOutcome {
+    std::optional<AppOptions> options;  // empty when the program should exit
+    int exit_code = 0;
+    QString output;                     // help, version or the error, for the terminal
+};
+
+// Parses the command line (arguments[0] is the program).
+OptionsOutcome ParseOptions(const QStringList& arguments);
+
+// "http://host:port/path?x" → "http://host:port"
+QString ServerRootOf(const QString& url);
+
+}  // namespace numtrail

@@ -1,0 +1,107 @@
+#include "lookup/get_body.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QUrl>
+
+#include "platform/qstring_bytes.h"
+
+namespace numtrail {
+namespace {
+
+QByteArray CharsetOf(const QByteArray& content_type) {
+    const QList<QByteArray> parts = content_type.split(';');
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArray param = parts[i].trimmed();
+        const qsizetype eq = param.indexOf('=');
+        if (eq < 0 || param.left(eq).trimmed().toLower() != "charset") continue;
+        QByteArray value = param.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.mid(1, value.size() - 2);
+        return value.trimmed().toLower();
+    }
+    return {};
+}
+
+bool IsCodePage936(const QByteArray& charset) {
+    return charset == "gbk" || charset == "gb2312" || charset == "cp936" ||
+           charset == "windows-936" || charset == "x-gbk" || charset == "ms936" ||
+           charset == "euc-cn" || charset == "csgb2312";
+}
+
+// Errors that only mirror the HTTP status: the body came in whole and is the answer.
+bool IsStatusOnlyError(QNetworkReply::NetworkError error) {
+    return (error >= QNetworkReply::ContentAccessDenied &&
+            error <= QNetworkReply::UnknownContentError) ||
+           (error >= QNetworkReply::InternalServerError &&
+            error <= QNetworkReply::UnknownServerError);
+}
+
+}  // namespace
+
+QString DecodeBody(const QByteArray& body, const QByteArray& content_type) {
+    const QByteArray charset = CharsetOf(content_type);
+    if (IsCodePage936(charset)) return FromAnsi(body);
+    if (!charset.isEmpty() && charset != "utf-8" && charset != "utf8") {
+        QStringDecoder decoder(charset.constData());
+        if (decoder.isValid()) return decoder.decode(body);
+    }
+    return QString::fromUtf8(body);
+}
+
+QString GetBody(const QString& url, const FetchOptions& options) {
+    const QUrl target(url);
+    if (!target.isValid() || target.scheme().isEmpty())
+        throw FetchError("malformed address: " + url.toStdString());
+
+    QNetworkAccessManager manager;  // a fresh one per call: nothing is shared or pooled
+    QNetworkRequest request(target);
+    request.setRawHeader("If-Modified-Since", "0");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+
+    QNetworkReply* reply = manager.get(request);
+    QByteArray body;
+    bool too_large = false;
+    bool timed_out = false;
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
+        body += reply->readAll();
+        if (body.size() > options.max_body_bytes) {
+            too_large = true;
+            reply->abort();
+        }
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply, [&] {
+        timed_out = true;
+        reply->abort();
+    });
+    deadline.start(options.timeout_ms);
+
+    // Event-driven wait: sleeps until something happens, and lets handlers (and nested
+    // fetches) run meanwhile.
+    while (!reply->isFinished())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    deadline.stop();
+
+    if (!too_large && !timed_out) body += reply->readAll();
+    const QNetworkReply::NetworkError error = reply->error();
+    const bool has_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    const QByteArray content_type = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    const QString error_text = reply->errorString();
+    delete reply;
+
+    if (too_large) throw FetchError("answer larger than the limit");
+    if (timed_out) throw FetchError("no complete answer in time");
+    if (error != QNetworkReply::NoError && !(has_status && IsStatusOnlyError(error)))
+        throw FetchError(error_text.toStdString());
+    return DecodeBody(body, content_type);
+}
+
+}  // namespace numtrail

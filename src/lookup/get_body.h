@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <stdexcept>
+
+namespace numtrail {
+
+struct FetchOptions {
+    int timeout_ms = 30000;               // the whole fetch, connection to last byte
+    qint64 max_body_bytes = 4 * 1024 * 1024;
+};
+
+// A fetch that failed: no connection, a reset, a time-out, a body over the cap.
+class FetchError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One HTTP GET with a fresh request and the header "If-Modified-Since: 0". The URL is
+// used as passed; the status code is not looked at (an error page's body is a body).
+// The body is decoded in the charset its Content-Type declares.
+//
+// The wait runs the event loop, so window events, timer ticks and even another GetBody
+// run inside it; a nested fetch completes before the outer one returns.
+QString GetBody(const QString& url, const FetchOptions& options = {});
+
+// Decodes a body by the charset parameter of a Content-Type value: gb2312, gbk and their
+// aliases as code page 936; UTF-8 when nothing (or nothing known) is declared.
+QString DecodeBody(const QByteArray& body, const QByteArray& content_type);
+
+}  // namespace numtrail

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace numtrail {
+
+class Clock;
+class FileStore;
+class ProcessRandom;
+
+enum class MessageIcon { None, Information, Exclamation, Critical };
+enum class MessageButtons { Ok, YesNo, YesNoCancel };
+enum class MessageAnswer { Ok, Yes, No, Cancel };
+
+// A message box as the program asks for it. The text is exactly the program's (a lone CR
+// stays a lone CR); how it is drawn is the dialog layer's business.
+struct MessagePrompt {
+    QString text;
+    QString title;
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
+// A file dialog filter in the program's "description|pattern" form, e.g. "文本文件（TXT）|*.txt".
+struct FileDialogPrompt {
+    QString title;
+    QString filter;
+    QString folder;
+};
+
+// Modal boxes. Every text is shown as plain text, never as HTML.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual MessageAnswer Message(const MessagePrompt& prompt) = 0;
+    // The accepted text (possibly empty), or nullopt when the box was cancelled.
+    virtual std::optional<QString> Input(const QString& prompt, const QString& title) = 0;
+    // The chosen path, or nullopt when the dialog was cancelled.
+    virtual std::optional<QString> OpenFile(const FileDialogPrompt& prompt) = 0;
+    virtual std::optional<QString> SaveFile(const FileDialogPrompt& prompt) = 0;
+};
+
+// Opens a web page (or a local help page) in the system's browser. Failures are silent.
+class Shell {
+public:
+    virtual ~Shell() = default;
+    virtual void OpenPage(const QString& address) = 0;
+};
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    virtual void Clear() = 0;
+    virtual void SetText(const QString& text) = 0;
+    virtual QString Text() const = 0;
+};
+
+// Ends the program at once: no close event, no confirmation, and nothing after the call
+// runs, pending fetches and other windows included.
+class ProgramEnd {
+public:
+    virtual ~ProgramEnd() = default;
+    [[noreturn]] virtual void EndNow() = 0;
+};
+
+// Everything a window needs from the machine, handed in through its constructor.
+struct Platform {
+    Dialogs& dialogs;
+    Shell& shell;
+    Clipboard& clipboard;
+    ProgramEnd& end;
+    Clock& clock;
+    ProcessRandom& random;
+    FileStore& files;
+};
+
+// "文本文件（TXT）|*.txt" → "文本文件（TXT） (*.txt)"; pairs of description and pattern.
+QString ToQtFileFilter(const QString& filter);
+
+}  // namespace numtrail

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTimer>
+
+#include "lookup/get_body.h"
+#include "platform/qstring_bytes.h"
+#include "support/stand_in_server.h"
+
+namespace numtrail {
+namespace {
+
+using test::StandInResponse;
+using test::StandInServer;
+
+StandInResponse Body(const QByteArray& body, const QByteArray& content_type = "text/plain",
+                     int status = 200) {
+    StandInResponse r;
+    r.status = status;
+    r.headers = {{"Content-Type", content_type}};
+    r.body = body;
+    return r;
+}
+
+TEST(GetBody, ReturnsTheBodyWhateverTheStatus) {
+    StandInServer server;
+    server.Route(QStringLiteral("/ok"), Body("hello"));
+    server.Route(QStringLiteral("/missing"), Body("<html>not here</html>", "text/html", 404));
+    server.Route(QStringLiteral("/error"), Body("oops", "text/plain", 500));
+    server.Route(QStringLiteral("/empty"), Body(""));
+    EXPECT_EQ(GetBody(server.BaseUrl() + "/ok"), QStringLiteral("hello"));
+    EXPECT_EQ(GetBody(server.BaseUrl() + "/missing"), QStringLiteral("<html>not here</html>"));
+    EXPECT_EQ(GetBody(server.BaseUrl() + "/error"), QStringLiteral("oops"));
+    EXPECT_EQ(GetBody(server.BaseUrl() + "/empty"), QString());
+}
+
+TEST(GetBody, SendsTheUrlAsPassedWithNoCacheHeader) {
+    StandInServer server;
+    server.Route(QStringLiteral("/q"), Body("x"));
+    GetBody(server.BaseUrl() + "/q?m=13800138000&output=json&callback=querycallback");
+    GetBody(server.BaseUrl() + "/q");
+    ASSERT_EQ(server.Requests().size(), 2);
+    EXPECT_EQ(server.Requests()[0].query,
+              QStringLiteral("m=13800138000&output=json&callback=querycallback"));
+    for (const auto& request : server.Requests())
+        EXPECT_EQ(request.headers.value("if-modified-since"), QByteArray("0"));
+}
+
+TEST(GetBody, DecodesTheDeclaredCharset) {
+    StandInServer server;
+    const QString chinese = QStringLiteral("江苏常州");
+    server.Route(QStringLiteral("/gbk"), Body(ToAnsi(chinese), "text/javascript; charset=GBK"));
+    server.Route(QStringLiteral("/gb2312"),
+                 Body(ToAnsi(chinese), "text/html; Charset=\"gb2312\""));
+    server.Route(QStringLiteral("/utf8"), Body(chinese.toUtf8(), "text/javascript"));
+    EXPECT_EQ(GetBody(server.BaseUrl() + "/gbk"), chinese);
+    EXPECT_EQ(GetBody(server.BaseUrl() + "/gb2312"), chinese);
+    EXPECT_EQ(GetBody(server.BaseUrl() + "/utf8"), chinese);
+    EXPECT_EQ(DecodeBody("\xA3\xA4", "text/plain; charset=iso-8859-1"), QStringLiteral("£¤"));
+}
+
+TEST(GetBody, FailuresAreRaised) {
+    // A port that refuses: listen, note the port, stop listening.
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    EXPECT_THROW(GetBody(QStringLiteral("http://127.0.0.1:%1/x").arg(port)), FetchError);
+    EXPECT_THROW(GetBody(QStringLiteral("not a url")), FetchError);
+}
+
+TEST(GetBody, TimeOutAndSizeCapEndTheFetchAsFailures) {
+    StandInServer server;
+    StandInResponse slow = Body("late");
+    slow.delay_ms = 2000;
+    server.Route(QStringLiteral("/slow"), slow);
+    StandInResponse never;
+    never.behaviour = StandInResponse::Behaviour::NeverAnswer;
+    server.Route(QStringLiteral("/never"), never);
+    StandInResponse endless;
+    endless.behaviour = StandInResponse::Behaviour::EndlessBody;
+    server.Route(QStringLiteral("/endless"), endless);
+    server.Route(QStringLiteral("/big"), Body(QByteArray(5 * 1024 * 1024, 'a')));
+    StandInResponse reset = Body(QByteArray(1000, 'b'));
+    reset.behaviour = StandInResponse::Behaviour::ResetMidBody;
+    server.Route(QStringLiteral("/reset"), reset);
+
+    const FetchOptions quick{300, 4 * 1024 * 1024};
+    EXPECT_THROW(GetBody(server.BaseUrl() + "/slow", quick), FetchError);
+    EXPECT_THROW(GetBody(server.BaseUrl() + "/never", quick), FetchError);
+    EXPECT_THROW(GetBody(server.BaseUrl() + "/endless", quick), FetchError);
+    EXPECT_THROW(GetBody(server.BaseUrl() + "/big"), FetchError);
+    EXPECT_THROW(GetBody(server.BaseUrl() + "/reset"), FetchError);
+    EXPECT_EQ(GetBody(server.BaseUrl() + "/slow", {5000, 1024}), QStringLiteral("late"));
+}
+
+TEST(GetBody, NestedFetchCompletesFirstAndBothSucceed) {
+    StandInServer server;
+    StandInResponse outer = Body("outer");
+    outer.delay_ms = 400;
+    server.Route(QStringLiteral("/outer"), outer);
+    server.Route(QStringLiteral("/inner"), Body("inner"));
+
+    QStringList order;
+    QTimer tick;
+    tick.setSingleShot(true);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        order << GetBody(server.BaseUrl() + "/inner");
+    });
+    tick.start(50);
+    order << GetBody(server.BaseUrl() + "/outer");
+    EXPECT_EQ(order, (QStringList{QStringLiteral("inner"), QStringLiteral("outer")}));
+}
+
+TEST(GetBody, WaitingCostsNextToNoCpu) {
+    StandInServer server;
+    StandInResponse slow = Body("done");
+    slow.delay_ms = 500;
+    server.Route(QStringLiteral("/slow"), slow);
+    const std::clock_t cpu_before = std::clock();
+    EXPECT_EQ(GetBody(server.BaseUrl() + "/slow"), QStringLiteral("done"));
+    const double cpu_seconds = double(std::clock() - cpu_before) / CLOCKS_PER_SEC;
+    EXPECT_LT(cpu_seconds, 0.25);  // a busy poll would burn the whole half second
+}
+
+}  // namespace
+}  // namespace numtrail

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/platform.h"
+#include "platform/random.h"
+#include "support/scripted_dialogs.h"
+
+namespace numtrail::test {
+
+class RecordingShell final : public Shell {
+public:
+    void OpenPage(const QString& address) override { opened << address; }
+    QStringList opened;
+};
+
+class MemoryClipboard final : public Clipboard {
+public:
+    void Clear() override {
+        ++clears;
+        text_.clear();
+    }
+    void SetText(const QString& text) override {
+        if (!refuse) text_ = text;
+    }
+    QString Text() const override { return text_; }
+    bool refuse = false;  // a clipboard that does not take the text
+    int clears = 0;
+
+private:
+    QString text_;
+};
+
+// Thrown by RecordingProgramEnd so that nothing after "end the program" runs.
+struct ProgramEnded {};
+
+class RecordingProgramEnd final : public ProgramEnd {
+public:
+    [[noreturn]] void EndNow() override {
+        ++ended;
+        throw ProgramEnded{};
+    }
+    int ended = 0;
+};
+
+class FixedClock final : public Clock {
+public:
+    std::u16string DateText() const override { return date; }
+    std::u16string TimeText() const override { return time; }
+    std::u16string date = u"2026-12-08";
+    std::u16string time = u"09:30:00";
+};
+
+// The real disk store, with faults injected per path instead of through permissions
+// (tests run as root, which ignores them).
+class FaultyFileStore final : public FileStore {
+public:
+    FileReadResult ReadAll(const QString& path) override {
+        if (read_faults.contains(path)) return {false, {}, read_faults.value(path)};
+        return disk_.ReadAll(path);
+    }
+    FileWriteResult WriteAtomically(const QString& path, const QByteArray& bytes) override {
+        ++writes;
+        if (write_faults.contains(path)) return {false, write_faults.value(path)};
+        return disk_.WriteAtomically(path, bytes);
+    }
+    QMap<QString, QString> read_faults;   // path → error text
+    QMap<QString, QString> write_faults;
+    int writes = 0;
+
+private:
+    DiskFileStore disk_;
+};
+
+// A full set of doubles with the Platform bundle over them.
+struct FakePlatform {
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+    MemoryClipboard clipboard;
+    RecordingProgramEnd end;
+    FixedClock clock;
+    ProcessRandom random;
+    FaultyFileStore files;
+    Platform platform{dialogs, shell, clipboard, end, clock, random, files};
+};
+
+}  // namespace numtrail::test

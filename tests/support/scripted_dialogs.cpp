@@ -1,0 +1,88 @@
+#include "support/scripted_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace numtrail::test {
+
+void RunEventsFor(int ms) {
+    if (ms <= 0) return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+ScriptedDialogs::~ScriptedDialogs() {
+    EXPECT_TRUE(answers_.empty()) << answers_.size() << " scripted answer(s) left unused";
+}
+
+void ScriptedDialogs::ExpectMessage(MessageAnswer answer, int run_events_ms) {
+    answers_.push_back({RecordedPrompt::Kind::Message, answer, run_events_ms});
+}
+void ScriptedDialogs::ExpectInput(std::optional<QString> answer, int run_events_ms) {
+    answers_.push_back({RecordedPrompt::Kind::Input, std::move(answer), run_events_ms});
+}
+void ScriptedDialogs::ExpectOpenFile(std::optional<QString> answer) {
+    answers_.push_back({RecordedPrompt::Kind::OpenFile, std::move(answer), 0});
+}
+void ScriptedDialogs::ExpectSaveFile(std::optional<QString> answer) {
+    answers_.push_back({RecordedPrompt::Kind::SaveFile, std::move(answer), 0});
+}
+
+std::vector<RecordedPrompt> ScriptedDialogs::Messages() const {
+    std::vector<RecordedPrompt> messages;
+    for (const auto& p : prompts_)
+        if (p.kind == RecordedPrompt::Kind::Message) messages.push_back(p);
+    return messages;
+}
+
+void ScriptedDialogs::Clear() {
+    answers_.clear();
+    prompts_.clear();
+}
+
+std::optional<ScriptedDialogs::Answer> ScriptedDialogs::Take(RecordedPrompt::Kind kind,
+                                                               const QString& what) {
+    if (answers_.empty() || answers_.front().kind != kind) {
+        ADD_FAILURE() << "unexpected prompt: " << what.toStdString();
+        return std::nullopt;
+    }
+    Answer answer = answers_.front();
+    answers_.pop_front();
+    RunEventsFor(answer.run_events_ms);
+    return answer;
+}
+
+MessageAnswer ScriptedDialogs::Message(const MessagePrompt& prompt) {
+    prompts_.push_back({RecordedPrompt::Kind::Message, prompt.text, prompt.title, prompt.icon,
+                        prompt.buttons, {}, {}});
+    const auto answer = Take(RecordedPrompt::Kind::Message, prompt.text);
+    if (!answer)
+        return prompt.buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    return std::get<MessageAnswer>(answer->value);
+}
+
+std::optional<QString> ScriptedDialogs::Input(const QString& prompt, const QString& title) {
+    prompts_.push_back({RecordedPrompt::Kind::Input, prompt, title, MessageIcon::None,
+                        MessageButtons::Ok, {}, {}});
+    const auto answer = Take(RecordedPrompt::Kind::Input, prompt);
+    return answer ? std::get<std::optional<QString>>(answer->value) : std::nullopt;
+}
+
+std::optional<QString> ScriptedDialogs::OpenFile(const FileDialogPrompt& prompt) {
+    prompts_.push_back({RecordedPrompt::Kind::OpenFile, {}, prompt.title, MessageIcon::None,
+                        MessageButtons::Ok, prompt.filter, prompt.folder});
+    const auto answer = Take(RecordedPrompt::Kind::OpenFile, prompt.title);
+    return answer ? std::get<std::optional<QString>>(answer->value) : std::nullopt;
+}
+
+std::optional<QString> ScriptedDialogs::SaveFile(const FileDialogPrompt& prompt) {
+    prompts_.push_back({RecordedPrompt::Kind::SaveFile, {}, prompt.title, MessageIcon::None,
+                        MessageButtons::Ok, prompt.filter, prompt.folder});
+    const auto answer = Take(RecordedPrompt::Kind::SaveFile, prompt.title);
+    return answer ? std::get<std::optional<QString>>(answer->value) : std::nullopt;
+}
+
+}  // namespace numtrail::test
