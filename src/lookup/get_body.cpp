@@ -1,6 +1,6 @@
 #include "lookup/get_body.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -84,10 +84,15 @@ QString GetBody(const QString& url, const FetchOptions& options) {
     });
     deadline.start(options.timeout_ms);
 
-    // Event-driven wait: sleeps until something happens, and lets handlers (and nested
-    // fetches) run meanwhile.
-    while (!reply->isFinished())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // Event-driven wait: a local event loop sleeps until something happens and runs the
+    // window's handlers meanwhile. A fetch started by such a handler runs its own loop
+    // inside this one and returns first. (A bare processEvents(WaitForMoreEvents) loop can
+    // miss the reply's final queued notification and sleep for ever.)
+    if (!reply->isFinished()) {
+        QEventLoop wait;
+        QObject::connect(reply, &QNetworkReply::finished, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
     deadline.stop();
 
     if (!too_large && !timed_out) body += reply->readAll();
