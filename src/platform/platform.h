@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdlib>
 #include <optional>
 
 namespace numtrail {
@@ -61,7 +62,13 @@ public:
 class ProgramEnd {
 public:
     virtual ~ProgramEnd() = default;
-    [[noreturn]] virtual void EndNow() = 0;
+    [[noreturn]] void EndNow() {
+        End();
+        std::abort();  // End() never comes back
+    }
+
+protected:
+    virtual void End() = 0;
 };
 
 // Everything a window needs from the machine, handed in through its constructor.

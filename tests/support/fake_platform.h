@@ -3,6 +3,8 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "platform/clock.h"
@@ -39,13 +41,25 @@ private:
 // Thrown by RecordingProgramEnd so that nothing after "end the program" runs.
 struct ProgramEnded {};
 
+// Records the end and unwinds to the test. An exception cannot cross Qt's event dispatch,
+// so an end that happens inside an event handler run by the event loop (a timer during a
+// fetch) is tested in a death test with `exit_process` set: the process then really ends,
+// with "program ended" on standard error and exit code 3.
 class RecordingProgramEnd final : public ProgramEnd {
 public:
-    [[noreturn]] void EndNow() override {
+    int ended = 0;
+    bool exit_process = false;
+
+protected:
+    [[noreturn]] void End() override {
         ++ended;
+        if (exit_process) {
+            std::fputs("program ended\n", stderr);
+            std::fflush(stderr);
+            std::_Exit(3);
+        }
         throw ProgramEnded{};
     }
-    int ended = 0;
 };
 
 class FixedClock final : public Clock {

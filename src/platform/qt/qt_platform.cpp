@@ -94,7 +94,7 @@ void QtClipboard::Clear() { QGuiApplication::clipboard()->clear(); }
 void QtClipboard::SetText(const QString& text) { QGuiApplication::clipboard()->setText(text); }
 QString QtClipboard::Text() const { return QGuiApplication::clipboard()->text(); }
 
-void ImmediateProgramEnd::EndNow() {
+void ImmediateProgramEnd::End() {
     std::fflush(stdout);
     std::fflush(stderr);
     // Ending at once means ending here: no close events, no destructors of windows that

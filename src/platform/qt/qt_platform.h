@@ -32,8 +32,8 @@ public:
 };
 
 class ImmediateProgramEnd final : public ProgramEnd {
-public:
-    [[noreturn]] void EndNow() override;
+protected:
+    [[noreturn]] void End() override;
 };
 
 // The real implementations, owned together for the program's whole life.

@@ -1,0 +1,287 @@
+#include "app/form1.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "app/defaults.h"
+#include "platform/files.h"
+#include "update/update_check.h"
+
+namespace numtrail {
+namespace {
+
+// The design is laid out in twips, 15 to a pixel at 96 dpi. A control inside a container
+// is placed relative to the container's own origin.
+QRect Twips(int left, int top, int width, int height, QPoint origin = {}) {
+    return QRect((left - origin.x()) / 15, (top - origin.y()) / 15, width / 15, height / 15);
+}
+
+const QPoint kFrame5Origin{120, 240};
+const QPoint kFrame4Origin{120, 1560};
+const QPoint kFrame2Origin{2880, 240};
+const QPoint kPicture1Origin{4200, 2760};
+
+template <typename W>
+W* Place(W* widget, const QString& name, const QRect& geometry) {
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+}  // namespace
+
+Form1::Form1(Platform& platform, Form1Settings settings)
+    : platform_(platform), settings_(std::move(settings)) {
+    CreateControls();
+    CreateStatusBar();
+    CreateMenu();
+    Connect();
+}
+
+Form1::~Form1() = default;
+
+void Form1::CreateControls() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("QuorvelNumtrail ") + kProgramVersion);
+    setFixedSize(Twips(0, 0, 11685, 7695).size());
+
+    Frame5_ = Place(new QGroupBox(QStringLiteral("查询模式"), this), QStringLiteral("Frame5"),
+                    Twips(120, 240, 2655, 1215));
+    Option4_[0] = Place(new QRadioButton(QStringLiteral("单号查询模式"), Frame5_),
+                        QStringLiteral("Option4(0)"), Twips(600, 600, 1455, 255, kFrame5Origin));
+    Option4_[1] = Place(new QRadioButton(QStringLiteral("批量查询模式"), Frame5_),
+                        QStringLiteral("Option4(1)"), Twips(600, 960, 1575, 255, kFrame5Origin));
+    option_group_ = new QButtonGroup(this);
+    for (int i = 0; i < 2; ++i) {
+        option_group_->addButton(Option4_[i], i);
+        Option4_[i]->setEnabled(false);
+    }
+
+    Frame4_ = Place(new QGroupBox(QStringLiteral("批量查询"), this), QStringLiteral("Frame4"),
+                    Twips(120, 1560, 2655, 5295));
+    List1_ = Place(new QListWidget(Frame4_), QStringLiteral("List1"),
+                   Twips(240, 1800, 2415, 3120, kFrame4Origin));
+    Command2_ = Place(new QPushButton(QStringLiteral("导入号码"), Frame4_),
+                      QStringLiteral("Command2"), Twips(240, 5040, 2415, 495, kFrame4Origin));
+    Command3_ = Place(new QPushButton(QStringLiteral("开始查询"), Frame4_),
+                      QStringLiteral("Command3"), Twips(240, 5640, 2415, 495, kFrame4Origin));
+    Command8_ = Place(new QPushButton(QStringLiteral("随机生成"), Frame4_),
+                      QStringLiteral("Command8"), Twips(240, 6240, 2415, 495, kFrame4Origin));
+    for (QPushButton* b : {Command2_, Command3_, Command8_}) b->setEnabled(false);
+
+    Frame2_ = Place(new QGroupBox(QStringLiteral("查询信息 （友情提示：建议将速度调整慢一些，3~5秒一"
+                                                 "次，效果最佳，否则会出现受限情况。）"),
+                                  this),
+                    QStringLiteral("Frame2"), Twips(2880, 240, 8655, 6615));
+    ListView1_ = Place(new QTreeWidget(Frame2_), QStringLiteral("ListView1"),
+                       Twips(3000, 480, 8415, 5655, kFrame2Origin));
+    ListView1_->setRootIsDecorated(false);
+    ListView1_->setUniformRowHeights(true);
+    ListView1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1_->setContextMenuPolicy(Qt::PreventContextMenu);
+    struct Column {
+        const char* key;
+        QString header;
+        int twips;
+    };
+    const Column columns[] = {{"num", QStringLiteral("手机号码"), 1300},
+                              {"pro", QStringLiteral("所属省份"), 1500},
+                              {"city", QStringLiteral("所属城市"), 1500},
+                              {"qh", QStringLiteral("区号"), 1200},
+                              {"yb", QStringLiteral("邮编"), 1200},
+                              {"lx", QStringLiteral("号码类型"), 1300}};
+    auto* header = new QTreeWidgetItem;
+    for (int c = 0; c < 6; ++c) {
+        header->setText(c, columns[c].header);
+        header->setData(c, Qt::UserRole, QString::fromLatin1(columns[c].key));
+    }
+    ListView1_->setColumnCount(6);
+    ListView1_->setHeaderItem(header);
+    for (int c = 0; c < 6; ++c) ListView1_->setColumnWidth(c, columns[c].twips / 15);
+
+    Command1_ = Place(new QPushButton(QStringLiteral("官方论坛"), Frame2_),
+                      QStringLiteral("Command1"), Twips(4440, 6240, 1335, 495, kFrame2Origin));
+    Command4_ = Place(new QPushButton(QStringLiteral("全能资源盒"), Frame2_),
+                      QStringLiteral("Command4"), Twips(5880, 6240, 1335, 495, kFrame2Origin));
+    Command5_ = Place(new QPushButton(QStringLiteral("退出程序"), Frame2_),
+                      QStringLiteral("Command5"), Twips(7320, 6240, 1335, 495, kFrame2Origin));
+    Label1_ = Place(new QLabel(QStringLiteral("速度："), Frame2_), QStringLiteral("Label1"),
+                    Twips(9240, 6405, 540, 180, kFrame2Origin));
+    Combo1_ = Place(new QComboBox(Frame2_), QStringLiteral("Combo1"),
+                    Twips(9840, 6360, 855, 300, kFrame2Origin));
+    Label2_ = Place(new QLabel(QStringLiteral("秒"), Frame2_), QStringLiteral("Label2"),
+                    Twips(10800, 6405, 180, 180, kFrame2Origin));
+
+    // The overlay lies above the frames while the update check runs.
+    Picture1_ = Place(new QWidget(this), QStringLiteral("Picture1"), Twips(4200, 2760, 6375, 975));
+    Picture1_->setAutoFillBackground(true);
+    Label6_ = Place(new QLabel(QStringLiteral("正在进行联网检测..请您稍等.."), Picture1_),
+                    QStringLiteral("Label6"), Twips(5520, 3120, 3600, 240, kPicture1Origin));
+    Picture1_->raise();
+
+    Timer5_ = new QTimer(this);
+    Timer5_->setObjectName(QStringLiteral("Timer5"));
+    Timer5_->setInterval(1000);
+}
+
+void Form1::CreateStatusBar() {
+    S1_ = Place(new QStatusBar(this), QStringLiteral("S1"), Twips(0, 7080, 11685, 615));
+    S1_->setSizeGripEnabled(false);
+    const QString texts[3] = {QStringLiteral("提示："), QStringLiteral("检测更新中请稍等.."),
+                              QStringLiteral("Quorvel出品")};
+    for (int i = 0; i < 3; ++i) {
+        panels_[i] = new QLabel(texts[i], S1_);
+        panels_[i]->setObjectName(QStringLiteral("S1Panel%1").arg(i + 1));
+        panels_[i]->setTextFormat(Qt::PlainText);
+        panels_[i]->setFrameShape(QFrame::StyledPanel);
+        panels_[i]->setFrameShadow(QFrame::Sunken);
+    }
+    panels_[0]->setFixedWidth(1440 / 15);
+    panels_[2]->setFixedWidth(1440 / 15);
+    S1_->addWidget(panels_[0]);
+    S1_->addWidget(panels_[1], 1);
+    S1_->addPermanentWidget(panels_[2]);
+}
+
+void Form1::CreateMenu() {
+    menu_ = new QMenu(QStringLiteral("菜单"), this);
+    menu_->setObjectName(QStringLiteral("menu"));
+    const std::pair<const char*, QString> items[] = {{"cpp", QStringLiteral("复制此号信息")},
+                                                     {"ycxxx", QStringLiteral("移除此项信息")},
+                                                     {"dcqb", QStringLiteral("导出全部信息")},
+                                                     {"cll", QStringLiteral("清空查询列表")},
+                                                     {"endd", QStringLiteral("退出应用程序")}};
+    for (const auto& [name, caption] : items) {
+        if (!menu_->isEmpty()) menu_->addSeparator();
+        menu_->addAction(caption)->setObjectName(QString::fromLatin1(name));
+    }
+}
+
+void Form1::Connect() {
+    connect(option_group_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) OnOptionSelected(id);  // switching an option off runs nothing
+    });
+    connect(Command1_, &QPushButton::clicked, this, [this] { OpenHelpPage(kForumPage); });
+    connect(Command4_, &QPushButton::clicked, this, [this] { OpenHelpPage(kResourcePage); });
+    connect(Command5_, &QPushButton::clicked, this, &QWidget::close);
+    connect(menu_->findChild<QAction*>(QStringLiteral("endd")), &QAction::triggered, this,
+            &QWidget::close);
+    ListView1_->viewport()->installEventFilter(this);
+}
+
+void Form1::Load() {
+    setWindowIcon(QIcon());
+    AttachSkin();
+    FillSpeedList();
+    show();
+    gx();
+}
+
+void Form1::AttachSkin() {
+    const FileReadResult skin =
+        platform_.files.ReadAll(QDir(settings_.program_folder).filePath(kSkinFile));
+    if (skin.ok) qApp->setStyleSheet(QString::fromUtf8(skin.bytes));
+}
+
+void Form1::FillSpeedList() {
+    for (int digit = 1; digit <= 9; ++digit) Combo1_->addItem(QStringLiteral("0.%1").arg(digit));
+    for (int seconds = 1; seconds <= 5; ++seconds) Combo1_->addItem(QString::number(seconds));
+    Combo1_->setCurrentText(QStringLiteral("1"));
+    Timer5_->setInterval(1000);
+}
+
+void Form1::gx() {
+    QString manifest;
+    try {
+        manifest = GetBody(settings_.update_url + kManifestPath, settings_.fetch);
+    } catch (const FetchError&) {
+    }
+    const ManifestVerdict verdict = JudgeManifest(manifest, kProgramVersion);
+    switch (verdict.kind) {
+        case ManifestVerdict::Kind::Failed:
+            Message(QStringLiteral("检测更新失败!请您稍后再试,暂时使用原版"),
+                    MessageIcon::Exclamation);
+            MakeReady();
+            return;
+        case ManifestVerdict::Kind::Newer:
+            Message(NewerVersionText(verdict.version), MessageIcon::Information);
+            OpenHelpPage(kForumPage);
+            platform_.end.EndNow();
+        case ManifestVerdict::Kind::Current:
+            MakeReady();
+            return;
+    }
+}
+
+void Form1::MakeReady() {
+    SetMessage(QStringLiteral("欢迎使用Quorvel系列软件 .."));
+    Picture1_->hide();
+    Label6_->hide();
+    Option4_[1]->setChecked(true);  // runs the batch option's handling
+    Option4_[0]->setEnabled(true);
+    Option4_[1]->setEnabled(true);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (ConfirmExit())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool Form1::ConfirmExit() {
+    const MessageAnswer answer = Message(
+        QStringLiteral("感谢您对Quorvel、对Quorvel系列的软件的支持!\r \r"
+                       "是否退出并到论坛可以下载更多Quorvel的原创免费软件?"),
+        MessageIcon::Information, MessageButtons::YesNoCancel);
+    if (answer == MessageAnswer::Cancel) return false;
+    if (answer == MessageAnswer::Yes) OpenHelpPage(kForumPage);
+    platform_.end.EndNow();
+}
+
+void Form1::OpenHelpPage(const QString& relative_path) {
+    platform_.shell.OpenPage(QDir(settings_.program_folder).filePath(relative_path));
+}
+
+void Form1::OnOptionSelected(int index) {
+    if (index == 1) {
+        for (QPushButton* b : {Command2_, Command3_, Command8_}) b->setEnabled(true);
+        return;
+    }
+    RunSingleQuery();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListView1_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) ShowPopupMenu(mouse->globalPosition().toPoint());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::ShowPopupMenu(const QPoint& global_position) { menu_->popup(global_position); }
+
+QString Form1::PanelText(int panel) const { return panels_[panel - 1]->text(); }
+
+void Form1::SetMessage(const QString& text) { panels_[1]->setText(text); }
+
+MessageAnswer Form1::Message(const QString& text, MessageIcon icon, MessageButtons buttons) {
+    return platform_.dialogs.Message({text, kMessageTitle, icon, buttons});
+}
+
+}  // namespace numtrail

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "lookup/get_body.h"
+#include "lookup/lookup_rules.h"
+#include "platform/platform.h"
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace numtrail {
+
+// What the main window needs to know about its surroundings.
+struct Form1Settings {
+    QString lookup_url;      // the attribution endpoint, without query
+    QString update_url;      // the update server, without the manifest path
+    QString program_folder;  // where the skin, the help pages and the file dialogs start
+    FetchOptions fetch;
+};
+
+// The main window: result list, pending number list, the controls of both query modes,
+// the status bar, start-up and shut-down.
+class Form1 : public QWidget {
+public:
+    Form1(Platform& platform, Form1Settings settings);
+    ~Form1() override;
+
+    // The start-up sequence: skin, speed list, show, update check.
+    void Load();
+
+    // The update check: fetch the manifest, then unlock the window or announce a newer
+    // version and end the program.
+    void gx();
+
+    QString PanelText(int panel) const;  // status bar panels 1 to 3
+    QuerySlots& Slots() { return query_slots_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class LookupMode { Single, Batch };
+    enum class LookupOutcome { NoAnswer, RateLimited, NoProvince, Done };
+
+    // construction
+    void CreateControls();
+    void CreateStatusBar();
+    void CreateMenu();
+    void Connect();
+
+    // start-up and shut-down
+    void AttachSkin();
+    void FillSpeedList();
+    void MakeReady();
+    bool ConfirmExit();  // false: the user cancelled
+    void OpenHelpPage(const QString& relative_path);
+
+    // mode options
+    void OnOptionSelected(int index);
+    void RunSingleQuery();
+    void SwitchOffOption(int index);
+
+    // lookup shared by the single query and the batch tick
+    bool PassesNumberCheck(const QString& n);
+    LookupOutcome LookupNumber(const QString& n, LookupMode mode);
+    int ColumnOf(const QString& key) const;
+    void SetRowFields(QTreeWidgetItem* row, const LookupResult& result);
+    void ShowTopRow();
+
+    void ShowPopupMenu(const QPoint& global_position);
+    void SetMessage(const QString& text);  // panel 2, the message line
+    MessageAnswer Message(const QString& text, MessageIcon icon,
+                          MessageButtons buttons = MessageButtons::Ok);
+
+    Platform& platform_;
+    const Form1Settings settings_;
+    QuerySlots query_slots_;
+
+    QGroupBox* Frame5_ = nullptr;
+    QRadioButton* Option4_[2] = {nullptr, nullptr};
+    QButtonGroup* option_group_ = nullptr;
+    QGroupBox* Frame4_ = nullptr;
+    QListWidget* List1_ = nullptr;
+    QPushButton* Command2_ = nullptr;
+    QPushButton* Command3_ = nullptr;
+    QPushButton* Command8_ = nullptr;
+    QGroupBox* Frame2_ = nullptr;
+    QTreeWidget* ListView1_ = nullptr;
+    QPushButton* Command1_ = nullptr;
+    QPushButton* Command4_ = nullptr;
+    QPushButton* Command5_ = nullptr;
+    QLabel* Label1_ = nullptr;
+    QComboBox* Combo1_ = nullptr;
+    QLabel* Label2_ = nullptr;
+    QStatusBar* S1_ = nullptr;
+    QLabel* panels_[3] = {nullptr, nullptr, nullptr};
+    QWidget* Picture1_ = nullptr;
+    QLabel* Label6_ = nullptr;
+    QTimer* Timer5_ = nullptr;
+    QMenu* menu_ = nullptr;
+};
+
+}  // namespace numtrail

@@ -1,0 +1,102 @@
+// The number lookup shared by the single query and the batch tick, and the single query.
+#include <QButtonGroup>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+#include "app/form1.h"
+
+namespace numtrail {
+
+bool Form1::PassesNumberCheck(const QString& n) {
+    switch (CheckNumber(n)) {
+        case NumberCheck::Ok:
+            return true;
+        case NumberCheck::WrongLength:
+            SetMessage(QStringLiteral("手机号码位数不正确!"));
+            return false;
+        case NumberCheck::NotDigits:
+            Message(QStringLiteral("您输入的内容错误!手机号为纯数字!"), MessageIcon::Exclamation);
+            SetMessage(QStringLiteral("您输入的内容错误!手机号为纯数字!"));
+            return false;
+    }
+    return false;
+}
+
+Form1::LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
+    SetMessage(QStringLiteral("手机号码[") + n + QStringLiteral("]查询中..."));
+    query_slots_.ql();
+    // The answer is kept here as well as in slot 0: a lookup that runs nested inside this
+    // one's fetch clears and refills the shared slots, and must not lend us its fields.
+    QString answer;
+    try {
+        answer = GetBody(AttributionUrl(settings_.lookup_url, n), settings_.fetch);
+    } catch (const FetchError&) {
+    }
+    query_slots_[0] = answer;
+    if (answer.isEmpty()) return LookupOutcome::NoAnswer;
+    if (mode == LookupMode::Batch && IsRateLimited(answer)) return LookupOutcome::RateLimited;
+
+    QTreeWidgetItem* row = nullptr;
+    if (mode == LookupMode::Single) {
+        row = new QTreeWidgetItem(QStringList{n});
+        ListView1_->insertTopLevelItem(0, row);
+    }
+    const std::array<QString, 10> fields = ParseAnswer(answer);
+    for (int i = 1; i <= 10; ++i) query_slots_[i] = fields[static_cast<std::size_t>(i - 1)];
+    const LookupResult result = ResultFromSlots(n, fields);
+    if (result.province.isEmpty()) return LookupOutcome::NoProvince;
+
+    if (!row) {
+        row = new QTreeWidgetItem(QStringList{n});
+        ListView1_->insertTopLevelItem(0, row);
+    }
+    SetRowFields(row, result);
+    ShowTopRow();
+    SetMessage(mode == LookupMode::Single ? QStringLiteral("查询完毕..")
+                                          : n + QStringLiteral(" 查询完毕.."));
+    return LookupOutcome::Done;
+}
+
+int Form1::ColumnOf(const QString& key) const {
+    const QTreeWidgetItem* header = ListView1_->headerItem();
+    for (int c = 0; c < header->columnCount(); ++c)
+        if (header->data(c, Qt::UserRole).toString() == key) return c;
+    return -1;
+}
+
+void Form1::SetRowFields(QTreeWidgetItem* row, const LookupResult& result) {
+    const std::pair<const char*, const QString*> cells[] = {{"pro", &result.province},
+                                                            {"city", &result.city},
+                                                            {"qh", &result.area_code},
+                                                            {"yb", &result.postcode},
+                                                            {"lx", &result.card_type}};
+    for (const auto& [key, value] : cells) row->setText(ColumnOf(QString::fromLatin1(key)), *value);
+}
+
+void Form1::ShowTopRow() {
+    ListView1_->setFocus();
+    if (QTreeWidgetItem* top = ListView1_->topLevelItem(0)) ListView1_->setCurrentItem(top);
+}
+
+void Form1::RunSingleQuery() {
+    Command2_->setEnabled(false);
+    const std::optional<QString> entry = platform_.dialogs.Input(
+        QStringLiteral("请输入您要查询的手机号码"), QStringLiteral("请输入您要查询的手机号码"));
+    if (!entry)
+        SetMessage(QStringLiteral("您已取消查询!"));
+    else if (entry->isEmpty())
+        SetMessage(QStringLiteral("请输入手机号码!"));
+    else if (PassesNumberCheck(*entry))
+        LookupNumber(*entry, LookupMode::Single);
+    SwitchOffOption(0);
+}
+
+void Form1::SwitchOffOption(int index) {
+    // An exclusive group cannot be left without a selection; lift that for the moment.
+    option_group_->setExclusive(false);
+    Option4_[index]->setChecked(false);
+    option_group_->setExclusive(true);
+}
+
+}  // namespace numtrail

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+namespace numtrail {
+
+// The content of one result row.
+struct LookupResult {
+    QString number;
+    QString province;
+    QString city;
+    QString area_code;
+    QString postcode;
+    QString card_type;
+};
+
+enum class NumberCheck { Ok, WrongLength, NotDigits };
+
+// Length first (exactly 11 characters), then digits (ASCII 0 to 9 only: full-width and
+// other Unicode digits are not digits here).
+NumberCheck CheckNumber(const QString& n);
+
+// endpoint + "?m=" + n + "&output=json&callback=querycallback"
+QString AttributionUrl(const QString& endpoint, const QString& n);
+
+// The service refuses for now when its answer contains this text anywhere.
+bool IsRateLimited(const QString& answer);
+
+// The lookup work area: slot 0 holds the raw answer, fields 2k-1 and 2k the text after
+// the k-th key and its value (k = 1 "TO", 2 "Province", 3 "City", 4 "AreaCode",
+// 5 "PostCode"). Slots 11 to 30 are not used by the lookup.
+class QuerySlots {
+public:
+    static constexpr int kCount = 31;
+    QString& operator[](int i) { return slots_.at(static_cast<std::size_t>(i)); }
+    const QString& operator[](int i) const { return slots_.at(static_cast<std::size_t>(i)); }
+
+    // Empties fields 0 to 20; 21 to 30 are left alone.
+    void ql();
+
+private:
+    std::array<QString, kCount> slots_;
+};
+
+// Cuts the five fields out of an answer: for each key the pattern is the key followed by
+// `":"`; the first occurrence counts, the text runs to the next occurrence of the same
+// pattern (or the end), and the value is that text up to its first double quote. No
+// unescaping and no trimming. Element i of the result is slot i + 1.
+std::array<QString, 10> ParseAnswer(const QString& answer);
+
+// The fields of a parsed answer, fields 1 to 10, for the number n.
+LookupResult ResultFromSlots(const QString& n, const std::array<QString, 10>& fields);
+
+}  // namespace numtrail

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <memory>
+
+#include "app/form1.h"
+#include "support/fake_platform.h"
+#include "support/stand_in_server.h"
+
+namespace numtrail::test {
+
+// A fresh main window per test, talking to a stand-in server, with scripted dialogs.
+class Form1Test : public ::testing::Test {
+protected:
+    Form1Test() {
+        server.Route(QStringLiteral("/version/main.txt"), Manifest("sjhm:V4.1|"));
+        settings.lookup_url = server.BaseUrl() + QStringLiteral("/query");
+        settings.update_url = server.BaseUrl();
+        settings.program_folder = folder.path();
+        settings.fetch.timeout_ms = 5000;
+    }
+
+    static StandInResponse Manifest(const QByteArray& body) {
+        StandInResponse r;
+        r.headers = {{"Content-Type", "text/plain"}};
+        r.body = body;
+        return r;
+    }
+
+    Form1& Create() {
+        form = std::make_unique<Form1>(fake.platform, settings);
+        return *form;
+    }
+
+    // A window after an up-to-date start: batch mode selected, overlay gone.
+    Form1& CreateReady() {
+        Create().Load();
+        return *form;
+    }
+
+    void AnswerWith(const QString& number, const QString& province, const QString& city,
+                    const QString& area_code, const QString& postcode, const QString& card) {
+        server.Route(QStringLiteral("/query"),
+                     StandInServer::Attribution(number, province, city, area_code, postcode, card));
+    }
+
+    template <typename T>
+    T* Find(const char* name) const {
+        T* w = form->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QTreeWidget* ListView1() const { return Find<QTreeWidget>("ListView1"); }
+    QListWidget* List1() const { return Find<QListWidget>("List1"); }
+    QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
+    QRadioButton* Option(int i) const {
+        return Find<QRadioButton>(i == 0 ? "Option4(0)" : "Option4(1)");
+    }
+    QTimer* Timer5() const { return Find<QTimer>("Timer5"); }
+    QString Panel2() const { return form->PanelText(2); }
+
+    // Column texts of a result row, in column order.
+    QStringList Row(int index) const {
+        QStringList cells;
+        const QTreeWidgetItem* item = ListView1()->topLevelItem(index);
+        if (!item) return cells;
+        for (int c = 0; c < 6; ++c) cells << item->text(c);
+        return cells;
+    }
+
+    QTemporaryDir folder;
+    StandInServer server;
+    FakePlatform fake;
+    Form1Settings settings;
+    std::unique_ptr<Form1> form;
+};
+
+}  // namespace numtrail::test

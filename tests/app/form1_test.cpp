@@ -1,0 +1,216 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStatusBar>
+
+#include "app/form1_fixture.h"
+
+namespace numtrail::test {
+namespace {
+
+TEST_F(Form1Test, DesignStateBeforeTheUpdateCheck) {
+    Form1& f = Create();
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("QuorvelNumtrail V4.1"));
+    EXPECT_EQ(f.size(), QSize(779, 513));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(Option(i)->isEnabled());
+        EXPECT_FALSE(Option(i)->isChecked());
+    }
+    for (const char* b : {"Command2", "Command3", "Command8"}) EXPECT_FALSE(Button(b)->isEnabled());
+    for (const char* b : {"Command1", "Command4", "Command5"}) EXPECT_TRUE(Button(b)->isEnabled());
+    EXPECT_EQ(Button("Command3")->text(), QStringLiteral("开始查询"));
+    EXPECT_EQ(Find<QGroupBox>("Frame4")->title(), QStringLiteral("批量查询"));
+    EXPECT_EQ(f.PanelText(1), QStringLiteral("提示："));
+    EXPECT_EQ(f.PanelText(2), QStringLiteral("检测更新中请稍等.."));
+    EXPECT_EQ(f.PanelText(3), QStringLiteral("Quorvel出品"));
+    EXPECT_EQ(Find<QLabel>("Label6")->text(), QStringLiteral("正在进行联网检测..请您稍等.."));
+    EXPECT_FALSE(Timer5()->isActive());
+    EXPECT_EQ(Timer5()->interval(), 1000);
+
+    // Positions inside containers are relative to the container.
+    EXPECT_EQ(List1()->geometry(), QRect(8, 16, 161, 208));
+    EXPECT_EQ(Button("Command8")->geometry(), QRect(8, 312, 161, 33));
+    EXPECT_EQ(ListView1()->geometry(), QRect(8, 16, 561, 377));
+    EXPECT_EQ(Find<QComboBox>("Combo1")->geometry(), QRect(464, 408, 57, 20));
+    EXPECT_EQ(Find<QLabel>("Label6")->geometry(), QRect(88, 24, 240, 16));
+    EXPECT_EQ(Find<QStatusBar>("S1")->geometry(), QRect(0, 472, 779, 41));
+
+    const QTreeWidgetItem* header = ListView1()->headerItem();
+    QStringList headers;
+    for (int c = 0; c < 6; ++c) headers << header->text(c);
+    EXPECT_EQ(headers, (QStringList{"手机号码", "所属省份", "所属城市", "区号", "邮编", "号码类型"}));
+    EXPECT_EQ(ListView1()->columnWidth(1), 100);
+
+    QStringList items;
+    for (QAction* a : Find<QMenu>("menu")->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + ":" + a->text());
+    EXPECT_EQ(items, (QStringList{"cpp:复制此号信息", "-", "ycxxx:移除此项信息", "-",
+                                  "dcqb:导出全部信息", "-", "cll:清空查询列表", "-",
+                                  "endd:退出应用程序"}));
+    fake.end.ended = 0;
+}
+
+TEST_F(Form1Test, UpToDateStartUnlocksWithBatchModeSelected) {
+    Form1& f = CreateReady();
+    EXPECT_TRUE(fake.dialogs.Prompts().empty());
+    EXPECT_EQ(Panel2(), QStringLiteral("欢迎使用Quorvel系列软件 .."));
+    EXPECT_FALSE(Find<QWidget>("Picture1")->isVisible());
+    EXPECT_FALSE(Find<QLabel>("Label6")->isVisible());
+    EXPECT_TRUE(Option(1)->isChecked());
+    EXPECT_TRUE(Option(0)->isEnabled());
+    EXPECT_TRUE(Option(1)->isEnabled());
+    for (const char* b : {"Command2", "Command3", "Command8"}) EXPECT_TRUE(Button(b)->isEnabled());
+    auto* combo = Find<QComboBox>("Combo1");
+    ASSERT_EQ(combo->count(), 14);
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("0.1"));
+    EXPECT_EQ(combo->itemText(8), QStringLiteral("0.9"));
+    EXPECT_EQ(combo->itemText(13), QStringLiteral("5"));
+    EXPECT_EQ(combo->currentText(), QStringLiteral("1"));
+    EXPECT_EQ(Timer5()->interval(), 1000);
+    EXPECT_EQ(server.Requests().first().path, QStringLiteral("/version/main.txt"));
+    EXPECT_TRUE(f.isVisible());
+}
+
+TEST_F(Form1Test, UpdateCheckPaths) {
+    struct Case {
+        QByteArray body;
+        bool ends;
+        QString version;
+    };
+    const Case cases[] = {
+        {"sjhm:V4.2|", true, "V4.2"},
+        {"x|sjhm:V4.1|y|sjhm:V9|", false, ""},  // the first key counts
+        {"sjhm:V4.1", true, ""},                // no bar: empty version
+        {"sjhm: V4.1|", true, " V4.1"},         // a leading blank is another version
+        {"SJHM:V4.1|", false, ""},              // no key at all: not a manifest
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body.toStdString());
+        fake.dialogs.Clear();
+        fake.shell.opened.clear();
+        fake.end.ended = 0;
+        server.Route(QStringLiteral("/version/main.txt"), Manifest(c.body));
+        Create();
+        if (c.ends) {
+            fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+            EXPECT_THROW(form->Load(), ProgramEnded);
+            ASSERT_EQ(fake.dialogs.Messages().size(), 1u);
+            const RecordedPrompt box = fake.dialogs.Messages()[0];
+            EXPECT_EQ(box.text, "发现最新版本![" + c.version + "]\r\n \r\n确定后自动打开官方论坛!");
+            EXPECT_EQ(box.icon, MessageIcon::Information);
+            EXPECT_EQ(box.title, QStringLiteral("Quorvel系列软件"));
+            EXPECT_EQ(fake.shell.opened, QStringList{QDir(folder.path()).filePath("help/forum.html")});
+            EXPECT_EQ(fake.end.ended, 1);
+        } else if (c.body.contains("sjhm:")) {
+            form->Load();
+            EXPECT_TRUE(fake.dialogs.Prompts().empty());
+            EXPECT_TRUE(Option(1)->isChecked());
+        } else {
+            fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+            form->Load();
+            EXPECT_EQ(fake.dialogs.Messages().at(0).text,
+                      QStringLiteral("检测更新失败!请您稍后再试,暂时使用原版"));
+            EXPECT_TRUE(Option(1)->isChecked());
+        }
+    }
+}
+
+TEST_F(Form1Test, UnreachableOrEmptyUpdateServerGivesAUsableWindow) {
+    server.Route(QStringLiteral("/version/main.txt"), Manifest(""));
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    CreateReady();
+    EXPECT_EQ(fake.dialogs.Messages().at(0).icon, MessageIcon::Exclamation);
+
+    settings.update_url = QStringLiteral("http://127.0.0.1:1");
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    CreateReady();
+    EXPECT_EQ(Panel2(), QStringLiteral("欢迎使用Quorvel系列软件 .."));
+    EXPECT_TRUE(Option(1)->isChecked());
+    EXPECT_TRUE(Button("Command3")->isEnabled());
+    EXPECT_EQ(fake.end.ended, 0);
+}
+
+TEST_F(Form1Test, ExitConfirmationAnswers) {
+    const QString text = QStringLiteral(
+        "感谢您对Quorvel、对Quorvel系列的软件的支持!\r \r是否退出并到论坛可以下载更多Quorvel的原创免费软件?");
+    CreateReady();
+    Timer5()->start();
+
+    fake.dialogs.ExpectMessage(MessageAnswer::Cancel);
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(Timer5()->isActive());
+    const RecordedPrompt box = fake.dialogs.Messages().at(0);
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.buttons, MessageButtons::YesNoCancel);
+    EXPECT_EQ(box.icon, MessageIcon::Information);
+
+    fake.dialogs.ExpectMessage(MessageAnswer::No);
+    EXPECT_THROW(Button("Command5")->click(), ProgramEnded);
+    EXPECT_TRUE(fake.shell.opened.isEmpty());
+
+    CreateReady();  // an ended window is not used again
+    fake.dialogs.ExpectMessage(MessageAnswer::Yes);
+    EXPECT_THROW(Find<QMenu>("menu")->findChild<QAction*>("endd")->trigger(), ProgramEnded);
+    EXPECT_EQ(fake.shell.opened.size(), 1);
+    EXPECT_EQ(fake.end.ended, 2);
+}
+
+TEST_F(Form1Test, CloseDuringTheUpdateCheckWaitEndsAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            StandInResponse slow = Manifest("sjhm:V4.1|");
+            slow.delay_ms = 1500;
+            server.Route(QStringLiteral("/version/main.txt"), slow);
+            fake.end.exit_process = true;
+            Create();
+            QTimer::singleShot(100, form.get(), [this] { form->close(); });
+            fake.dialogs.ExpectMessage(MessageAnswer::No);
+            form->Load();
+            std::fputs("the update check went on\n", stderr);
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(3), "program ended");
+}
+
+TEST_F(Form1Test, LinkButtonsOpenTheShippedPages) {
+    CreateReady();
+    Button("Command1")->click();
+    Button("Command4")->click();
+    EXPECT_EQ(fake.shell.opened, (QStringList{QDir(folder.path()).filePath("help/forum.html"),
+                                              QDir(folder.path()).filePath("help/resources.html")}));
+}
+
+TEST_F(Form1Test, RightClickOnTheResultListShowsTheMenu) {
+    CreateReady();
+    auto* menu = Find<QMenu>("menu");
+    QWidget* viewport = ListView1()->viewport();
+    QMouseEvent left(QEvent::MouseButtonPress, QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &left);
+    EXPECT_FALSE(menu->isVisible());
+    QMouseEvent right(QEvent::MouseButtonPress, QPointF(50, 200),
+                      viewport->mapToGlobal(QPointF(50, 200)), Qt::RightButton, Qt::RightButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(viewport, &right);  // an empty part of the list
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
+}
+
+TEST_F(Form1Test, SkinFileIsOptional) {
+    CreateReady();
+    EXPECT_TRUE(qApp->styleSheet().isEmpty());
+    QFile skin(QDir(folder.path()).filePath("skinh.she"));
+    ASSERT_TRUE(skin.open(QIODevice::WriteOnly));
+    skin.write("QPushButton { color: #123456; }");
+    skin.close();
+    CreateReady();
+    EXPECT_EQ(qApp->styleSheet(), QStringLiteral("QPushButton { color: #123456; }"));
+    qApp->setStyleSheet(QString());
+}
+
+}  // namespace
+}  // namespace numtrail::test

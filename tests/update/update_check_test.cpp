@@ -1,0 +1,30 @@
+#include <gtest/gtest.h>
+
+#include "update/update_check.h"
+
+namespace numtrail {
+namespace {
+
+TEST(ManifestVersion, TakesTheTextBetweenTheFirstKeyAndItsBar) {
+    EXPECT_EQ(ManifestVersion("sjhm:V4.1|"), "V4.1");
+    EXPECT_EQ(ManifestVersion("other:V1|sjhm:V4.1|tail"), "V4.1");
+    EXPECT_EQ(ManifestVersion("sjhm:V4.2|sjhm:V4.1|"), "V4.2");
+    EXPECT_EQ(ManifestVersion("sjhm:V4.1sjhm:V5|"), "");  // the bar belongs to the second key
+    EXPECT_EQ(ManifestVersion("sjhm: V4.1 |"), " V4.1 ");
+    EXPECT_EQ(ManifestVersion("SJHM:V4.1|"), "");
+    EXPECT_EQ(ManifestVersion("sjhm:|"), "");
+}
+
+TEST(JudgeManifest, OnlyAManifestWithTheKeyCanAnnounceAVersion) {
+    using K = ManifestVerdict::Kind;
+    EXPECT_EQ(JudgeManifest("", "V4.1").kind, K::Failed);
+    EXPECT_EQ(JudgeManifest("<html>404 Not Found</html>", "V4.1").kind, K::Failed);
+    EXPECT_EQ(JudgeManifest("sjhm:V4.1|", "V4.1").kind, K::Current);
+    EXPECT_EQ(JudgeManifest("sjhm:v4.1|", "V4.1").kind, K::Newer);
+    const ManifestVerdict no_bar = JudgeManifest("sjhm:V4.1", "V4.1");
+    EXPECT_EQ(no_bar.kind, K::Newer);
+    EXPECT_EQ(no_bar.version, "");
+}
+
+}  // namespace
+}  // namespace numtrail
