@@ -85,6 +85,78 @@ class FileHandle {
     int fd_;
 };
 
+struct RoundTables {
+    const std::uint32_t* t0;
+    const std::uint32_t* t1;
+    const std::uint32_t* t2;
+    const std::uint32_t* t3;
+    const std::uint32_t* sbox;  // the (inverse) S-box in all four bytes
+};
+
+// The rounds of one direction, with the round count fixed at compile time so that the
+// rounds unroll and the round keys are read at constant offsets. Encryption takes the
+// row bytes from the following columns (ShiftRows), decryption from the preceding ones.
+// Every block's input is read before its output is written, so in == out is allowed.
+template <bool Encrypt, int Rounds>
+void CipherBlocks(const RoundTables& t, const std::uint32_t* keys, const std::uint8_t* in,
+                  std::uint8_t* out, std::size_t count) {
+    const std::uint32_t* const t0 = t.t0;
+    const std::uint32_t* const t1 = t.t1;
+    const std::uint32_t* const t2 = t.t2;
+    const std::uint32_t* const t3 = t.t3;
+    const std::uint32_t* const sbox = t.sbox;
+    const auto round = [=](std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+        return t0[a & 0xFF] ^ t1[(b >> 8) & 0xFF] ^ t2[(c >> 16) & 0xFF] ^ t3[d >> 24];
+    };
+    const auto last = [=](std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+        return (sbox[a & 0xFF] & 0xFFu) ^ (sbox[(b >> 8) & 0xFF] & 0xFF00u) ^
+               (sbox[(c >> 16) & 0xFF] & 0xFF0000u) ^ (sbox[d >> 24] & 0xFF000000u);
+    };
+    for (; count > 0; --count, in += kBlockBytes, out += kBlockBytes) {
+        std::uint32_t s0 = LoadLe32(in) ^ keys[0];
+        std::uint32_t s1 = LoadLe32(in + 4) ^ keys[1];
+        std::uint32_t s2 = LoadLe32(in + 8) ^ keys[2];
+        std::uint32_t s3 = LoadLe32(in + 12) ^ keys[3];
+#pragma GCC unroll 14
+        for (int r = 1; r < Rounds; ++r) {
+            const std::uint32_t* k = keys + 4 * r;
+            std::uint32_t u0, u1, u2, u3;
+            if constexpr (Encrypt) {
+                u0 = round(s0, s1, s2, s3) ^ k[0];
+                u1 = round(s1, s2, s3, s0) ^ k[1];
+                u2 = round(s2, s3, s0, s1) ^ k[2];
+                u3 = round(s3, s0, s1, s2) ^ k[3];
+            } else {
+                u0 = round(s0, s3, s2, s1) ^ k[0];
+                u1 = round(s1, s0, s3, s2) ^ k[1];
+                u2 = round(s2, s1, s0, s3) ^ k[2];
+                u3 = round(s3, s2, s1, s0) ^ k[3];
+            }
+            s0 = u0;
+            s1 = u1;
+            s2 = u2;
+            s3 = u3;
+        }
+        const std::uint32_t* k = keys + 4 * Rounds;
+        std::uint32_t o0, o1, o2, o3;
+        if constexpr (Encrypt) {
+            o0 = last(s0, s1, s2, s3) ^ k[0];
+            o1 = last(s1, s2, s3, s0) ^ k[1];
+            o2 = last(s2, s3, s0, s1) ^ k[2];
+            o3 = last(s3, s0, s1, s2) ^ k[3];
+        } else {
+            o0 = last(s0, s3, s2, s1) ^ k[0];
+            o1 = last(s1, s0, s3, s2) ^ k[1];
+            o2 = last(s2, s1, s0, s3) ^ k[2];
+            o3 = last(s3, s2, s1, s0) ^ k[3];
+        }
+        StoreLe32(out, o0);
+        StoreLe32(out + 4, o1);
+        StoreLe32(out + 8, o2);
+        StoreLe32(out + 12, o3);
+    }
+}
+
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC;
 constexpr int kWriteFlags = O_WRONLY | O_CREAT | O_CLOEXEC;
 
@@ -216,92 +288,32 @@ void cRijndael::InvertKeySchedule(std::int32_t words_per_block) {
 }
 
 void cRijndael::EncryptBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t count) const {
-    const std::uint32_t* const t0 = EncTable0.data();
-    const std::uint32_t* const t1 = EncTable1.data();
-    const std::uint32_t* const t2 = EncTable2.data();
-    const std::uint32_t* const t3 = EncTable3.data();
-    const std::uint32_t* const sbox = SboxWord.data();
-    const int nr = RoundCount;
-    for (; count > 0; --count, in += kBlockBytes, out += kBlockBytes) {
-        const std::uint32_t* k = EncRoundKeys.data();
-        std::uint32_t s0 = LoadLe32(in) ^ k[0];
-        std::uint32_t s1 = LoadLe32(in + 4) ^ k[1];
-        std::uint32_t s2 = LoadLe32(in + 8) ^ k[2];
-        std::uint32_t s3 = LoadLe32(in + 12) ^ k[3];
-        for (int r = 1; r < nr; ++r) {
-            k += 4;
-            const std::uint32_t u0 =
-                t0[s0 & 0xFF] ^ t1[(s1 >> 8) & 0xFF] ^ t2[(s2 >> 16) & 0xFF] ^ t3[s3 >> 24] ^ k[0];
-            const std::uint32_t u1 =
-                t0[s1 & 0xFF] ^ t1[(s2 >> 8) & 0xFF] ^ t2[(s3 >> 16) & 0xFF] ^ t3[s0 >> 24] ^ k[1];
-            const std::uint32_t u2 =
-                t0[s2 & 0xFF] ^ t1[(s3 >> 8) & 0xFF] ^ t2[(s0 >> 16) & 0xFF] ^ t3[s1 >> 24] ^ k[2];
-            const std::uint32_t u3 =
-                t0[s3 & 0xFF] ^ t1[(s0 >> 8) & 0xFF] ^ t2[(s1 >> 16) & 0xFF] ^ t3[s2 >> 24] ^ k[3];
-            s0 = u0;
-            s1 = u1;
-            s2 = u2;
-            s3 = u3;
-        }
-        k = EncRoundKeys.data() + 4 * nr;
-        const auto last = [sbox](std::uint32_t a, std::uint32_t b, std::uint32_t c,
-                                 std::uint32_t d) {
-            return (sbox[a & 0xFF] & 0xFFu) ^ (sbox[(b >> 8) & 0xFF] & 0xFF00u) ^
-                   (sbox[(c >> 16) & 0xFF] & 0xFF0000u) ^ (sbox[d >> 24] & 0xFF000000u);
-        };
-        const std::uint32_t o0 = last(s0, s1, s2, s3) ^ k[0];
-        const std::uint32_t o1 = last(s1, s2, s3, s0) ^ k[1];
-        const std::uint32_t o2 = last(s2, s3, s0, s1) ^ k[2];
-        const std::uint32_t o3 = last(s3, s0, s1, s2) ^ k[3];
-        StoreLe32(out, o0);
-        StoreLe32(out + 4, o1);
-        StoreLe32(out + 8, o2);
-        StoreLe32(out + 12, o3);
+    const RoundTables tables = {EncTable0.data(), EncTable1.data(), EncTable2.data(),
+                                EncTable3.data(), SboxWord.data()};
+    switch (RoundCount) {
+        case 10:
+            return CipherBlocks<true, 10>(tables, EncRoundKeys.data(), in, out, count);
+        case 12:
+            return CipherBlocks<true, 12>(tables, EncRoundKeys.data(), in, out, count);
+        case 14:
+            return CipherBlocks<true, 14>(tables, EncRoundKeys.data(), in, out, count);
+        default:
+            return CipherBlocks<true, 0>(tables, EncRoundKeys.data(), in, out, count);
     }
 }
 
 void cRijndael::DecryptBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t count) const {
-    const std::uint32_t* const t0 = DecTable0.data();
-    const std::uint32_t* const t1 = DecTable1.data();
-    const std::uint32_t* const t2 = DecTable2.data();
-    const std::uint32_t* const t3 = DecTable3.data();
-    const std::uint32_t* const sbox = InvSboxWord.data();
-    const int nr = RoundCount;
-    for (; count > 0; --count, in += kBlockBytes, out += kBlockBytes) {
-        const std::uint32_t* k = DecRoundKeys.data();
-        std::uint32_t s0 = LoadLe32(in) ^ k[0];
-        std::uint32_t s1 = LoadLe32(in + 4) ^ k[1];
-        std::uint32_t s2 = LoadLe32(in + 8) ^ k[2];
-        std::uint32_t s3 = LoadLe32(in + 12) ^ k[3];
-        for (int r = 1; r < nr; ++r) {
-            k += 4;
-            const std::uint32_t u0 =
-                t0[s0 & 0xFF] ^ t1[(s3 >> 8) & 0xFF] ^ t2[(s2 >> 16) & 0xFF] ^ t3[s1 >> 24] ^ k[0];
-            const std::uint32_t u1 =
-                t0[s1 & 0xFF] ^ t1[(s0 >> 8) & 0xFF] ^ t2[(s3 >> 16) & 0xFF] ^ t3[s2 >> 24] ^ k[1];
-            const std::uint32_t u2 =
-                t0[s2 & 0xFF] ^ t1[(s1 >> 8) & 0xFF] ^ t2[(s0 >> 16) & 0xFF] ^ t3[s3 >> 24] ^ k[2];
-            const std::uint32_t u3 =
-                t0[s3 & 0xFF] ^ t1[(s2 >> 8) & 0xFF] ^ t2[(s1 >> 16) & 0xFF] ^ t3[s0 >> 24] ^ k[3];
-            s0 = u0;
-            s1 = u1;
-            s2 = u2;
-            s3 = u3;
-        }
-        k = DecRoundKeys.data() + 4 * nr;
-        const auto last = [sbox](std::uint32_t a, std::uint32_t b, std::uint32_t c,
-                                 std::uint32_t d) {
-            return (sbox[a & 0xFF] & 0xFFu) ^ (sbox[(b >> 8) & 0xFF] & 0xFF00u) ^
-                   (sbox[(c >> 16) & 0xFF] & 0xFF0000u) ^ (sbox[d >> 24] & 0xFF000000u);
-        };
-        const std::uint32_t o0 = last(s0, s3, s2, s1) ^ k[0];
-        const std::uint32_t o1 = last(s1, s0, s3, s2) ^ k[1];
-        const std::uint32_t o2 = last(s2, s1, s0, s3) ^ k[2];
-        const std::uint32_t o3 = last(s3, s2, s1, s0) ^ k[3];
-        StoreLe32(out, o0);
-        StoreLe32(out + 4, o1);
-        StoreLe32(out + 8, o2);
-        StoreLe32(out + 12, o3);
+    const RoundTables tables = {DecTable0.data(), DecTable1.data(), DecTable2.data(),
+                                DecTable3.data(), InvSboxWord.data()};
+    switch (RoundCount) {
+        case 10:
+            return CipherBlocks<false, 10>(tables, DecRoundKeys.data(), in, out, count);
+        case 12:
+            return CipherBlocks<false, 12>(tables, DecRoundKeys.data(), in, out, count);
+        case 14:
+            return CipherBlocks<false, 14>(tables, DecRoundKeys.data(), in, out, count);
+        default:
+            return CipherBlocks<false, 0>(tables, DecRoundKeys.data(), in, out, count);
     }
 }
 
