@@ -93,68 +93,56 @@ struct RoundTables {
     const std::uint32_t* sbox;  // the (inverse) S-box in all four bytes
 };
 
-// The rounds of one direction, with the round count fixed at compile time so that the
-// rounds unroll and the round keys are read at constant offsets. Encryption takes the
-// row bytes from the following columns (ShiftRows), decryption from the preceding ones.
-// Every block's input is read before its output is written, so in == out is allowed.
+// Lanes blocks in lockstep, with the round count fixed at compile time so that the rounds
+// unroll and the round keys are read at constant offsets. Encryption takes the row bytes
+// from the following columns (ShiftRows), decryption from the preceding ones. All input
+// bytes are read before any output byte is written, so in == out is allowed.
+template <bool Encrypt, int Rounds, int Lanes>
+inline void CipherLanes(const RoundTables& t, const std::uint32_t* keys, const std::uint8_t* in,
+                        std::uint8_t* out) {
+    constexpr int kOffset1 = Encrypt ? 1 : 3;
+    constexpr int kOffset3 = Encrypt ? 3 : 1;
+    std::uint32_t s[Lanes][4];
+#pragma GCC unroll 4
+    for (int l = 0; l < Lanes; ++l)
+#pragma GCC unroll 4
+        for (int c = 0; c < 4; ++c) s[l][c] = LoadLe32(in + 16 * l + 4 * c) ^ keys[c];
+#pragma GCC unroll 14
+    for (int r = 1; r < Rounds; ++r) {
+        const std::uint32_t* k = keys + 4 * r;
+        std::uint32_t u[Lanes][4];
+#pragma GCC unroll 4
+        for (int l = 0; l < Lanes; ++l)
+#pragma GCC unroll 4
+            for (int c = 0; c < 4; ++c)
+                u[l][c] = t.t0[s[l][c] & 0xFF] ^ t.t1[(s[l][(c + kOffset1) & 3] >> 8) & 0xFF] ^
+                          t.t2[(s[l][(c + 2) & 3] >> 16) & 0xFF] ^
+                          t.t3[s[l][(c + kOffset3) & 3] >> 24] ^ k[c];
+#pragma GCC unroll 4
+        for (int l = 0; l < Lanes; ++l)
+#pragma GCC unroll 4
+            for (int c = 0; c < 4; ++c) s[l][c] = u[l][c];
+    }
+    const std::uint32_t* k = keys + 4 * Rounds;
+#pragma GCC unroll 4
+    for (int l = 0; l < Lanes; ++l)
+#pragma GCC unroll 4
+        for (int c = 0; c < 4; ++c)
+            StoreLe32(out + 16 * l + 4 * c,
+                      (t.sbox[s[l][c] & 0xFF] & 0xFFu) ^
+                          (t.sbox[(s[l][(c + kOffset1) & 3] >> 8) & 0xFF] & 0xFF00u) ^
+                          (t.sbox[(s[l][(c + 2) & 3] >> 16) & 0xFF] & 0xFF0000u) ^
+                          (t.sbox[s[l][(c + kOffset3) & 3] >> 24] & 0xFF000000u) ^ k[c]);
+}
+
+// Two blocks at a time: each round's table look-ups wait on the previous round, and a
+// second independent block fills those waits.
 template <bool Encrypt, int Rounds>
 void CipherBlocks(const RoundTables& t, const std::uint32_t* keys, const std::uint8_t* in,
                   std::uint8_t* out, std::size_t count) {
-    const std::uint32_t* const t0 = t.t0;
-    const std::uint32_t* const t1 = t.t1;
-    const std::uint32_t* const t2 = t.t2;
-    const std::uint32_t* const t3 = t.t3;
-    const std::uint32_t* const sbox = t.sbox;
-    const auto round = [=](std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
-        return t0[a & 0xFF] ^ t1[(b >> 8) & 0xFF] ^ t2[(c >> 16) & 0xFF] ^ t3[d >> 24];
-    };
-    const auto last = [=](std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
-        return (sbox[a & 0xFF] & 0xFFu) ^ (sbox[(b >> 8) & 0xFF] & 0xFF00u) ^
-               (sbox[(c >> 16) & 0xFF] & 0xFF0000u) ^ (sbox[d >> 24] & 0xFF000000u);
-    };
-    for (; count > 0; --count, in += kBlockBytes, out += kBlockBytes) {
-        std::uint32_t s0 = LoadLe32(in) ^ keys[0];
-        std::uint32_t s1 = LoadLe32(in + 4) ^ keys[1];
-        std::uint32_t s2 = LoadLe32(in + 8) ^ keys[2];
-        std::uint32_t s3 = LoadLe32(in + 12) ^ keys[3];
-#pragma GCC unroll 14
-        for (int r = 1; r < Rounds; ++r) {
-            const std::uint32_t* k = keys + 4 * r;
-            std::uint32_t u0, u1, u2, u3;
-            if constexpr (Encrypt) {
-                u0 = round(s0, s1, s2, s3) ^ k[0];
-                u1 = round(s1, s2, s3, s0) ^ k[1];
-                u2 = round(s2, s3, s0, s1) ^ k[2];
-                u3 = round(s3, s0, s1, s2) ^ k[3];
-            } else {
-                u0 = round(s0, s3, s2, s1) ^ k[0];
-                u1 = round(s1, s0, s3, s2) ^ k[1];
-                u2 = round(s2, s1, s0, s3) ^ k[2];
-                u3 = round(s3, s2, s1, s0) ^ k[3];
-            }
-            s0 = u0;
-            s1 = u1;
-            s2 = u2;
-            s3 = u3;
-        }
-        const std::uint32_t* k = keys + 4 * Rounds;
-        std::uint32_t o0, o1, o2, o3;
-        if constexpr (Encrypt) {
-            o0 = last(s0, s1, s2, s3) ^ k[0];
-            o1 = last(s1, s2, s3, s0) ^ k[1];
-            o2 = last(s2, s3, s0, s1) ^ k[2];
-            o3 = last(s3, s0, s1, s2) ^ k[3];
-        } else {
-            o0 = last(s0, s3, s2, s1) ^ k[0];
-            o1 = last(s1, s0, s3, s2) ^ k[1];
-            o2 = last(s2, s1, s0, s3) ^ k[2];
-            o3 = last(s3, s2, s1, s0) ^ k[3];
-        }
-        StoreLe32(out, o0);
-        StoreLe32(out + 4, o1);
-        StoreLe32(out + 8, o2);
-        StoreLe32(out + 12, o3);
-    }
+    for (; count >= 2; count -= 2, in += 2 * kBlockBytes, out += 2 * kBlockBytes)
+        CipherLanes<Encrypt, Rounds, 2>(t, keys, in, out);
+    if (count == 1) CipherLanes<Encrypt, Rounds, 1>(t, keys, in, out);
 }
 
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC;
@@ -335,25 +323,25 @@ void cRijndael::BlockDecrypt(Bytes& Plaintext, const Bytes& Ciphertext, std::int
 
 std::int32_t cRijndael::ArrayEncrypt(const Bytes& Plaintext, Bytes& Ciphertext,
                                      std::int32_t appendsize) {
-    // Ciphertext is rebuilt from scratch, so a caller passing one array for both sides
-    // still encrypts its original content.
-    Bytes result;
+    if (&Plaintext == &Ciphertext) {
+        // One array on both sides: encrypt its original content.
+        const Bytes original = Plaintext;
+        return ArrayEncrypt(original, Ciphertext, appendsize);
+    }
     const std::size_t n = Plaintext.size();
     const std::size_t m = n % kBlockBytes;
     const std::size_t whole = n - m;
-    if (appendsize != 0) {
-        result.assign(whole + kBlockBytes, 0);
-        result.back() = static_cast<std::uint8_t>(m);
-    } else {
-        result.assign(m == 0 ? n : whole + kBlockBytes, 0);
+    const std::size_t length = (appendsize == 0 && m == 0) ? n : whole + kBlockBytes;
+    // Every byte is overwritten below, so the array's storage is reused as it is.
+    Ciphertext.resize(length);
+    EncryptBlocks(Plaintext.data(), Ciphertext.data(), whole / kBlockBytes);
+    if (whole != length) {
+        std::uint8_t* const last = Ciphertext.data() + whole;
+        std::fill_n(last, kBlockBytes, 0);
+        std::copy_n(Plaintext.data() + whole, m, last);
+        if (appendsize != 0) last[kBlockBytes - 1] = static_cast<std::uint8_t>(m);
+        EncryptBlocks(last, last, 1);
     }
-    EncryptBlocks(Plaintext.data(), result.data(), whole / kBlockBytes);
-    if (whole != result.size()) {
-        std::copy(Plaintext.begin() + static_cast<std::ptrdiff_t>(whole), Plaintext.end(),
-                  result.begin() + static_cast<std::ptrdiff_t>(whole));
-        EncryptBlocks(result.data() + whole, result.data() + whole, 1);
-    }
-    Ciphertext = std::move(result);
     return 0;
 }
 
@@ -365,23 +353,20 @@ std::int32_t cRijndael::ArrayDecrypt(Bytes& Plaintext, const Bytes& Ciphertext,
         notifier_.Notify(u"ciphertext size not a multiple of block size", NoticeStyle::Plain);
         return -1;
     }
-    Bytes result(n);
-    DecryptBlocks(Ciphertext.data(), result.data(), n / kBlockBytes);
-    std::int32_t status = 0;
-    if (appendsize != 0) {
-        const std::uint8_t c = result[n - 1];
-        if (c > 15) {
-            notifier_.Notify(u"warning - incorrect length field", NoticeStyle::Plain);
-            status = 1;
-        } else {
-            // A length of 0 (the encryption of an empty array) keeps the whole block,
-            // which is what readers of this layout have always got back.
-            const std::size_t length = n - kBlockBytes + c;
-            if (length > 0) result.resize(length);
-        }
+    // When both are one array its size is already n and the blocks decrypt in place.
+    Plaintext.resize(n);
+    DecryptBlocks(Ciphertext.data(), Plaintext.data(), n / kBlockBytes);
+    if (appendsize == 0) return 0;
+    const std::uint8_t c = Plaintext[n - 1];
+    if (c > 15) {
+        notifier_.Notify(u"warning - incorrect length field", NoticeStyle::Plain);
+        return 1;
     }
-    Plaintext = std::move(result);
-    return status;
+    // A length of 0 (the encryption of an empty array) keeps the whole block, which is
+    // what readers of this layout have always got back.
+    const std::size_t length = n - kBlockBytes + c;
+    if (length > 0) Plaintext.resize(length);
+    return 0;
 }
 
 std::int32_t cRijndael::FileEncrypt(const std::filesystem::path& PlaintextFileName,
