@@ -54,5 +54,6 @@ private:
 void PrintLine(std::u16string_view text);
 
 // The command groups, one per class, each in its own source file.
+std::vector<Command> XorHashCommands();
 
 }  // namespace numtrail::cli

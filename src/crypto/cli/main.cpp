@@ -14,6 +14,7 @@ std::vector<Command> AllCommands() {
     using Group = std::vector<Command> (*)();
     const std::vector<Group> groups = {
         // one group per cipher or digest class
+        XorHashCommands,
     };
     std::vector<Command> all;
     for (const Group group : groups) {
