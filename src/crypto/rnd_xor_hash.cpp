@@ -13,15 +13,26 @@ namespace numtrail {
 namespace {
 
 // The 94 printable ASCII characters 0x21..0x7E, in the fixed order HashKey is drawn from.
-// Every ciphertext made with a keySize that was set depends on this table and on
-// kHashKeyIndexMask: neither may ever change.
+// Every ciphertext made with a keySize that was set depends on this table and on the index
+// rule below: neither may ever change.
 constexpr char kHashKeyTable[] =
     "!V-b9nEzQ(]4i@uL#X/d;pG|S*_6kBwN%Z1f=rI~U,a8mDyP'\\3h?tK\"W.c:oF{R)^5jAvM$Y0e<qH}T+`7lCxO&["
     "2g>sJ";
-static_assert(sizeof kHashKeyTable - 1 == 94);
 
-// Keeps the index inside the table; with the odd step below, 64 consecutive positions
-// pick 64 different characters.
+constexpr bool IsPrintableAsciiPermutation(const char* table) {
+    bool seen[128] = {};
+    for (int i = 0; i < 94; ++i) {
+        const int c = table[i];
+        if (c < 0x21 || c > 0x7E || seen[c]) return false;
+        seen[c] = true;
+    }
+    return true;
+}
+static_assert(sizeof kHashKeyTable - 1 == 94 && IsPrintableAsciiPermutation(kHashKeyTable));
+
+// The character at position p (counted from 1) is kHashKeyTable[(p * 37 + 19) & 0x3F]. The
+// mask keeps the index inside the table; with the odd step, 64 consecutive positions pick
+// 64 different characters.
 constexpr unsigned kHashKeyIndexMask = 0x3F;
 constexpr unsigned kHashKeyIndexStep = 37;
 constexpr unsigned kHashKeyIndexOffset = 19;
