@@ -39,7 +39,7 @@ class CryptProgramTest : public ::testing::Test {
     }
 
     int Run(const std::vector<std::string>& words) {
-        std::string command = Quote(NUMTRAIL_CRYPT_PROGRAM);
+        std::string command = Quote(NUMTRAIL_CRYPT_PATH);
         for (const auto& word : words) command += " " + Quote(word);
         command += " >" + Quote(Path("stdout")) + " 2>" + Quote(Path("stderr"));
         const int status = std::system(command.c_str());

@@ -55,5 +55,6 @@ void PrintLine(std::u16string_view text);
 
 // The command groups, one per class, each in its own source file.
 std::vector<Command> RijndaelCommands();
+std::vector<Command> XorHashCommands();
 
 }  // namespace numtrail::cli

@@ -15,6 +15,7 @@ std::vector<Command> AllCommands() {
     const std::vector<Group> groups = {
         // one group per cipher or digest class
         RijndaelCommands,
+        XorHashCommands,
     };
     std::vector<Command> all;
     for (const Group group : groups) {
