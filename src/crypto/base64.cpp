@@ -13,8 +13,8 @@ namespace numtrail {
 namespace {
 
 // Positions are 16-bit: encoding stops short of 32,767 bytes, decoding of 32,766.
-constexpr std::size_t kMaxEncodeBytes = 32766;
-constexpr std::size_t kMaxDecodeBytes = 32765;
+constexpr std::size_t kMaxEncodeBytes = CBase64EnDeCode::kMaxEncodeBytes;
+constexpr std::size_t kMaxDecodeBytes = CBase64EnDeCode::kMaxDecodeBytes;
 
 // RFC 4648 table 1, the basic alphabet.
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

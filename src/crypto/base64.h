@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -18,6 +19,9 @@ namespace numtrail {
 // file call simply ends. The class keeps no state.
 class CBase64EnDeCode {
   public:
+    static constexpr std::size_t kMaxEncodeBytes = 32766;  // code page bytes
+    static constexpr std::size_t kMaxDecodeBytes = 32765;  // Base64 characters
+
     std::u16string Base64StringEncode(std::u16string_view InStr1) const;
     // Text of 4k + 1 characters: the last one is ignored. 4k + 2 or 4k + 3: empty text.
     std::u16string Base64StringDecode(std::u16string_view InStr1) const;

@@ -14,6 +14,8 @@ std::vector<Command> AllCommands() {
     using Group = std::vector<Command> (*)();
     const std::vector<Group> groups = {
         // one group per cipher or digest class
+        Md5Commands,
+        Base64Commands,
     };
     std::vector<Command> all;
     for (const Group group : groups) {
