@@ -76,6 +76,23 @@ TEST(Base64, EncodingMatchesOpenSslForAsciiAndChineseText) {
     }
 }
 
+TEST(Base64, OneNonAsciiCharacterAnywhereInALongText) {
+    // ASCII text is encoded without a code page conversion; a single character outside
+    // ASCII, wherever it stands, must still send the whole text through the code page.
+    // U+4E00 has a low byte of 0 and U+00E9 one above 0x7F.
+    const CBase64EnDeCode codec;
+    std::u16string base;
+    for (int i = 0; i < 700; ++i) base += static_cast<char16_t>(u'a' + i % 26);
+    for (const char16_t odd : {u'\u4E00', u'\u00E9', u'号'}) {
+        for (const std::size_t at : {0, 4, 5, 190, 191, 192, 193, 383, 384, 600, 698, 699}) {
+            std::u16string text = base;
+            text[at] = odd;
+            ASSERT_EQ(codec.Base64StringEncode(text), OpenSslBase64(StringToAnsiBytes(text)))
+                << "at " << at;
+        }
+    }
+}
+
 TEST(Base64, ChineseTextIsEncodedAsItsCodePageBytes) {
     const CBase64EnDeCode codec;
     const std::u16string encoded = codec.Base64StringEncode(u"中文");
