@@ -108,10 +108,9 @@ void CMD5Encrypt::MD5Init() {
     d_ = kInitD;
 }
 
-void CMD5Encrypt::AdvanceCounter(std::int64_t by) {
+void CMD5Encrypt::AdvanceCounter(std::int64_t by, const char* operation) {
     const std::int64_t next = static_cast<std::int64_t>(count_) + by;
-    if (next > std::numeric_limits<std::int32_t>::max())
-        Fail(kErrOverflow, "MD5Update", "Overflow");
+    if (next > std::numeric_limits<std::int32_t>::max()) Fail(kErrOverflow, operation, "Overflow");
     count_ = static_cast<std::int32_t>(next);
 }
 
@@ -120,7 +119,7 @@ void CMD5Encrypt::MD5Update(std::int32_t InputLen, std::span<const std::uint8_t>
     // so it is refused before anything changes.
     if (InputLen < 0) Fail(kErrSubscriptOutOfRange, "MD5Update", "Subscript out of range");
     std::size_t buffered = static_cast<std::size_t>(count_ % 64);
-    AdvanceCounter(InputLen);
+    AdvanceCounter(InputLen, "MD5Update");
     // Both limits are checked after the counter moved: the message is spoilt either way and
     // the next digest starts with MD5Init.
     if (InputLen > kMaxUpdateLength) Fail(kErrOverflow, "MD5Update", "Overflow");
@@ -188,7 +187,7 @@ std::u16string CMD5Encrypt::DigestFileToHexStr(const std::filesystem::path& File
     std::size_t got = read_more();
     MD5Init();
     while (got != 0) {
-        AdvanceCounter(static_cast<std::int64_t>(got));
+        AdvanceCounter(static_cast<std::int64_t>(got), "DigestFileToHexStr");
         const std::size_t total = held + got;
         const std::size_t whole = total - total % 64;
         for (std::size_t i = 0; i < whole; i += 64) TransformBlock(chunk.data() + i);

@@ -54,7 +54,7 @@ class CMD5Encrypt {
     static constexpr std::int32_t kMaxFinalCount = 1 << 28;  // count * 8 must stay below 2^31
 
     void TransformBlock(const std::uint8_t* block);
-    void AdvanceCounter(std::int64_t by);
+    void AdvanceCounter(std::int64_t by, const char* operation);
     static std::u16string RegisterToHex(std::uint32_t reg);
 
     // Registers hold the bit patterns of RFC 1321's words; they are read as signed.
