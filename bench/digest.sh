@@ -5,8 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bench=build/bench/digest_bench
+# The repetitions of all benchmarks are shuffled together, so that a burst of load from
+# elsewhere on the machine falls on ours and on the references alike.
 cmake --build build --target digest_bench >/dev/null
-csv=$("$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+csv=$("$bench" --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true \
+               --benchmark_report_aggregates_only=true \
                --benchmark_format=csv 2>/dev/null)
 
 # bytes per second of one benchmark's median

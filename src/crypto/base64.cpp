@@ -94,20 +94,23 @@ inline std::uint32_t PairBits(std::uint32_t v12) {
     return bits;
 }
 
-// Two groups of an ASCII text at once on a little-endian machine: six UTF-16 units come in
-// with two loads and eight characters go out with two stores.
+// Two groups of an ASCII text at once on a little-endian machine: six UTF-16 units u0 ... u5
+// come in with two loads and eight characters go out with two stores. Each group's two
+// 12-bit halves are (u0 << 4 | u1 >> 4) and (u1 << 8 | u2), cut to 12 bits; the cut also
+// keeps the look-ups inside the table when a unit is not ASCII, and such a run is thrown
+// away once seen shows it.
 inline void EncodeTwoAsciiGroups(const char16_t* in, char16_t* out, std::uint64_t& seen) {
-    std::uint64_t w;
-    std::uint32_t t;
+    std::uint64_t w;  // u0 u1 u2 u3, lowest first
+    std::uint32_t t;  // u4 u5
     std::memcpy(&w, in, sizeof w);
     std::memcpy(&t, in + 4, sizeof t);
     seen |= w | t;
-    const auto v1 =
-        static_cast<std::uint32_t>(((w & 0xFF) << 16) | ((w >> 8) & 0xFF00) | ((w >> 32) & 0xFF));
-    const auto v2 =
-        static_cast<std::uint32_t>(((w >> 32) & 0xFF0000) | ((t & 0xFF) << 8) | ((t >> 16) & 0xFF));
-    const std::uint64_t o1 = PairBits(v1 >> 12) | std::uint64_t{PairBits(v1 & 0xFFF)} << 32;
-    const std::uint64_t o2 = PairBits(v2 >> 12) | std::uint64_t{PairBits(v2 & 0xFFF)} << 32;
+    const auto p1 = static_cast<std::uint32_t>((w << 4) | (w >> 20)) & 0xFFF;
+    const auto p2 = static_cast<std::uint32_t>((w >> 8) | (w >> 32)) & 0xFFF;
+    const auto p3 = static_cast<std::uint32_t>((w >> 44) | (t >> 4)) & 0xFFF;
+    const std::uint32_t p4 = ((t << 8) | (t >> 16)) & 0xFFF;
+    const std::uint64_t o1 = PairBits(p1) | std::uint64_t{PairBits(p2)} << 32;
+    const std::uint64_t o2 = PairBits(p3) | std::uint64_t{PairBits(p4)} << 32;
     std::memcpy(out, &o1, sizeof o1);
     std::memcpy(out + 4, &o2, sizeof o2);
 }
