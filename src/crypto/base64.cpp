@@ -21,6 +21,8 @@ constexpr std::size_t kMaxDecodeBytes = CBase64EnDeCode::kMaxDecodeBytes;
 // RFC 4648 table 1, the basic alphabet.
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
+// Both characters of every 12-bit value: 16 KiB of table buys half the look-ups per group.
+// Look-ups follow the data, so the timing of an encoding depends on what is encoded.
 struct PairTable {
     char16_t pair[4096][2];
 };
