@@ -56,5 +56,7 @@ void PrintLine(std::u16string_view text);
 // The command groups, one per class, each in its own source file.
 std::vector<Command> RijndaelCommands();
 std::vector<Command> XorHashCommands();
+std::vector<Command> Md5Commands();
+std::vector<Command> Base64Commands();
 
 }  // namespace numtrail::cli

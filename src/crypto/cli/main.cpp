@@ -16,6 +16,8 @@ std::vector<Command> AllCommands() {
         // one group per cipher or digest class
         RijndaelCommands,
         XorHashCommands,
+        Md5Commands,
+        Base64Commands,
     };
     std::vector<Command> all;
     for (const Group group : groups) {
