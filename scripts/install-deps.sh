@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n libicu-dev
   xvfb xauth fonts-wqy-microhei
   googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  libcpp-httplib-dev libphonenumber-dev wrk
 )
 
 missing=()
