@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "service/builtin_data.h"
 #include "service/prefix_table.h"
 #include "service/query.h"
 #include "service/rate_limiter.h"
@@ -28,8 +29,10 @@ void Send(httplib::Response& res, Reply reply) {
 }  // namespace
 
 struct AttributionService::Impl {
-    Impl(const ServiceOptions& options, DataFile data)
-        : version(options.version), table(std::move(data)), limiter(options.limit_per_second) {}
+    Impl(const ServiceOptions& options, DataFile data, PrefixResolver builtin)
+        : version(options.version),
+          table(std::move(data), std::move(builtin)),
+          limiter(options.limit_per_second) {}
 
     void Handle(const httplib::Request& req, httplib::Response& res) {
         if (req.method != "GET" && req.method != "HEAD") {
@@ -73,7 +76,10 @@ std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptio
     if (options.port < 0 || options.port > 65535)
         throw ServiceError("cannot listen on port " + std::to_string(options.port));
 
-    auto impl = std::make_unique<Impl>(options, std::move(data));
+    PrefixResolver builtin;
+    if (options.builtin_data) builtin = MakeBuiltinResolver(std::make_shared<const BuiltinData>());
+
+    auto impl = std::make_unique<Impl>(options, std::move(data), std::move(builtin));
     Impl& s = *impl;
     s.server.new_task_queue = [] { return new httplib::ThreadPool(PoolSize()); };
     // The library's default also sets SO_REUSEPORT, which would let a second service bind the
