@@ -8,6 +8,7 @@ packages=(
   xvfb xauth fonts-wqy-microhei
   googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   openssl
+  libcpp-httplib-dev libphonenumber-dev wrk
 )
 
 missing=()

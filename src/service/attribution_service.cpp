@@ -1,0 +1,127 @@
+#include "service/attribution_service.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "service/builtin_data.h"
+#include "service/prefix_table.h"
+#include "service/query.h"
+#include "service/rate_limiter.h"
+
+namespace numtrail::service {
+
+namespace {
+
+// A keep-alive connection holds one pool thread for its whole life, so the pool is sized for
+// a team's desktops rather than for the cores.
+std::size_t PoolSize() { return std::max(16u, std::thread::hardware_concurrency() * 4); }
+
+void Send(httplib::Response& res, Reply reply) {
+    res.status = reply.status;
+    res.set_header("Cache-Control", "no-cache");
+    if (reply.status == 503) res.set_header("Retry-After", "1");
+    res.set_content(std::move(reply.body), reply.content_type.c_str());
+}
+
+}  // namespace
+
+struct AttributionService::Impl {
+    Impl(const ServiceOptions& options, DataFile data, PrefixResolver builtin)
+        : version(options.version),
+          table(std::move(data), std::move(builtin)),
+          limiter(options.limit_per_second) {}
+
+    void Handle(const httplib::Request& req, httplib::Response& res) {
+        if (req.method != "GET" && req.method != "HEAD") {
+            res.set_header("Allow", "GET, HEAD");
+            Send(res, {405, "text/plain; charset=utf-8", "Method Not Allowed"});
+            return;
+        }
+        const std::string_view target = req.target;
+        // The manifest stays reachable under any load: a refusal page there would read as a
+        // newer version to the desktop program's update check.
+        const bool manifest = target.substr(0, target.find('?')) == kManifestPath;
+        if (!manifest && !limiter.Admit()) {
+            Send(res, RefusalReply());
+            return;
+        }
+        Send(res, HandleQuery(target, table, version));
+    }
+
+    std::string version;
+    PrefixTable table;
+    RateLimiter limiter;
+    httplib::Server server;
+    std::thread thread;
+    std::atomic<bool> finished{false};
+    int port = 0;
+};
+
+AttributionService::AttributionService(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+AttributionService::~AttributionService() { Stop(); }
+
+std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptions& options) {
+    DataFile data;
+    if (options.data_file) {
+        try {
+            data = LoadDataFile(*options.data_file);
+        } catch (const DataFileError& error) {
+            throw ServiceError(error.what());
+        }
+    }
+    if (options.port < 0 || options.port > 65535)
+        throw ServiceError("cannot listen on port " + std::to_string(options.port));
+
+    PrefixResolver builtin;
+    if (options.builtin_data) builtin = MakeBuiltinResolver(std::make_shared<const BuiltinData>());
+
+    auto impl = std::make_unique<Impl>(options, std::move(data), std::move(builtin));
+    Impl& s = *impl;
+    s.server.new_task_queue = [] { return new httplib::ThreadPool(PoolSize()); };
+    // The library's default also sets SO_REUSEPORT, which would let a second service bind the
+    // same port and silently take half the queries; address reuse alone is enough for restarts.
+    s.server.set_socket_options([](int sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    // Headers and body go out in separate writes; without this, Nagle's algorithm and the
+    // client's delayed ACK hold every answer back by some 40 ms.
+    s.server.set_tcp_nodelay(true);
+    s.server.set_keep_alive_max_count(1000);
+    s.server.set_payload_max_length(64 * 1024);
+    s.server.set_pre_routing_handler([&s](const httplib::Request& req, httplib::Response& res) {
+        s.Handle(req, res);
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    if (options.port == 0) {
+        s.port = s.server.bind_to_any_port(options.listen);
+    } else {
+        s.port = s.server.bind_to_port(options.listen, options.port) ? options.port : -1;
+    }
+    if (s.port <= 0)
+        throw ServiceError("cannot listen on " + options.listen + " port " +
+                           std::to_string(options.port));
+
+    s.thread = std::thread([&s] {
+        s.server.listen_after_bind();
+        s.finished = true;
+    });
+    // Stop only works on a running server: wait until the accept loop is up.
+    while (!s.server.is_running() && !s.finished) std::this_thread::yield();
+    return std::unique_ptr<AttributionService>(new AttributionService(std::move(impl)));
+}
+
+int AttributionService::Port() const { return impl_->port; }
+
+void AttributionService::Stop() {
+    if (!impl_ || !impl_->thread.joinable()) return;
+    impl_->server.stop();
+    impl_->thread.join();
+}
+
+}  // namespace numtrail::service

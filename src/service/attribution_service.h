@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace numtrail::service {
+
+struct ServiceOptions {
+    std::string listen = "127.0.0.1";
+    int port = 8360;  // 0 = pick a free port
+    std::optional<std::filesystem::path> data_file;
+    int limit_per_second = 0;  // 0 = no limit
+    std::string version = "V4.1";
+    bool builtin_data = true;  // answer prefixes missing from the data file from built-in data
+};
+
+// Thrown by Start: a damaged or unreadable data file (the message names the file and the
+// fault), or an address the service cannot listen on.
+class ServiceError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The attribution service on its own threads: answers queries in the callback format and
+// serves the version manifest. Start returns once the socket is listening.
+class AttributionService {
+  public:
+    static std::unique_ptr<AttributionService> Start(const ServiceOptions& options);
+
+    AttributionService(const AttributionService&) = delete;
+    AttributionService& operator=(const AttributionService&) = delete;
+    ~AttributionService();
+
+    int Port() const;
+    // Stops listening and waits for the service threads; safe to call more than once.
+    void Stop();
+
+  private:
+    struct Impl;
+    explicit AttributionService(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace numtrail::service

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "service/record.h"
+
+namespace numtrail::service {
+
+// A user's 7-digit prefix file, all integers little-endian:
+//   bytes 0-3   version text
+//   bytes 4-7   offset of the first index entry
+//   8..index    records, each "province|city|postcode|areacode" in UTF-8 ended by a NUL
+//   index..end  9-byte entries: prefix (u32), record offset from the file start (u32),
+//               card-type byte (see CardTypeText)
+struct DataFile {
+    struct Entry {
+        std::uint32_t prefix;
+        std::uint32_t record;  // index into records
+    };
+    std::string version;
+    std::vector<Record> records;  // one per distinct (record offset, card type)
+    std::vector<Entry> entries;   // in file order
+};
+
+inline constexpr std::uint32_t kFirstPrefix = 1300000;
+inline constexpr std::uint32_t kLastPrefix = 1999999;
+
+// Parses and checks every offset and length. On a damaged file, `fault` says what is wrong
+// (without the file name) and `file` is empty. Never reads outside `bytes`.
+struct DataFileResult {
+    DataFile file;
+    std::string fault;
+    bool ok() const { return fault.empty(); }
+};
+DataFileResult ParseDataFile(std::span<const std::uint8_t> bytes);
+
+class DataFileError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads and parses a file; throws DataFileError naming the file and the fault.
+DataFile LoadDataFile(const std::filesystem::path& path);
+
+}  // namespace numtrail::service

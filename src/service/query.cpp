@@ -1,0 +1,97 @@
+#include "service/query.h"
+
+#include "service/sanitize.h"
+
+namespace numtrail::service {
+
+namespace {
+
+// Echoed numbers are for the client's eyes only; anything longer than this is not a number.
+constexpr std::size_t kMaxMobileBytes = 32;
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string PercentDecode(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void AppendField(std::string& out, std::string_view key, std::string_view value,
+                 bool first = false) {
+    if (!first) out += ',';
+    out += '"';
+    out += key;
+    out += "\":\"";
+    out += value;
+    out += '"';
+}
+
+}  // namespace
+
+std::string QueryParameter(std::string_view query, std::string_view key) {
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        const std::size_t eq = pair.find('=');
+        if (PercentDecode(pair.substr(0, eq)) == key)
+            return eq == std::string_view::npos ? std::string()
+                                                : PercentDecode(pair.substr(eq + 1));
+        if (amp == std::string_view::npos) break;
+        query.remove_prefix(amp + 1);
+    }
+    return {};
+}
+
+Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version) {
+    const std::size_t question = target.find('?');
+    const std::string_view path = target.substr(0, question);
+    const std::string_view query =
+        question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+
+    if (path == kManifestPath) {
+        return {200, "text/plain; charset=utf-8", "sjhm:" + SanitizeValue(version) + "|"};
+    }
+
+    const std::string mobile = QueryParameter(query, "m");
+    const Record* record = table.Find(mobile);
+    static const Record kEmpty;
+    const Record& r = record ? *record : kEmpty;
+
+    std::string body = SafeCallbackName(QueryParameter(query, "callback"));
+    body += "({";
+    AppendField(body, "Mobile", SanitizeValue(mobile, kMaxMobileBytes), true);
+    AppendField(body, "QueryResult", record ? "True" : "False");
+    AppendField(body, "Province", SanitizeValue(r.province));
+    AppendField(body, "City", SanitizeValue(r.city));
+    AppendField(body, "AreaCode", SanitizeValue(r.area_code));
+    AppendField(body, "PostCode", SanitizeValue(r.postcode));
+    AppendField(body, "TO", SanitizeValue(r.card_type));
+    body += "});";
+    return {200, "text/javascript; charset=utf-8", std::move(body)};
+}
+
+Reply RefusalReply() {
+    return {
+        503, "text/html; charset=utf-8",
+        "<html><head><title>Runtime Error</title></head>"
+        "<body><h1>Runtime Error</h1><p>Too many requests; try again shortly.</p></body></html>"};
+}
+
+}  // namespace numtrail::service

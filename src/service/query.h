@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "service/prefix_table.h"
+
+namespace numtrail::service {
+
+struct Reply {
+    int status = 200;
+    std::string content_type;
+    std::string body;
+};
+
+inline constexpr std::string_view kManifestPath = "/version/main.txt";
+
+// Answers one GET request target (path plus optional "?query", as sent on the request
+// line). "/version/main.txt" gives the version manifest "sjhm:" + version + "|"; any other
+// path is an attribution query read from the parameters m and callback:
+//   NAME({"Mobile":"...","QueryResult":"True","Province":"...","City":"...",
+//         "AreaCode":"...","PostCode":"...","TO":"..."});
+// A missing, malformed or unknown number gets "QueryResult":"False" and empty fields.
+Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version);
+
+// The refusal page of a service that is asked too often; clients look for "Runtime Error".
+Reply RefusalReply();
+
+// The value of the first `key` parameter of a query string, percent- and plus-decoded;
+// empty when the key is absent.
+std::string QueryParameter(std::string_view query, std::string_view key);
+
+}  // namespace numtrail::service

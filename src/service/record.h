@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace numtrail::service {
+
+// What the service knows about one 7-digit prefix. Every field may be empty.
+struct Record {
+    std::string province;
+    std::string city;
+    std::string postcode;
+    std::string area_code;
+    std::string card_type;
+
+    friend bool operator==(const Record&, const Record&) = default;
+};
+
+// The card type of a data-file index byte: 1 to 8 name a carrier or virtual operator;
+// any other byte gives the empty text.
+std::string_view CardTypeText(std::uint8_t code);
+
+}  // namespace numtrail::service
