@@ -8,9 +8,10 @@ namespace numtrail {
 inline const QString kProgramVersion = QStringLiteral("V4.1");
 inline const QString kMessageTitle = QStringLiteral("Quorvel系列软件");
 
-// Where numbers are looked up when no --lookup-url is given: a numtrail-service on this
-// machine. The update manifest is asked of the same host unless --update-url says otherwise.
-inline const QString kDefaultLookupUrl = QStringLiteral("http://127.0.0.1:8360/query");
+// Without --lookup-url the program starts the attribution service inside itself, on a free
+// loopback port, and asks it both for numbers and for the update manifest.
+inline const QString kBuiltInServiceHost = QStringLiteral("127.0.0.1");
+inline const QString kBuiltInLookupPath = QStringLiteral("/query");
 inline const QString kManifestPath = QStringLiteral("/version/main.txt");
 inline constexpr int kDefaultTimeoutSeconds = 30;
 inline constexpr qint64 kMaxAnswerBytes = 4 * 1024 * 1024;

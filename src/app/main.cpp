@@ -4,6 +4,7 @@
 #include <QTranslator>
 #include <cstdio>
 
+#include "app/built_in_service.h"
 #include "app/defaults.h"
 #include "app/form1.h"
 #include "app/options.h"
@@ -27,11 +28,23 @@ int main(int argc, char** argv) {
         app.installTranslator(&translator);
 
     numtrail::QtPlatform platform;
+    numtrail::AppOptions options = *outcome.options;
+    std::unique_ptr<numtrail::service::AttributionService> built_in_service;
+    try {
+        built_in_service = numtrail::StartBuiltInService(options);
+    } catch (const numtrail::service::ServiceError& error) {
+        platform.Get().dialogs.Message(
+            {QStringLiteral("归属地服务无法启动，程序将退出。\r\n") + QString::fromStdString(error.what()),
+             numtrail::kMessageTitle, numtrail::MessageIcon::Exclamation,
+             numtrail::MessageButtons::Ok});
+        return 1;
+    }
+
     numtrail::Form1Settings settings;
-    settings.lookup_url = outcome.options->lookup_url;
-    settings.update_url = outcome.options->update_url;
+    settings.lookup_url = options.lookup_url;
+    settings.update_url = options.update_url;
     settings.program_folder = QCoreApplication::applicationDirPath();
-    settings.fetch.timeout_ms = outcome.options->timeout_seconds * 1000;
+    settings.fetch.timeout_ms = options.timeout_seconds * 1000;
     settings.fetch.max_body_bytes = numtrail::kMaxAnswerBytes;
 
     numtrail::Form1 form(platform.Get(), settings);

@@ -24,7 +24,7 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
                                             QStringLiteral("Show the program's version."));
     const QCommandLineOption lookup_option(
         QStringLiteral("lookup-url"),
-        QStringLiteral("The attribution endpoint (default: %1).").arg(kDefaultLookupUrl),
+        QStringLiteral("The attribution endpoint (default: the built-in service)."),
         QStringLiteral("URL"));
     const QCommandLineOption update_option(
         QStringLiteral("update-url"),
@@ -36,7 +36,13 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         QStringLiteral("timeout"),
         QStringLiteral("Seconds a fetch may take (default: %1).").arg(kDefaultTimeoutSeconds),
         QStringLiteral("SECONDS"));
-    parser.addOptions({help_option, version_option, lookup_option, update_option, timeout_option});
+    const QCommandLineOption data_option(
+        QStringLiteral("data"),
+        QStringLiteral("A 7-digit prefix data file for the built-in service; its entries win "
+                       "over the built-in data."),
+        QStringLiteral("FILE"));
+    parser.addOptions(
+        {help_option, version_option, lookup_option, update_option, timeout_option, data_option});
 
     OptionsOutcome outcome;
     if (!parser.parse(arguments)) {
@@ -61,10 +67,17 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
 
     AppOptions options;
     options.lookup_url_given = parser.isSet(lookup_option);
-    options.lookup_url =
-        options.lookup_url_given ? parser.value(lookup_option) : kDefaultLookupUrl;
-    options.update_url = parser.isSet(update_option) ? parser.value(update_option)
-                                                     : ServerRootOf(options.lookup_url);
+    options.update_url_given = parser.isSet(update_option);
+    if (options.lookup_url_given && parser.isSet(data_option)) {
+        outcome.exit_code = 2;
+        outcome.output = QStringLiteral("--data is for the built-in service; it cannot go "
+                                        "with --lookup-url\n");
+        return outcome;
+    }
+    options.lookup_url = options.lookup_url_given ? parser.value(lookup_option) : QString();
+    options.update_url = options.update_url_given ? parser.value(update_option)
+                                                  : ServerRootOf(options.lookup_url);
+    options.data_file = parser.value(data_option);
     options.timeout_seconds = kDefaultTimeoutSeconds;
     if (parser.isSet(timeout_option)) {
         bool ok = false;

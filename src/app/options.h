@@ -9,8 +9,10 @@ namespace numtrail {
 struct AppOptions {
     QString lookup_url;   // the attribution endpoint, without query
     QString update_url;   // the update server; the manifest path is appended
+    QString data_file;    // the built-in service's prefix data file, if any
     int timeout_seconds = 0;
     bool lookup_url_given = false;
+    bool update_url_given = false;
 };
 
 struct OptionsOutcome {

@@ -1,0 +1,67 @@
+#include <QDir>
+
+#include "app/built_in_service.h"
+#include "app/form1_fixture.h"
+#include "service/data_file_builder.h"
+
+namespace numtrail::test {
+namespace {
+
+using service::testing::DataFileBuilder;
+
+class BuiltInServiceTest : public Form1Test {};
+
+TEST_F(BuiltInServiceTest, WithoutLookupUrlTheProgramAnswersFromItsOwnService) {
+    DataFileBuilder builder;
+    builder.records = {"江苏|常州|213000|0519"};
+    builder.entries = {{1391234, 0, 1}};
+    const QString data = QDir(folder.path()).filePath(QStringLiteral("prefixes.dat"));
+    service::testing::WriteFile(data.toStdString(), builder.Build());
+
+    const OptionsOutcome parsed =
+        ParseOptions({QStringLiteral("numtrail"), QStringLiteral("--data"), data});
+    ASSERT_TRUE(parsed.options);
+    AppOptions options = *parsed.options;
+    const auto running = StartBuiltInService(options);
+    ASSERT_NE(running, nullptr);
+    EXPECT_EQ(options.lookup_url, QStringLiteral("http://127.0.0.1:%1/query").arg(running->Port()));
+    EXPECT_EQ(options.update_url, QStringLiteral("http://127.0.0.1:%1").arg(running->Port()));
+
+    settings.lookup_url = options.lookup_url;
+    settings.update_url = options.update_url;
+    CreateReady();  // the built-in service also answers the manifest: no failure box
+    EXPECT_TRUE(fake.dialogs.Prompts().empty());
+    fake.dialogs.ExpectInput(QStringLiteral("13912345678"));
+    Option(0)->click();
+    EXPECT_EQ(Row(0), (QStringList{"13912345678", "江苏", "常州", "0519", "213000", "中国移动"}));
+}
+
+TEST_F(BuiltInServiceTest, GivenEndpointStartsNothingAndDamagedDataIsRefused) {
+    AppOptions given = *ParseOptions({"numtrail", "--lookup-url", "http://h:1/q"}).options;
+    EXPECT_EQ(StartBuiltInService(given), nullptr);
+    EXPECT_EQ(given.update_url, QStringLiteral("http://h:1"));
+
+    const QString damaged = QDir(folder.path()).filePath(QStringLiteral("damaged.dat"));
+    service::testing::WriteFile(damaged.toStdString(), {'2', '4', '0', '1', 0xFF, 0xFF, 0, 0});
+    AppOptions options = *ParseOptions({"numtrail", "--data", damaged}).options;
+    EXPECT_THROW(StartBuiltInService(options), service::ServiceError);
+
+    const OptionsOutcome both =
+        ParseOptions({"numtrail", "--data", damaged, "--lookup-url", "http://h:1/q"});
+    EXPECT_FALSE(both.options);
+    EXPECT_EQ(both.exit_code, 2);
+}
+
+TEST(Options, TimeoutAndUpdateUrl) {
+    const AppOptions a = *ParseOptions({"numtrail", "--lookup-url", "http://h:8/a/b?x=1",
+                                        "--timeout", "7"}).options;
+    EXPECT_EQ(a.update_url, QStringLiteral("http://h:8"));
+    EXPECT_EQ(a.timeout_seconds, 7);
+    EXPECT_EQ(ParseOptions({"numtrail", "--timeout", "0"}).exit_code, 2);
+    EXPECT_EQ(ParseOptions({"numtrail", "--update-url", "http://u"}).options->update_url,
+              QStringLiteral("http://u"));
+    EXPECT_FALSE(ParseOptions({"numtrail", "--version"}).options);
+}
+
+}  // namespace
+}  // namespace numtrail::test
