@@ -144,18 +144,30 @@ TEST_F(Form1Test, ExitConfirmationAnswers) {
     EXPECT_TRUE(Timer5()->isActive());
     const RecordedPrompt box = fake.dialogs.Messages().at(0);
     EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.title, QStringLiteral("Quorvel系列软件"));
     EXPECT_EQ(box.buttons, MessageButtons::YesNoCancel);
     EXPECT_EQ(box.icon, MessageIcon::Information);
 
-    fake.dialogs.ExpectMessage(MessageAnswer::No);
-    EXPECT_THROW(Button("Command5")->click(), ProgramEnded);
-    EXPECT_TRUE(fake.shell.opened.isEmpty());
-
-    CreateReady();  // an ended window is not used again
-    fake.dialogs.ExpectMessage(MessageAnswer::Yes);
-    EXPECT_THROW(Find<QMenu>("menu")->findChild<QAction*>("endd")->trigger(), ProgramEnded);
-    EXPECT_EQ(fake.shell.opened.size(), 1);
-    EXPECT_EQ(fake.end.ended, 2);
+    // Yes and No really end the process; the pages opened before that are reported.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    fake.end.exit_process = true;
+    fake.end.before_exit = [this] {
+        std::fprintf(stderr, "pages opened: %d\n", int(fake.shell.opened.size()));
+    };
+    EXPECT_EXIT(
+        {
+            fake.dialogs.ExpectMessage(MessageAnswer::No);
+            Button("Command5")->click();
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(3), "pages opened: 0\nprogram ended");
+    EXPECT_EXIT(
+        {
+            fake.dialogs.ExpectMessage(MessageAnswer::Yes);
+            Find<QMenu>("menu")->findChild<QAction*>("endd")->trigger();
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(3), "pages opened: 1\nprogram ended");
 }
 
 TEST_F(Form1Test, CloseDuringTheUpdateCheckWaitEndsAtOnce) {

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <stdexcept>
 
 #include "platform/clock.h"
@@ -49,11 +50,13 @@ class RecordingProgramEnd final : public ProgramEnd {
 public:
     int ended = 0;
     bool exit_process = false;
+    std::function<void()> before_exit;  // with exit_process: report state before the end
 
 protected:
     [[noreturn]] void End() override {
         ++ended;
         if (exit_process) {
+            if (before_exit) before_exit();
             std::fputs("program ended\n", stderr);
             std::fflush(stderr);
             std::_Exit(3);
