@@ -181,6 +181,14 @@ void Form1::Connect() {
     connect(Command5_, &QPushButton::clicked, this, &QWidget::close);
     connect(menu_->findChild<QAction*>(QStringLiteral("endd")), &QAction::triggered, this,
             &QWidget::close);
+    connect(menu_->findChild<QAction*>(QStringLiteral("cpp")), &QAction::triggered, this,
+            &Form1::cpp);
+    connect(menu_->findChild<QAction*>(QStringLiteral("ycxxx")), &QAction::triggered, this,
+            &Form1::ycxxx);
+    connect(menu_->findChild<QAction*>(QStringLiteral("dcqb")), &QAction::triggered, this,
+            &Form1::dcqb);
+    connect(menu_->findChild<QAction*>(QStringLiteral("cll")), &QAction::triggered, this,
+            &Form1::cll);
     ListView1_->viewport()->installEventFilter(this);
 }
 

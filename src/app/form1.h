@@ -112,6 +112,16 @@ private:
     QLabel* Label6_ = nullptr;
     QTimer* Timer5_ = nullptr;
     QMenu* menu_ = nullptr;
+
+    // result list operations, export and clipboard copy (form1_results.cpp)
+    void cpp();    // copy the selected result to the clipboard
+    void ycxxx();  // remove the selected row
+    void dcqb();   // export every row to a file the user names
+    void cll();    // clear the list after asking
+    // false with *error empty: no rows, nothing touched; false with *error set: not written.
+    bool ExportListViewContent(const QTreeWidget* objListView, const QString& strFilePath,
+                               QString* error);
+    QTreeWidgetItem* SelectedRow() const;
 };
 
 }  // namespace numtrail

@@ -1,0 +1,121 @@
+// The result list's own commands: copy one result, remove one row, export every row, clear.
+#include <QTreeWidget>
+
+#include "app/form1.h"
+#include "platform/files.h"
+#include "results/clipboard_block.h"
+#include "results/export_format.h"
+
+namespace numtrail {
+namespace {
+
+// Compares what the clipboard hands back with what was put on it. Some systems give CR LF
+// back as LF, which is still the text the user will paste.
+bool SameClipboardText(QString a, QString b) { return a.remove(u'\r') == b.remove(u'\r'); }
+
+}  // namespace
+
+QTreeWidgetItem* Form1::SelectedRow() const {
+    const QList<QTreeWidgetItem*> selected = ListView1_->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void Form1::cpp() {
+    const QTreeWidgetItem* row = SelectedRow();
+    const auto cell = [&](const char* key) {
+        return row->text(ColumnOf(QString::fromLatin1(key)));
+    };
+    if (!row || cell("num").isEmpty()) {
+        Message(QStringLiteral("请先查询再进行复制操作!"), MessageIcon::Exclamation);
+        return;
+    }
+    const LookupResult result{cell("num"), cell("pro"), cell("city"),
+                              cell("qh"),  cell("yb"),  cell("lx")};
+    const QString block = ClipboardBlock(result);
+    platform_.clipboard.Clear();
+    platform_.clipboard.SetText(block);
+    // A clipboard held open by another program may refuse the text; saying "copied" then
+    // would leave the user pasting something else.
+    if (!SameClipboardText(platform_.clipboard.Text(), block)) {
+        const QString failed = QStringLiteral("手机号码:[") + result.number +
+                               QStringLiteral("]信息未能复制到剪贴板!请稍后再试!");
+        Message(failed, MessageIcon::Exclamation);
+        SetMessage(failed);
+        return;
+    }
+    const QString copied =
+        QStringLiteral("手机号码:[") + result.number + QStringLiteral("]信息已复制到剪贴板!");
+    Message(copied, MessageIcon::Information);
+    SetMessage(copied);
+}
+
+void Form1::ycxxx() {
+    QTreeWidgetItem* row = SelectedRow();
+    const QString number = row ? row->text(ColumnOf(QStringLiteral("num"))) : QString();
+    if (number.isEmpty()) {
+        Message(QStringLiteral("请选择您要删除列表项!"), MessageIcon::Exclamation);
+        return;
+    }
+    delete ListView1_->takeTopLevelItem(ListView1_->indexOfTopLevelItem(row));
+    SetMessage(QStringLiteral("手机号码:[") + number + QStringLiteral("]信息已被移除..."));
+}
+
+void Form1::cll() {
+    // A running batch goes on and puts its next results into the emptied list.
+    if (Message(QStringLiteral("是否确定清空查询列表?"), MessageIcon::Information,
+                MessageButtons::YesNo) == MessageAnswer::Yes)
+        ListView1_->clear();
+}
+
+void Form1::dcqb() {
+    if (ListView1_->topLevelItemCount() == 0) {
+        Message(QStringLiteral("没有可导出的数据!"), MessageIcon::Information);
+        return;
+    }
+    const std::optional<QString> path = platform_.dialogs.SaveFile(
+        {QStringLiteral("请选择您要保存的位置"), QStringLiteral("文本文件（TXT）|*.txt"),
+         settings_.program_folder});
+    if (!path) {
+        Message(QStringLiteral("已取消保存"), MessageIcon::Information);
+        return;
+    }
+    QString error;
+    if (ExportListViewContent(ListView1_, *path, &error)) {
+        Message(QStringLiteral("成功导出全部数据!"), MessageIcon::Information);
+        SetMessage(QStringLiteral("成功导出全部数据.."));
+    } else if (error.isEmpty()) {
+        Message(QStringLiteral("没有可导出的数据!"), MessageIcon::Information);
+        SetMessage(QStringLiteral("没有可导出的数据.."));
+    } else {
+        // The rows are there; the file is what failed, and the user must know which one.
+        Message(QStringLiteral("导出失败!无法写入文件[") + *path + QStringLiteral("]!\r\n") + error,
+                MessageIcon::Exclamation);
+        SetMessage(QStringLiteral("导出失败!无法写入文件[") + *path + QStringLiteral("].."));
+    }
+}
+
+bool Form1::ExportListViewContent(const QTreeWidget* objListView, const QString& strFilePath,
+                                  QString* error) {
+    error->clear();
+    const int rows = objListView->topLevelItemCount();
+    if (rows == 0) return false;
+    const int columns = objListView->columnCount();
+    QList<QStringList> cells;
+    cells.reserve(rows);
+    for (int r = 0; r < rows; ++r) {
+        const QTreeWidgetItem* item = objListView->topLevelItem(r);
+        QStringList line;
+        for (int c = 0; c < columns; ++c) line << item->text(c);
+        cells << line;
+    }
+    // Written whole or not at all: a failed write leaves the file that was there.
+    const FileWriteResult written =
+        platform_.files.WriteAtomically(strFilePath, ExportBytes(cells));
+    if (!written.ok) {
+        *error = written.error.isEmpty() ? QStringLiteral("写入失败") : written.error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace numtrail
