@@ -18,6 +18,7 @@
 #include <QTreeWidget>
 
 #include "app/defaults.h"
+#include "generator/form6.h"
 #include "platform/files.h"
 #include "update/update_check.h"
 
@@ -179,6 +180,8 @@ void Form1::Connect() {
     connect(Command1_, &QPushButton::clicked, this, [this] { OpenHelpPage(kForumPage); });
     connect(Command4_, &QPushButton::clicked, this, [this] { OpenHelpPage(kResourcePage); });
     connect(Command5_, &QPushButton::clicked, this, &QWidget::close);
+    // A fresh generator each time: closing it discards its list and fields.
+    connect(Command8_, &QPushButton::clicked, this, [this] { Form6(platform_, this).exec(); });
     connect(menu_->findChild<QAction*>(QStringLiteral("endd")), &QAction::triggered, this,
             &QWidget::close);
     connect(menu_->findChild<QAction*>(QStringLiteral("cpp")), &QAction::triggered, this,
