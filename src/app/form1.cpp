@@ -182,6 +182,7 @@ void Form1::Connect() {
     connect(menu_->findChild<QAction*>(QStringLiteral("endd")), &QAction::triggered, this,
             &QWidget::close);
     ListView1_->viewport()->installEventFilter(this);
+    ConnectBatch();
 }
 
 void Form1::Load() {
