@@ -28,9 +28,12 @@ void Form1::ConnectBatch() {
     connect(Combo1_, &QComboBox::activated, this, &Form1::OnSpeedChosen);
     connect(Command3_, &QPushButton::clicked, this, &Form1::OnStartStopClicked);
     connect(Timer5_, &QTimer::timeout, this, &Form1::OnBatchTick);
-    connect(List1_, &QListWidget::currentRowChanged, this, [this] {
+    // By keyboard or mouse; a click on the entry that is already current counts too.
+    const auto picked = [this] {
         if (!selecting_entry_) start_picked_ = true;
-    });
+    };
+    connect(List1_, &QListWidget::currentRowChanged, this, picked);
+    connect(List1_, &QListWidget::itemPressed, this, picked);
 }
 
 void Form1::OnImportClicked() {

@@ -318,6 +318,33 @@ TEST_F(BatchTest, StopDuringASlowFetchKeepsTheAnswerWithItsNumber) {
     EXPECT_EQ(Row(1), Expected(numbers[1]));
 }
 
+TEST_F(BatchTest, ImportDuringAStoppedFetchStartsTheNewListFromTheTop) {
+    CreateReady();
+    special[QStringLiteral("13800138000")] = [](const QString& n) {
+        StandInResponse r = AnswerFor(n);
+        r.delay_ms = 600;
+        return r;
+    };
+    ImportNumbers({"13800138000", "13912345678"});
+    ChooseSpeed(QStringLiteral("0.1"));
+    const QString fresh = WriteList("15000000001\r\n15000000002\r\n15000000003", "new.txt");
+    QTimer::singleShot(300, form.get(), [this, fresh] {
+        StartStop();
+        Import(fresh);
+    });
+    StartStop();
+    ASSERT_TRUE(RunUntil([this] { return ListView1()->topLevelItemCount() == 1; }));
+    RunEventsFor(200);
+    EXPECT_EQ(Row(0), Expected(QStringLiteral("13800138000")));
+    EXPECT_EQ(Panel2(), QStringLiteral("13800138000 查询完毕.."));
+    EXPECT_EQ(List1()->currentRow(), -1);  // the old list's advance leaves the new one alone
+
+    StartStop();
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_EQ(LookedUp(),
+              (QStringList{"13800138000", "15000000001", "15000000002", "15000000003"}));
+}
+
 TEST_F(BatchTest, RestartDuringASlowFetchAsksForEachEntryOnce) {
     CreateReady();
     special[QStringLiteral("13800138000")] = [](const QString& n) {
