@@ -193,6 +193,7 @@ void Form1::Connect() {
     connect(menu_->findChild<QAction*>(QStringLiteral("cll")), &QAction::triggered, this,
             &Form1::cll);
     ListView1_->viewport()->installEventFilter(this);
+    ConnectBatch();
 }
 
 void Form1::Load() {

@@ -122,6 +122,24 @@ private:
     bool ExportListViewContent(const QTreeWidget* objListView, const QString& strFilePath,
                                QString* error);
     QTreeWidgetItem* SelectedRow() const;
+    // number list import and batch runner (form1_batch.cpp)
+    void ConnectBatch();
+    void OnImportClicked();  // Command2
+    bool LoadListFromFile(QListWidget& list, const QString& path);
+    void ShowListCount();
+    void OnSpeedChosen(int index);  // Combo1
+    void OnStartStopClicked();      // Command3
+    void StartBatch();
+    void StopBatch();
+    void OnBatchTick();  // Timer5
+    void AdvanceBatch(int entry_index, int list_generation);
+    void SelectEntry(int index);
+    int BatchIndex_ = 0;
+    bool fresh_run_ = true;         // the next start begins at entry 0 unless the user picks one
+    bool start_picked_ = false;     // the user chose an entry since the list became fresh
+    bool selecting_entry_ = false;  // the selection is being moved by the runner, not the user
+    bool tick_running_ = false;     // a tick waits for its fetch or message box
+    int list_generation_ = 0;       // counts imports, so that a tick knows its list was replaced
 };
 
 }  // namespace numtrail
