@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (extra arguments go to the CMake configure step).
+# build.sh [DIR [CMAKE_ARGS...]]: configures and builds into DIR (default build/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build build -j "$(nproc)"
+dir=${1:-build}
+shift || true
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$dir" -j "$(nproc)"

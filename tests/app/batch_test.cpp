@@ -421,5 +421,88 @@ TEST_F(BatchTest, TickNestedInASingleQueryKeepsBothRowsApart) {
     EXPECT_FALSE(Timer5()->isActive());  // the nested tick finished the one-entry run
 }
 
+// Network faults on one entry: the tick writes no row for it, the entry is asked for again
+// on the next tick, and once the service answers properly the run ends with one row per
+// entry, each under its own number. The window keeps handling events meanwhile.
+TEST_F(BatchTest, NetworkFaultsAreRetriedWithoutHalfRows) {
+    using Behaviour = StandInResponse::Behaviour;
+    const QString faulty = QStringLiteral("13912345678");
+    const std::function<StandInResponse()> faults[] = {
+        [] {
+            StandInResponse r = AnswerFor(QStringLiteral("13912345678"));
+            r.behaviour = Behaviour::ResetMidBody;
+            return r;
+        },
+        [] {
+            StandInResponse r;
+            r.behaviour = Behaviour::EndlessBody;
+            return r;
+        },
+        [] {
+            StandInResponse r;
+            r.behaviour = Behaviour::NeverAnswer;
+            return r;
+        },
+        [] {
+            StandInResponse r;  // over the size cap
+            r.body = QByteArray(5 * 1024 * 1024, ' ');
+            return r;
+        },
+    };
+    settings.fetch.timeout_ms = 400;
+    for (const auto& fault : faults) {
+        CreateReady();
+        int asked = 0;
+        special[faulty] = [&](const QString& n) { return ++asked == 1 ? fault() : AnswerFor(n); };
+        ImportNumbers({"13800138000", faulty, "13612345678"});
+        ChooseSpeed(QStringLiteral("0.1"));
+
+        int heartbeats = 0;
+        QTimer heartbeat;
+        QObject::connect(&heartbeat, &QTimer::timeout, [&] { ++heartbeats; });
+        heartbeat.start(50);
+        StartStop();
+        ASSERT_TRUE(RunToTheEnd());
+        EXPECT_GE(heartbeats, 4);  // events kept flowing through the failed fetch
+
+        EXPECT_EQ(asked, 2);
+        ASSERT_EQ(ListView1()->topLevelItemCount(), 3);
+        EXPECT_EQ(Row(0), Expected("13612345678"));
+        EXPECT_EQ(Row(1), Expected(faulty));
+        EXPECT_EQ(Row(2), Expected("13800138000"));
+        special.clear();
+    }
+}
+
+// Answers that arrive whole but are odd: several megabytes, or bytes that are not valid in
+// the declared charset. They are parsed like any answer; nothing crashes and the row holds
+// what the answer holds.
+TEST_F(BatchTest, LargeAndMisencodedAnswersAreReadAsTheyCome) {
+    CreateReady();
+    special[QStringLiteral("13800138000")] = [](const QString& n) {
+        StandInResponse r = AnswerFor(n);
+        r.body = QByteArray(3 * 1024 * 1024, ' ') + r.body;
+        return r;
+    };
+    special[QStringLiteral("13912345678")] = [](const QString& n) {
+        StandInResponse r;
+        r.headers = {{"Content-Type", "text/javascript; charset=gbk"}};
+        r.body = "querycallback({\"Mobile\":\"" + n.toLatin1() +
+                 "\",\"TO\":\"\xff\xff\",\"Province\":\"\xd6\xd0\x81\",\"City\":\"\x80\"});";
+        return r;
+    };
+    ImportNumbers({"13800138000", "13912345678"});
+    ChooseSpeed(QStringLiteral("0.1"));
+    StartStop();
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(1), Expected("13800138000"));
+    const QStringList odd = Row(0);
+    EXPECT_EQ(odd[0], QStringLiteral("13912345678"));
+    EXPECT_TRUE(odd[1].startsWith(QStringLiteral("中")));
+    EXPECT_EQ(odd[2], QStringLiteral("€"));
+    EXPECT_FALSE(odd[5].isEmpty());
+}
+
 }  // namespace
 }  // namespace numtrail::test

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "platform/files.h"
 #include "platform/platform.h"
@@ -40,6 +42,31 @@ TEST(DiskFileStore, FailedWritesLeaveTheOldFileAndReportAReason) {
     EXPECT_TRUE(QFileInfo(folder).isDir());
     // A folder that does not exist.
     EXPECT_FALSE(store.WriteAtomically(dir.filePath(QStringLiteral("no/such/file.txt")), "x").ok);
+}
+
+// A full disk, made real with a file size limit (tests run as root, which ignores
+// permissions but not resource limits): the write fails, the old content stays, and no
+// temporary file is left behind.
+TEST(DiskFileStore, FullDiskLeavesTheOldFileIntact) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("export.txt"));
+    DiskFileStore store;
+    ASSERT_TRUE(store.WriteAtomically(path, "old rows\r\n").ok);
+
+    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit small = previous;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const FileWriteResult result = store.WriteAtomically(path, QByteArray(256 * 1024, 'x'));
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previous_handler);
+
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.error.isEmpty());
+    EXPECT_EQ(ReadRaw(path), QByteArray("old rows\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("export.txt")});
 }
 
 TEST(DiskFileStore, ReadFailuresAreReportedNotEmpty) {

@@ -1,0 +1,18 @@
+// Number list files: splitting code-page-936 bytes into entries.
+#include <cstddef>
+#include <cstdint>
+
+#include <QByteArray>
+#include <QStringList>
+
+#include "results/number_list.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QStringList entries = numtrail::SplitNumberList(bytes);
+    for (const QString& entry : entries)
+        if (entry.isEmpty() || entry.contains(QLatin1Char('\r')) || entry.contains(QLatin1Char('\n')))
+            __builtin_trap();
+    if (entries.size() > bytes.size()) __builtin_trap();
+    return 0;
+}
