@@ -36,6 +36,24 @@ TEST_F(BuiltInServiceTest, WithoutLookupUrlTheProgramAnswersFromItsOwnService) {
     EXPECT_EQ(Row(0), (QStringList{"13912345678", "江苏", "常州", "0519", "213000", "中国移动"}));
 }
 
+TEST_F(BuiltInServiceTest, WithoutDataFileTheBuiltInDataAnswers) {
+    AppOptions options = *ParseOptions({QStringLiteral("numtrail")}).options;
+    const auto running = StartBuiltInService(options);
+    settings.lookup_url = options.lookup_url;
+    settings.update_url = options.update_url;
+    CreateReady();
+    fake.dialogs.ExpectInput(QStringLiteral("13800138000"));
+    Option(0)->click();
+    // Only what every source agrees on: a Beijing China Mobile number, dialled as 010.
+    const QStringList row = Row(0);
+    ASSERT_EQ(row.size(), 6);
+    EXPECT_EQ(row[0], QStringLiteral("13800138000"));
+    EXPECT_EQ(row[1], QStringLiteral("北京"));
+    EXPECT_EQ(row[3], QStringLiteral("010"));
+    EXPECT_EQ(row[5], QStringLiteral("中国移动"));
+    EXPECT_EQ(Panel2(), QStringLiteral("查询完毕.."));
+}
+
 TEST_F(BuiltInServiceTest, GivenEndpointStartsNothingAndDamagedDataIsRefused) {
     AppOptions given = *ParseOptions({"numtrail", "--lookup-url", "http://h:1/q"}).options;
     EXPECT_EQ(StartBuiltInService(given), nullptr);
