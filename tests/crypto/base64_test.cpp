@@ -2,18 +2,19 @@
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/codepage.h"
+#include "support/scratch_dir.h"
 #include "support/vectors.h"
 
 namespace numtrail {
 namespace {
+
+using test::ReadFile;
+using test::WriteFile;
 
 std::u16string Widen(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
 
@@ -27,27 +28,8 @@ std::u16string OpenSslBase64(const std::string& bytes) {
     return Widen(out);
 }
 
-class Base64Files : public ::testing::Test {
+class Base64Files : public test::ScratchDirTest {
   protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("numtrail-base64-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::filesystem::path Write(const std::string& name, const std::string& bytes) const {
-        const auto file = dir_ / name;
-        std::ofstream(file, std::ios::binary).write(bytes.data(), bytes.size());
-        return file;
-    }
-    static std::string Read(const std::filesystem::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    std::filesystem::path dir_;
     CBase64EnDeCode codec_;
 };
 
@@ -148,50 +130,50 @@ TEST(Base64, SixteenBitLimits) {
 
 TEST_F(Base64Files, EncodeAndDecodeTakeThePlainFileFirst) {
     const std::string plain = "\xD6\xD0\xCE\xC4 numbers\r\n13800138000\r\n";
-    const auto source = Write("plain.txt", plain);
-    const auto encoded = dir_ / "encoded.txt";
-    const auto decoded = dir_ / "decoded.txt";
+    const auto source = WriteFile(Path("plain.txt"), plain);
+    const auto encoded = Dir() / "encoded.txt";
+    const auto decoded = Dir() / "decoded.txt";
     codec_.Base64FileEncode(source, encoded);
-    EXPECT_EQ(Widen(Read(encoded)), OpenSslBase64(plain));
+    EXPECT_EQ(Widen(ReadFile(encoded)), OpenSslBase64(plain));
     codec_.Base64FileDecode(decoded, encoded);
-    EXPECT_EQ(Read(decoded), plain);
+    EXPECT_EQ(ReadFile(decoded), plain);
 }
 
 TEST_F(Base64Files, BinaryFileDecodesUpToItsFirstZeroByte) {
     const std::string data("\xFF\xFE\x80\x01\x00\x02", 6);
-    const auto encoded = dir_ / "encoded.txt";
-    codec_.Base64FileEncode(Write("data.bin", data), encoded);
-    EXPECT_EQ(Widen(Read(encoded)), OpenSslBase64(data));
-    codec_.Base64FileDecode(dir_ / "back.bin", encoded);
-    EXPECT_EQ(Read(dir_ / "back.bin"), data.substr(0, 4));
+    const auto encoded = Dir() / "encoded.txt";
+    codec_.Base64FileEncode(WriteFile(Path("data.bin"), data), encoded);
+    EXPECT_EQ(Widen(ReadFile(encoded)), OpenSslBase64(data));
+    codec_.Base64FileDecode(Dir() / "back.bin", encoded);
+    EXPECT_EQ(ReadFile(Dir() / "back.bin"), data.substr(0, 4));
 }
 
 TEST_F(Base64Files, MissingInputCreatesNoOutput) {
-    codec_.Base64FileEncode(dir_ / "missing.txt", dir_ / "encoded.txt");
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "encoded.txt"));
-    codec_.Base64FileDecode(dir_ / "decoded.txt", dir_ / "missing.txt");
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "decoded.txt"));
+    codec_.Base64FileEncode(Dir() / "missing.txt", Dir() / "encoded.txt");
+    EXPECT_FALSE(std::filesystem::exists(Dir() / "encoded.txt"));
+    codec_.Base64FileDecode(Dir() / "decoded.txt", Dir() / "missing.txt");
+    EXPECT_FALSE(std::filesystem::exists(Dir() / "decoded.txt"));
 }
 
 TEST_F(Base64Files, FailedConversionCreatesTheOutputButKeepsWhatWasThere) {
-    const auto too_large = Write("large.txt", std::string(32767, 'a'));
-    codec_.Base64FileEncode(too_large, dir_ / "new.txt");
-    ASSERT_TRUE(std::filesystem::exists(dir_ / "new.txt"));
-    EXPECT_EQ(std::filesystem::file_size(dir_ / "new.txt"), 0u);
+    const auto too_large = WriteFile(Path("large.txt"), std::string(32767, 'a'));
+    codec_.Base64FileEncode(too_large, Dir() / "new.txt");
+    ASSERT_TRUE(std::filesystem::exists(Dir() / "new.txt"));
+    EXPECT_EQ(std::filesystem::file_size(Dir() / "new.txt"), 0u);
 
-    const auto existing = Write("existing.txt", "earlier content");
+    const auto existing = WriteFile(Path("existing.txt"), "earlier content");
     codec_.Base64FileEncode(too_large, existing);
-    EXPECT_EQ(Read(existing), "earlier content");
-    codec_.Base64FileDecode(existing, Write("undecodable.txt", "Zm9vYg"));
-    EXPECT_EQ(Read(existing), "earlier content");
+    EXPECT_EQ(ReadFile(existing), "earlier content");
+    codec_.Base64FileDecode(existing, WriteFile(Path("undecodable.txt"), "Zm9vYg"));
+    EXPECT_EQ(ReadFile(existing), "earlier content");
 }
 
 TEST_F(Base64Files, SuccessfulConversionReplacesTheOutput) {
-    const auto output = Write("out.txt", "a much longer earlier content");
-    codec_.Base64FileEncode(Write("in.txt", "foo"), output);
-    EXPECT_EQ(Read(output), "Zm9v");
-    codec_.Base64FileEncode(Write("empty.txt", ""), output);
-    EXPECT_EQ(Read(output), "");
+    const auto output = WriteFile(Path("out.txt"), "a much longer earlier content");
+    codec_.Base64FileEncode(WriteFile(Path("in.txt"), "foo"), output);
+    EXPECT_EQ(ReadFile(output), "Zm9v");
+    codec_.Base64FileEncode(WriteFile(Path("empty.txt"), ""), output);
+    EXPECT_EQ(ReadFile(output), "");
 }
 
 }  // namespace

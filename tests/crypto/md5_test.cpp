@@ -2,17 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "crypto/crypto_error.h"
 #include "platform/codepage.h"
+#include "support/scratch_dir.h"
 #include "support/vectors.h"
 
 namespace numtrail {
@@ -56,28 +55,6 @@ int ErrorNumberOf(const std::function<void()>& action) {
     }
     return 0;
 }
-
-class TempDir {
-  public:
-    TempDir() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("numtrail-md5-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::filesystem::path Write(const std::string& name, const Bytes& bytes) const {
-        const auto file = path_ / name;
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return file;
-    }
-    const std::filesystem::path& Path() const { return path_; }
-
-  private:
-    static inline int counter_ = 0;
-    std::filesystem::path path_;
-};
 
 TEST(Md5, Rfc1321TestSuite) {
     const auto vectors = test::LoadVectors("md5_rfc1321.txt");
@@ -246,21 +223,22 @@ TEST(Md5, ChineseTextIsDigestedAsItsCodePageBytes) {
 }
 
 TEST(Md5, FilesOfManySizesMatchOpenSsl) {
-    TempDir dir;
+    const test::ScratchDir dir;
     CMD5Encrypt md5;
     for (const std::size_t size : {0, 1, 63, 64, 65, 65535, 65536, 65537, 3 * 65536 + 17}) {
         const Bytes data = PatternBytes(size, static_cast<std::uint32_t>(size));
-        const auto file = dir.Write("f" + std::to_string(size), data);
+        const auto file = test::WriteFile(dir.Path("f" + std::to_string(size)), data);
         EXPECT_EQ(md5.DigestFileToHexStr(file), OpenSslMd5(data)) << size;
     }
-    EXPECT_EQ(md5.DigestFileToHexStr(dir.Write("empty", {})), u"D41D8CD98F00B204E9800998ECF8427E");
+    EXPECT_EQ(md5.DigestFileToHexStr(test::WriteFile(dir.Path("empty"), Bytes{})),
+              u"D41D8CD98F00B204E9800998ECF8427E");
 }
 
 TEST(Md5, UnreadableFileFailsBeforeAnyStateChanges) {
-    TempDir dir;
+    const test::ScratchDir dir;
     CMD5Encrypt md5;
     const std::u16string digest = md5.DigestStrToHexStr(u"abc");
-    EXPECT_EQ(ErrorNumberOf([&] { md5.DigestFileToHexStr(dir.Path() / "missing"); }),
+    EXPECT_EQ(ErrorNumberOf([&] { md5.DigestFileToHexStr(dir.Path("missing")); }),
               kErrFileNotFound);
     EXPECT_EQ(md5.GetValues(), digest);
     EXPECT_EQ(ErrorNumberOf([&] { md5.DigestFileToHexStr(dir.Path()); }), kErrFileIo);

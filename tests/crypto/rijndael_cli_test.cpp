@@ -1,83 +1,52 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "crypto/rijndael.h"
 #include "platform/codepage.h"
+#include "support/recording_notifier.h"
+#include "support/run_program.h"
+#include "support/scratch_dir.h"
 
 namespace numtrail {
 namespace {
 
-class NullNotifier final : public Notifier {
-  public:
-    void Notify(std::u16string_view, NoticeStyle) override {}
-};
+using test::ReadFile;
 
-// Runs numtrail-crypt through the shell with its output captured in files.
-class CryptProgramTest : public ::testing::Test {
+// Runs the built numtrail-crypt and keeps what it wrote.
+class CryptProgramTest : public test::ScratchDirTest {
   protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("numtrail-crypt-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    static std::string Quote(const std::string& word) {
-        std::string quoted = "'";
-        for (const char ch : word) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-        return quoted + "'";
-    }
-
     int Run(const std::vector<std::string>& words) {
-        std::string command = Quote(NUMTRAIL_CRYPT_PATH);
-        for (const auto& word : words) command += " " + Quote(word);
-        command += " >" + Quote(Path("stdout")) + " 2>" + Quote(Path("stderr"));
-        const int status = std::system(command.c_str());
-        out = Slurp(Path("stdout"));
-        err = Slurp(Path("stderr"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        test::ProgramRun run = test::RunProgram(NUMTRAIL_CRYPT_PATH, words);
+        out = std::move(run.out);
+        err = std::move(run.err);
+        return run.status;
     }
 
     std::string out;
     std::string err;
-
-  private:
-    std::filesystem::path dir_;
 };
 
 TEST_F(CryptProgramTest, FilesRoundTripWithTheClassLayout) {
     const std::string content = "一行文字\r\nsecond line, not a whole block";
-    std::ofstream(Path("plain"), std::ios::binary) << content;
+    test::WriteFile(Path("plain"), content);
     ASSERT_EQ(Run({"aes-encrypt-file", "--password", "口令", "--key-bits", "192", Path("plain"),
                    Path("cipher")}),
               0)
         << err;
 
-    NullNotifier notifier;
+    test::RecordingNotifier notifier;
     cRijndael aes(notifier);
     aes.FileEncryptSimple(Path("plain"), Path("expected"), u"口令", 128, 192);
-    EXPECT_EQ(Slurp(Path("cipher")), Slurp(Path("expected")));
+    EXPECT_EQ(ReadFile(Path("cipher")), ReadFile(Path("expected")));
 
     ASSERT_EQ(Run({"aes-decrypt-file", "--password", "口令", "--key-bits", "192", Path("cipher"),
                    Path("back")}),
               0)
         << err;
-    EXPECT_EQ(Slurp(Path("back")), content);
+    EXPECT_EQ(ReadFile(Path("back")), content);
 
     // A wrong key shows the length warning: the command fails.
     EXPECT_EQ(Run({"aes-decrypt-file", "--password", "other", "--key-bits", "192", Path("cipher"),
@@ -89,7 +58,7 @@ TEST_F(CryptProgramTest, FilesRoundTripWithTheClassLayout) {
 TEST_F(CryptProgramTest, TextCommandsUseUtf8AndTheHexForm) {
     ASSERT_EQ(
         Run({"aes-encrypt-text", "--password", "密码", "--block-bits", "64", "号码归属地查询"}), 0);
-    NullNotifier notifier;
+    test::RecordingNotifier notifier;
     cRijndael aes(notifier);
     const std::u16string hex = aes.StringEncrypt(u"号码归属地查询", u"密码", 64, 128);
     EXPECT_EQ(out, Utf16ToUtf8(hex) + "\n");

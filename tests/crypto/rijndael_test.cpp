@@ -2,18 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
-#include <unistd.h>
 
 #include <array>
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "crypto/crypto_error.h"
+#include "support/recording_notifier.h"
+#include "support/scratch_dir.h"
 #include "support/vectors.h"
 
 namespace numtrail {
@@ -37,15 +35,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using test::HexToBytesForTest;
-
-class RecordingNotifier final : public Notifier {
-  public:
-    void Notify(std::u16string_view text, NoticeStyle style) override {
-        texts.emplace_back(text);
-        EXPECT_EQ(style, NoticeStyle::Plain);
-    }
-    std::vector<std::u16string> texts;
-};
+using test::ReadFileBytes;
+using test::WriteFile;
 
 // --- Independent references -----------------------------------------------------------
 
@@ -126,7 +117,7 @@ void ExpectCryptoError(F&& f, int number, const std::string& description = {}) {
 
 class RijndaelTest : public ::testing::Test {
   protected:
-    RecordingNotifier notifier;
+    test::RecordingNotifier notifier{NoticeStyle::Plain};  // the class shows only plain boxes
     cRijndael aes{notifier};
 };
 
@@ -256,7 +247,7 @@ TEST_F(RijndaelTest, KeyFromTextIsCodePageBytesCutOrPaddedTo32) {
 }
 
 TEST(RijndaelTables, MatchAnIndependentDerivationFromTheSbox) {
-    RecordingNotifier notifier;
+    test::RecordingNotifier notifier{NoticeStyle::Plain};
     const cRijndael first(notifier);
     const cRijndael second(notifier);
     const auto sbox = ReferenceSbox();
@@ -331,7 +322,7 @@ TEST_F(RijndaelLayoutTest, LengthByteLayout) {
         // An empty input comes back as its whole zero block: length 0 keeps all bytes.
         EXPECT_EQ(back, n == 0 ? Bytes(16, 0) : plain);
     }
-    EXPECT_TRUE(notifier.texts.empty());
+    EXPECT_TRUE(notifier.notices.empty());
 }
 
 TEST_F(RijndaelLayoutTest, ZeroPaddedLayout) {
@@ -369,9 +360,9 @@ TEST_F(RijndaelLayoutTest, BadCiphertextArrays) {
     // An empty array has no length byte to read.
     EXPECT_EQ(aes.ArrayDecrypt(plain, Bytes{}, 1), -1);
     EXPECT_EQ(plain, (Bytes{9, 9}));
-    EXPECT_EQ(notifier.texts,
+    EXPECT_EQ(notifier.Texts(),
               std::vector<std::u16string>(3, u"ciphertext size not a multiple of block size"));
-    notifier.texts.clear();
+    notifier.notices.clear();
 
     // A block whose last plaintext byte is above 15.
     Bytes block(32, 0);
@@ -380,7 +371,7 @@ TEST_F(RijndaelLayoutTest, BadCiphertextArrays) {
     aes.ArrayEncrypt(block, cipher, 0);
     EXPECT_EQ(aes.ArrayDecrypt(plain, cipher, 1), 1);
     EXPECT_EQ(plain, block);
-    EXPECT_EQ(notifier.texts, std::vector<std::u16string>{u"warning - incorrect length field"});
+    EXPECT_EQ(notifier.Texts(), std::vector<std::u16string>{u"warning - incorrect length field"});
 }
 
 // --- Hexadecimal text -----------------------------------------------------------------
@@ -433,7 +424,7 @@ TEST_F(RijndaelTest, StringDecryptReadsLooseHex) {
               chinese + std::u16string(12, u'\0'));
     const std::u16string sixteen = u"0123456789abcdef";
     EXPECT_EQ(aes.StringDecrypt(aes.StringEncrypt(sixteen, u"k"), u"k"), sixteen);
-    EXPECT_TRUE(notifier.texts.empty());
+    EXPECT_TRUE(notifier.notices.empty());
 }
 
 TEST_F(RijndaelTest, StringDecryptRejectsTextWithoutWholeBlocks) {
@@ -442,7 +433,7 @@ TEST_F(RijndaelTest, StringDecryptRejectsTextWithoutWholeBlocks) {
     // Characters outside ASCII never count as digits, whatever their low byte.
     EXPECT_EQ(aes.StringDecrypt(u"\u0141\u4E30\uFF21", u"pw"), u"");
     EXPECT_EQ(aes.StringDecrypt(u"ABC", u"pw"), u"");
-    EXPECT_EQ(notifier.texts,
+    EXPECT_EQ(notifier.Texts(),
               (std::vector<std::u16string>{u"错误：非十六进制数据！", u"错误：非十六进制数据！",
                                            u"错误：非十六进制数据！",
                                            u"ciphertext size not a multiple of block size"}));
@@ -452,45 +443,28 @@ TEST_F(RijndaelTest, StringDecryptRejectsTextWithoutWholeBlocks) {
 
 class RijndaelFileTest : public RijndaelTest {
   protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = std::filesystem::temp_directory_path() /
-               ("numtrail-aes-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(dir_);
-        aes.SetCipherKeyString(u"file key", 256);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void SetUp() override { aes.SetCipherKeyString(u"file key", 256); }
 
-    std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
-
-    static void Write(const std::filesystem::path& path, const Bytes& bytes) {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
-    static Bytes Read(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::filesystem::path Path(const std::string& name) const { return scratch_.Path(name); }
 
   private:
-    std::filesystem::path dir_;
+    test::ScratchDir scratch_;
 };
 
 TEST_F(RijndaelFileTest, FullChunkGainsOneLengthBlock) {
     std::mt19937 rng(5);
     const Bytes plain = RandomBytes(rng, cRijndael::kFileChunkBytes);
-    Write(Path("plain"), plain);
+    WriteFile(Path("plain"), plain);
     ASSERT_EQ(aes.FileEncrypt(Path("plain"), Path("cipher")), 0);
-    const Bytes cipher = Read(Path("cipher"));
+    const Bytes cipher = ReadFileBytes(Path("cipher"));
     ASSERT_EQ(cipher.size(), 4000016u);
     Bytes expected;
     aes.ArrayEncrypt(plain, expected, 1);
     EXPECT_TRUE(cipher == expected);
 
     ASSERT_EQ(aes.FileDecrypt(Path("back"), Path("cipher")), 0);
-    EXPECT_TRUE(Read(Path("back")) == plain);
-    EXPECT_TRUE(notifier.texts.empty());
+    EXPECT_TRUE(ReadFileBytes(Path("back")) == plain);
+    EXPECT_TRUE(notifier.notices.empty());
 }
 
 TEST_F(RijndaelFileTest, ChunksDoNotChangeTheOutput) {
@@ -498,68 +472,68 @@ TEST_F(RijndaelFileTest, ChunksDoNotChangeTheOutput) {
     // Past one chunk with a partial block, and one block short of two chunks.
     for (const std::size_t size : {4000037u, 7999990u}) {
         const Bytes plain = RandomBytes(rng, size);
-        Write(Path("plain"), plain);
+        WriteFile(Path("plain"), plain);
         aes.FileEncrypt(Path("plain"), Path("cipher"));
         Bytes expected;
         aes.ArrayEncrypt(plain, expected, 1);
-        EXPECT_TRUE(Read(Path("cipher")) == expected) << size;
+        EXPECT_TRUE(ReadFileBytes(Path("cipher")) == expected) << size;
         aes.FileDecrypt(Path("back"), Path("cipher"));
-        EXPECT_TRUE(Read(Path("back")) == plain) << size;
+        EXPECT_TRUE(ReadFileBytes(Path("back")) == plain) << size;
     }
 }
 
 TEST_F(RijndaelFileTest, EmptyFileAndBadCiphertextSizes) {
-    Write(Path("empty"), {});
+    WriteFile(Path("empty"), Bytes{});
     aes.FileEncrypt(Path("empty"), Path("cipher"));
-    EXPECT_EQ(Read(Path("cipher")).size(), 16u);
-    Write(Path("back"), Bytes(50, 7));  // an older, longer file is replaced
+    EXPECT_EQ(ReadFileBytes(Path("cipher")).size(), 16u);
+    WriteFile(Path("back"), Bytes(50, 7));  // an older, longer file is replaced
     EXPECT_EQ(aes.FileDecrypt(Path("back"), Path("cipher")), 0);
     EXPECT_TRUE(std::filesystem::exists(Path("back")));
-    EXPECT_EQ(Read(Path("back")).size(), 0u);
+    EXPECT_EQ(ReadFileBytes(Path("back")).size(), 0u);
 
-    Write(Path("twenty"), Bytes(20, 1));
+    WriteFile(Path("twenty"), Bytes(20, 1));
     EXPECT_EQ(aes.FileDecrypt(Path("out0"), Path("empty")), 1);
     EXPECT_EQ(aes.FileDecrypt(Path("out20"), Path("twenty")), 1);
     EXPECT_FALSE(std::filesystem::exists(Path("out0")));
     EXPECT_FALSE(std::filesystem::exists(Path("out20")));
-    EXPECT_EQ(notifier.texts,
+    EXPECT_EQ(notifier.Texts(),
               std::vector<std::u16string>(
                   2, u"File Size Error - ciphertext file not a multiple of block size"));
 }
 
 TEST_F(RijndaelFileTest, WrongKeyWarnsAndWritesTheWholeLastChunk) {
-    Write(Path("plain"), Bytes(40, 0x61));
+    WriteFile(Path("plain"), Bytes(40, 0x61));
     aes.FileEncryptSimple(Path("plain"), Path("cipher"), u"right", 128, 128);
     // The wrong key leaves a last byte above 15 (as 15 in 16 keys do).
     cRijndael other(notifier);
     other.FileDecryptSimple(Path("back"), Path("cipher"), u"wrong", 128, 128);
-    ASSERT_EQ(notifier.texts.size(), 1u);
-    EXPECT_EQ(notifier.texts[0],
+    ASSERT_EQ(notifier.notices.size(), 1u);
+    EXPECT_EQ(notifier.notices[0].text,
               u"warning - incorrect length field in decrypted file.\r\nWrong key or keysize?");
-    EXPECT_EQ(Read(Path("back")).size(), 48u);
+    EXPECT_EQ(ReadFileBytes(Path("back")).size(), 48u);
 
-    notifier.texts.clear();
+    notifier.notices.clear();
     other.FileDecryptSimple(Path("back"), Path("cipher"), u"right", 64, 128);
-    EXPECT_EQ(Read(Path("back")), Bytes(40, 0x61));
-    EXPECT_TRUE(notifier.texts.empty());
+    EXPECT_EQ(ReadFileBytes(Path("back")), Bytes(40, 0x61));
+    EXPECT_TRUE(notifier.notices.empty());
 }
 
 TEST_F(RijndaelFileTest, FileEncryptedOntoItself) {
     std::mt19937 rng(8);
     const Bytes plain = RandomBytes(rng, 4000100);
-    Write(Path("data"), plain);
+    WriteFile(Path("data"), plain);
     aes.FileEncrypt(Path("data"), Path("data"));
     Bytes expected;
     aes.ArrayEncrypt(plain, expected, 1);
-    EXPECT_TRUE(Read(Path("data")) == expected);
+    EXPECT_TRUE(ReadFileBytes(Path("data")) == expected);
     aes.FileDecrypt(Path("data"), Path("data"));
-    EXPECT_TRUE(Read(Path("data")) == plain);
+    EXPECT_TRUE(ReadFileBytes(Path("data")) == plain);
 }
 
 TEST_F(RijndaelFileTest, MissingFilesRaiseFileErrors) {
     ExpectCryptoError([&] { aes.FileEncrypt(Path("none"), Path("out")); }, kErrFileNotFound);
     ExpectCryptoError([&] { aes.FileDecrypt(Path("out"), Path("none")); }, kErrFileNotFound);
-    Write(Path("plain"), Bytes(3, 1));
+    WriteFile(Path("plain"), Bytes(3, 1));
     ExpectCryptoError([&] { aes.FileEncrypt(Path("plain"), Path("no-dir") / "out"); },
                       kErrFileNotFound);
     ExpectCryptoError([&] { aes.FileEncryptSimple(Path("plain"), Path("out"), u"pw", 128, 160); },

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "crypto/encrypt_decrypt.h"
+#include "support/fixed_clock.h"
+#include "support/recording_notifier.h"
+#include "support/scratch_dir.h"
 
 namespace numtrail {
 namespace {
@@ -16,26 +17,10 @@ namespace {
 using MEncryptDecrypt::HexToString;
 using MEncryptDecrypt::StringToHex;
 
-class FixedClock final : public Clock {
-  public:
-    std::u16string date = u"2024-03-15";
-    std::u16string time = u"09:30:05";
-    std::u16string DateText() const override { return date; }
-    std::u16string TimeText() const override { return time; }
-};
-
-struct Notice {
-    std::u16string text;
-    NoticeStyle style;
-};
-
-class RecordingNotifier final : public Notifier {
-  public:
-    std::vector<Notice> notices;
-    void Notify(std::u16string_view text, NoticeStyle style) override {
-        notices.push_back({std::u16string(text), style});
-    }
-};
+using test::FixedClock;
+using test::ReadFile;
+using test::RecordingNotifier;
+using test::WriteFile;
 
 constexpr char16_t kWrongPassword[] = u"密码不正确！";
 constexpr char16_t kTampered[] = u"密文被修改，完整性不正确！";
@@ -43,7 +28,7 @@ constexpr char16_t kTampered[] = u"密文被修改，完整性不正确！";
 class RndXorHashTest : public ::testing::Test {
   protected:
     ProcessRandom random;
-    FixedClock clock;
+    FixedClock clock{u"2024-03-15", u"09:30:05"};
     RecordingNotifier notifier;
     CRndXorHash cipher{random, clock, notifier};
 
@@ -242,45 +227,28 @@ TEST(MEncryptDecrypt, HexFormAndTolerantReading) {
 
 class RndXorHashFileTest : public RndXorHashTest {
   protected:
-    std::filesystem::path dir;
-
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("numtrail_xor_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-
-    static void Write(const std::filesystem::path& p, const std::string& bytes) {
-        std::ofstream(p, std::ios::binary) << bytes;
-    }
-    static std::string Read(const std::filesystem::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    test::ScratchDir dir;
 };
 
 TEST_F(RndXorHashFileTest, FilesAreCodePage936BothWays) {
     // "中文 ok\r\n" in code page 936.
     const std::string plain = "\xD6\xD0\xCE\xC4 ok\r\n";
-    Write(dir / "plain.txt", plain);
+    WriteFile(dir / "plain.txt", plain);
     EXPECT_TRUE(cipher.FileEncrypt(dir / "plain.txt", dir / "cipher.txt", u"pw"));
 
-    const std::string hex = Read(dir / "cipher.txt");
+    const std::string hex = ReadFile(dir / "cipher.txt");
     const std::u16string expected = cipher.StringEncrypt(u"中文 ok\r\n", u"pw");
     EXPECT_EQ(std::u16string(hex.begin(), hex.end()), expected);
 
     EXPECT_EQ(cipher.StringDecrypt(expected, u"pw"), u"中文 ok\r\n");
-    Write(dir / "out.txt", std::string(100, 'z'));  // a longer old file is replaced
+    WriteFile(dir / "out.txt", std::string(100, 'z'));  // a longer old file is replaced
     EXPECT_TRUE(cipher.FileDecrypt(dir / "out.txt", dir / "cipher.txt", u"pw"));
-    EXPECT_EQ(Read(dir / "out.txt"), plain);
+    EXPECT_EQ(ReadFile(dir / "out.txt"), plain);
     EXPECT_TRUE(notifier.notices.empty());
 }
 
 TEST_F(RndXorHashFileTest, FailuresWriteNothing) {
-    Write(dir / "plain.txt", "text");
+    WriteFile(dir / "plain.txt", "text");
     EXPECT_FALSE(cipher.FileEncrypt(dir / "missing.txt", dir / "cipher.txt", u"pw"));
     EXPECT_FALSE(std::filesystem::exists(dir / "cipher.txt"));
     EXPECT_FALSE(cipher.FileEncrypt(dir / "plain.txt", dir / "no_dir" / "cipher.txt", u"pw"));
@@ -289,9 +257,9 @@ TEST_F(RndXorHashFileTest, FailuresWriteNothing) {
     EXPECT_FALSE(cipher.FileDecrypt(dir / "out.txt", dir / "cipher.txt", u"wrong"));
     EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
 
-    std::string hex = Read(dir / "cipher.txt");
+    std::string hex = ReadFile(dir / "cipher.txt");
     hex[hex.size() - 2] = hex[hex.size() - 2] == '0' ? '1' : '0';
-    Write(dir / "tampered.txt", hex);
+    WriteFile(dir / "tampered.txt", hex);
     EXPECT_FALSE(cipher.FileDecrypt(dir / "out.txt", dir / "tampered.txt", u"pw"));
     EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
 
@@ -299,7 +267,7 @@ TEST_F(RndXorHashFileTest, FailuresWriteNothing) {
     EXPECT_EQ(notifier.notices[0].style, NoticeStyle::Critical);
     EXPECT_EQ(notifier.notices[1].style, NoticeStyle::Exclamation);
 
-    Write(dir / "long.txt", std::string(32760, 'x'));
+    WriteFile(dir / "long.txt", std::string(32760, 'x'));
     EXPECT_FALSE(cipher.FileEncrypt(dir / "long.txt", dir / "long.hex", u"pw"));
     EXPECT_FALSE(std::filesystem::exists(dir / "long.hex"));
     EXPECT_EQ(notifier.notices.size(), 2u);

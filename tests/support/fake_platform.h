@@ -8,7 +8,7 @@
 #include <functional>
 #include <stdexcept>
 
-#include "platform/clock.h"
+#include "support/fixed_clock.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/random.h"
@@ -63,14 +63,6 @@ protected:
         }
         throw ProgramEnded{};
     }
-};
-
-class FixedClock final : public Clock {
-public:
-    std::u16string DateText() const override { return date; }
-    std::u16string TimeText() const override { return time; }
-    std::u16string date = u"2026-12-08";
-    std::u16string time = u"09:30:00";
 };
 
 // The real disk store, with faults injected per path instead of through permissions
