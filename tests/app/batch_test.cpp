@@ -90,6 +90,15 @@ protected:
         return numbers;
     }
 
+    // The number's usual answer, held back for ms milliseconds.
+    void AnswerSlowly(const QString& number, int ms) {
+        special[number] = [ms](const QString& n) {
+            StandInResponse r = AnswerFor(n);
+            r.delay_ms = ms;
+            return r;
+        };
+    }
+
     QString Caption() const { return Find<QGroupBox>("Frame4")->title(); }
 
     QMap<QString, std::function<StandInResponse(const QString&)>> special;
@@ -288,11 +297,7 @@ TEST_F(BatchTest, RateLimitedAnswerStopsAndTheNextStartAsksAgain) {
 // still lands under the number that was asked for, and the run resumes behind that entry.
 TEST_F(BatchTest, StopDuringASlowFetchKeepsTheAnswerWithItsNumber) {
     CreateReady();
-    special[QStringLiteral("13800138000")] = [](const QString& n) {
-        StandInResponse r = AnswerFor(n);
-        r.delay_ms = 700;
-        return r;
-    };
+    AnswerSlowly(QStringLiteral("13800138000"), 700);
     const QStringList numbers{"13800138000", "13912345678", "15000000001"};
     ImportNumbers(numbers);
     ChooseSpeed(QStringLiteral("0.1"));
@@ -320,11 +325,7 @@ TEST_F(BatchTest, StopDuringASlowFetchKeepsTheAnswerWithItsNumber) {
 
 TEST_F(BatchTest, ImportDuringAStoppedFetchStartsTheNewListFromTheTop) {
     CreateReady();
-    special[QStringLiteral("13800138000")] = [](const QString& n) {
-        StandInResponse r = AnswerFor(n);
-        r.delay_ms = 600;
-        return r;
-    };
+    AnswerSlowly(QStringLiteral("13800138000"), 600);
     ImportNumbers({"13800138000", "13912345678"});
     ChooseSpeed(QStringLiteral("0.1"));
     const QString fresh = WriteList("15000000001\r\n15000000002\r\n15000000003", "new.txt");
@@ -347,11 +348,7 @@ TEST_F(BatchTest, ImportDuringAStoppedFetchStartsTheNewListFromTheTop) {
 
 TEST_F(BatchTest, RestartDuringASlowFetchAsksForEachEntryOnce) {
     CreateReady();
-    special[QStringLiteral("13800138000")] = [](const QString& n) {
-        StandInResponse r = AnswerFor(n);
-        r.delay_ms = 700;
-        return r;
-    };
+    AnswerSlowly(QStringLiteral("13800138000"), 700);
     const QStringList numbers{"13800138000", "13912345678", "15000000001"};
     ImportNumbers(numbers);
     ChooseSpeed(QStringLiteral("0.1"));
