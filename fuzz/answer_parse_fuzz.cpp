@@ -1,9 +1,8 @@
 // Service answers: the key-pattern parse into the lookup slots.
-#include <cstddef>
-#include <cstdint>
-
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
+#include <cstdint>
 
 #include "lookup/get_body.h"
 #include "lookup/lookup_rules.h"

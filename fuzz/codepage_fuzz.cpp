@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (text.size() > bytes.size()) __builtin_trap();
     const std::string again = numtrail::StringToAnsiBytes(text);
     // Text that decoded cleanly comes back as the same text.
-    if (text.find(u'\uFFFD') == std::u16string::npos && text.find(u'\u001A') == std::u16string::npos &&
-        numtrail::AnsiBytesToString(again) != text)
+    if (text.find(u'\uFFFD') == std::u16string::npos &&
+        text.find(u'\u001A') == std::u16string::npos && numtrail::AnsiBytesToString(again) != text)
         __builtin_trap();
     // Any UTF-16 text (the input read as code units) encodes without failing.
     const std::u16string units(reinterpret_cast<const char16_t*>(data), size / 2);

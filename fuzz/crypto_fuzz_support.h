@@ -6,7 +6,7 @@
 
 // A notifier that swallows the message boxes the cipher classes would show.
 class SilentNotifier final : public numtrail::Notifier {
-public:
+  public:
     void Notify(std::u16string_view, numtrail::NoticeStyle) override {}
 };
 

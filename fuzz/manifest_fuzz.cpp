@@ -1,8 +1,7 @@
 // Update manifests: the version extraction and the verdict.
+#include <QString>
 #include <cstddef>
 #include <cstdint>
-
-#include <QString>
 
 #include "update/update_check.h"
 

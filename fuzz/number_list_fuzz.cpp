@@ -1,9 +1,8 @@
 // Number list files: splitting code-page-936 bytes into entries.
-#include <cstddef>
-#include <cstdint>
-
 #include <QByteArray>
 #include <QStringList>
+#include <cstddef>
+#include <cstdint>
 
 #include "results/number_list.h"
 
@@ -11,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const QStringList entries = numtrail::SplitNumberList(bytes);
     for (const QString& entry : entries)
-        if (entry.isEmpty() || entry.contains(QLatin1Char('\r')) || entry.contains(QLatin1Char('\n')))
+        if (entry.isEmpty() || entry.contains(QLatin1Char('\r')) ||
+            entry.contains(QLatin1Char('\n')))
             __builtin_trap();
     if (entries.size() > bytes.size()) __builtin_trap();
     return 0;

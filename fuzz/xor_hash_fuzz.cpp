@@ -10,7 +10,7 @@
 
 namespace {
 class FixedClock final : public numtrail::Clock {
-public:
+  public:
     std::u16string DateText() const override { return u"2026-12-08"; }
     std::u16string TimeText() const override { return u"09:30:00"; }
 };
@@ -19,7 +19,8 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::u16string hex = AsText(data, size);
     const std::u16string text = numtrail::MEncryptDecrypt::HexToString(hex);
-    if (numtrail::MEncryptDecrypt::HexToString(numtrail::MEncryptDecrypt::StringToHex(text)) != text)
+    if (numtrail::MEncryptDecrypt::HexToString(numtrail::MEncryptDecrypt::StringToHex(text)) !=
+        text)
         __builtin_trap();
 
     SilentNotifier notifier;

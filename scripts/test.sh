@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless: the plain build, the same
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for a
-# bounded time (NUMTRAIL_FUZZ_SECONDS, default 20).
+# Installs what is missing, checks the formatting, builds, and runs every test headless: the
+# plain build, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then each
+# fuzz target for a bounded time (NUMTRAIL_FUZZ_SECONDS, default 20).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+
+echo "== format"
+scripts/check-format.sh
 
 echo "== tests"
 scripts/build.sh build

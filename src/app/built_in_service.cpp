@@ -14,7 +14,8 @@ std::unique_ptr<service::AttributionService> StartBuiltInService(AppOptions& opt
         service_options.data_file = std::filesystem::path(options.data_file.toStdString());
     auto running = service::AttributionService::Start(service_options);
 
-    const QString root = QStringLiteral("http://%1:%2").arg(kBuiltInServiceHost).arg(running->Port());
+    const QString root =
+        QStringLiteral("http://%1:%2").arg(kBuiltInServiceHost).arg(running->Port());
     options.lookup_url = root + kBuiltInLookupPath;
     if (!options.update_url_given) options.update_url = root;
     return running;

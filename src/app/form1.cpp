@@ -84,10 +84,11 @@ void Form1::CreateControls() {
                       QStringLiteral("Command8"), Twips(240, 6240, 2415, 495, kFrame4Origin));
     for (QPushButton* b : {Command2_, Command3_, Command8_}) b->setEnabled(false);
 
-    Frame2_ = Place(new QGroupBox(QStringLiteral("查询信息 （友情提示：建议将速度调整慢一些，3~5秒一"
-                                                 "次，效果最佳，否则会出现受限情况。）"),
-                                  this),
-                    QStringLiteral("Frame2"), Twips(2880, 240, 8655, 6615));
+    Frame2_ =
+        Place(new QGroupBox(QStringLiteral("查询信息 （友情提示：建议将速度调整慢一些，3~5秒一"
+                                           "次，效果最佳，否则会出现受限情况。）"),
+                            this),
+              QStringLiteral("Frame2"), Twips(2880, 240, 8655, 6615));
     ListView1_ = Place(new QTreeWidget(Frame2_), QStringLiteral("ListView1"),
                        Twips(3000, 480, 8415, 5655, kFrame2Origin));
     ListView1_->setRootIsDecorated(false);
@@ -100,12 +101,10 @@ void Form1::CreateControls() {
         QString header;
         int twips;
     };
-    const Column columns[] = {{"num", QStringLiteral("手机号码"), 1300},
-                              {"pro", QStringLiteral("所属省份"), 1500},
-                              {"city", QStringLiteral("所属城市"), 1500},
-                              {"qh", QStringLiteral("区号"), 1200},
-                              {"yb", QStringLiteral("邮编"), 1200},
-                              {"lx", QStringLiteral("号码类型"), 1300}};
+    const Column columns[] = {
+        {"num", QStringLiteral("手机号码"), 1300},  {"pro", QStringLiteral("所属省份"), 1500},
+        {"city", QStringLiteral("所属城市"), 1500}, {"qh", QStringLiteral("区号"), 1200},
+        {"yb", QStringLiteral("邮编"), 1200},       {"lx", QStringLiteral("号码类型"), 1300}};
     auto* header = new QTreeWidgetItem;
     for (int c = 0; c < 6; ++c) {
         header->setText(c, columns[c].header);
@@ -257,10 +256,10 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 bool Form1::ConfirmExit() {
-    const MessageAnswer answer = Message(
-        QStringLiteral("感谢您对Quorvel、对Quorvel系列的软件的支持!\r \r"
-                       "是否退出并到论坛可以下载更多Quorvel的原创免费软件?"),
-        MessageIcon::Information, MessageButtons::YesNoCancel);
+    const MessageAnswer answer =
+        Message(QStringLiteral("感谢您对Quorvel、对Quorvel系列的软件的支持!\r \r"
+                               "是否退出并到论坛可以下载更多Quorvel的原创免费软件?"),
+                MessageIcon::Information, MessageButtons::YesNoCancel);
     if (answer == MessageAnswer::Cancel) return false;
     if (answer == MessageAnswer::Yes) OpenHelpPage(kForumPage);
     platform_.end.EndNow();

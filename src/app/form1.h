@@ -34,7 +34,7 @@ struct Form1Settings {
 // The main window: result list, pending number list, the controls of both query modes,
 // the status bar, start-up and shut-down.
 class Form1 : public QWidget {
-public:
+  public:
     Form1(Platform& platform, Form1Settings settings);
     ~Form1() override;
 
@@ -48,11 +48,11 @@ public:
     QString PanelText(int panel) const;  // status bar panels 1 to 3
     QuerySlots& Slots() { return query_slots_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     enum class LookupMode { Single, Batch };
     enum class LookupOutcome { NoAnswer, RateLimited, NoProvince, Done };
 

@@ -33,10 +33,10 @@ int main(int argc, char** argv) {
     try {
         built_in_service = numtrail::StartBuiltInService(options);
     } catch (const numtrail::service::ServiceError& error) {
-        platform.Get().dialogs.Message(
-            {QStringLiteral("归属地服务无法启动，程序将退出。\r\n") + QString::fromStdString(error.what()),
-             numtrail::kMessageTitle, numtrail::MessageIcon::Exclamation,
-             numtrail::MessageButtons::Ok});
+        platform.Get().dialogs.Message({QStringLiteral("归属地服务无法启动，程序将退出。\r\n") +
+                                            QString::fromStdString(error.what()),
+                                        numtrail::kMessageTitle, numtrail::MessageIcon::Exclamation,
+                                        numtrail::MessageButtons::Ok});
         return 1;
     }
 

@@ -9,8 +9,9 @@ namespace numtrail {
 
 QString ServerRootOf(const QString& url) {
     const QUrl parsed(url);
-    return parsed.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
-                           QUrl::RemoveUserInfo)
+    return parsed
+        .adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                  QUrl::RemoveUserInfo)
         .toString(QUrl::StripTrailingSlash);
 }
 
@@ -60,8 +61,8 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
     }
     if (!parser.positionalArguments().isEmpty()) {
         outcome.exit_code = 2;
-        outcome.output = QStringLiteral("unexpected argument: %1\n")
-                             .arg(parser.positionalArguments().first());
+        outcome.output =
+            QStringLiteral("unexpected argument: %1\n").arg(parser.positionalArguments().first());
         return outcome;
     }
 
@@ -70,13 +71,14 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
     options.update_url_given = parser.isSet(update_option);
     if (options.lookup_url_given && parser.isSet(data_option)) {
         outcome.exit_code = 2;
-        outcome.output = QStringLiteral("--data is for the built-in service; it cannot go "
-                                        "with --lookup-url\n");
+        outcome.output = QStringLiteral(
+            "--data is for the built-in service; it cannot go "
+            "with --lookup-url\n");
         return outcome;
     }
     options.lookup_url = options.lookup_url_given ? parser.value(lookup_option) : QString();
-    options.update_url = options.update_url_given ? parser.value(update_option)
-                                                  : ServerRootOf(options.lookup_url);
+    options.update_url =
+        options.update_url_given ? parser.value(update_option) : ServerRootOf(options.lookup_url);
     options.data_file = parser.value(data_option);
     options.timeout_seconds = kDefaultTimeoutSeconds;
     if (parser.isSet(timeout_option)) {

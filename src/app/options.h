@@ -7,9 +7,9 @@
 namespace numtrail {
 
 struct AppOptions {
-    QString lookup_url;   // the attribution endpoint, without query
-    QString update_url;   // the update server; the manifest path is appended
-    QString data_file;    // the built-in service's prefix data file, if any
+    QString lookup_url;  // the attribution endpoint, without query
+    QString update_url;  // the update server; the manifest path is appended
+    QString data_file;   // the built-in service's prefix data file, if any
     int timeout_seconds = 0;
     bool lookup_url_given = false;
     bool update_url_given = false;
@@ -18,7 +18,7 @@ struct AppOptions {
 struct OptionsOutcome {
     std::optional<AppOptions> options;  // empty when the program should exit
     int exit_code = 0;
-    QString output;                     // help, version or the error, for the terminal
+    QString output;  // help, version or the error, for the terminal
 };
 
 // Parses the command line (arguments[0] is the program).

@@ -7,13 +7,13 @@
 namespace numtrail {
 
 struct FetchOptions {
-    int timeout_ms = 30000;               // the whole fetch, connection to last byte
+    int timeout_ms = 30000;  // the whole fetch, connection to last byte
     qint64 max_body_bytes = 4 * 1024 * 1024;
 };
 
 // A fetch that failed: no connection, a reset, a time-out, a body over the cap.
 class FetchError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

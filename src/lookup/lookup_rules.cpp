@@ -13,7 +13,8 @@ NumberCheck CheckNumber(const QString& n) {
 }
 
 QString AttributionUrl(const QString& endpoint, const QString& n) {
-    return endpoint + QStringLiteral("?m=") + n + QStringLiteral("&output=json&callback=querycallback");
+    return endpoint + QStringLiteral("?m=") + n +
+           QStringLiteral("&output=json&callback=querycallback");
 }
 
 bool IsRateLimited(const QString& answer) {

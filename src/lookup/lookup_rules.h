@@ -31,7 +31,7 @@ bool IsRateLimited(const QString& answer);
 // the k-th key and its value (k = 1 "TO", 2 "Province", 3 "City", 4 "AreaCode",
 // 5 "PostCode"). Slots 11 to 30 are not used by the lookup.
 class QuerySlots {
-public:
+  public:
     static constexpr int kCount = 31;
     QString& operator[](int i) { return slots_.at(static_cast<std::size_t>(i)); }
     const QString& operator[](int i) const { return slots_.at(static_cast<std::size_t>(i)); }
@@ -39,7 +39,7 @@ public:
     // Empties fields 0 to 20; 21 to 30 are left alone.
     void ql();
 
-private:
+  private:
     std::array<QString, kCount> slots_;
 };
 

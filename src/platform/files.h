@@ -20,14 +20,14 @@ struct FileWriteResult {
 // whole-file; writes go to a temporary file that replaces the target only once it is
 // complete, so a failed write never destroys what was there.
 class FileStore {
-public:
+  public:
     virtual ~FileStore() = default;
     virtual FileReadResult ReadAll(const QString& path) = 0;
     virtual FileWriteResult WriteAtomically(const QString& path, const QByteArray& bytes) = 0;
 };
 
 class DiskFileStore final : public FileStore {
-public:
+  public:
     FileReadResult ReadAll(const QString& path) override;
     FileWriteResult WriteAtomically(const QString& path, const QByteArray& bytes) override;
 };

@@ -15,7 +15,7 @@ enum class NoticeStyle {
 // Where the cipher and digest classes send the message boxes they show. The program
 // hands them its dialog layer; the command line and the tests hand them their own.
 class Notifier {
-public:
+  public:
     virtual ~Notifier() = default;
     virtual void Notify(std::u16string_view text, NoticeStyle style) = 0;
 };

@@ -32,7 +32,7 @@ struct FileDialogPrompt {
 
 // Modal boxes. Every text is shown as plain text, never as HTML.
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     virtual MessageAnswer Message(const MessagePrompt& prompt) = 0;
     // The accepted text (possibly empty), or nullopt when the box was cancelled.
@@ -44,13 +44,13 @@ public:
 
 // Opens a web page (or a local help page) in the system's browser. Failures are silent.
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     virtual void OpenPage(const QString& address) = 0;
 };
 
 class Clipboard {
-public:
+  public:
     virtual ~Clipboard() = default;
     virtual void Clear() = 0;
     virtual void SetText(const QString& text) = 0;
@@ -60,14 +60,14 @@ public:
 // Ends the program at once: no close event, no confirmation, and nothing after the call
 // runs, pending fetches and other windows included.
 class ProgramEnd {
-public:
+  public:
     virtual ~ProgramEnd() = default;
     [[noreturn]] void EndNow() {
         End();
         std::abort();  // End() never comes back
     }
 
-protected:
+  protected:
     virtual void End() = 0;
 };
 

@@ -14,7 +14,7 @@ namespace numtrail {
 // The program owns one instance and hands it to whoever needs it; every instance starts
 // from the same fixed state and is never seeded from the clock.
 class ProcessRandom {
-public:
+  public:
     ProcessRandom();
 
     // The next value of the current sequence.
@@ -28,7 +28,7 @@ public:
     // A new state that depends only on the current state and n.
     void MixSeed(double n);
 
-private:
+  private:
     std::uint64_t state_;
     float last_ = 0.0f;
 };

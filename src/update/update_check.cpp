@@ -18,8 +18,7 @@ QString ManifestVersion(const QString& manifest) {
 ManifestVerdict JudgeManifest(const QString& manifest, const QString& own_version) {
     // A body without the key at all is an error page or a wrong address, not a manifest:
     // treating it as "newer version" would end the program at every start.
-    if (manifest.isEmpty() || !manifest.contains(kKey))
-        return {ManifestVerdict::Kind::Failed, {}};
+    if (manifest.isEmpty() || !manifest.contains(kKey)) return {ManifestVerdict::Kind::Failed, {}};
     const QString version = ManifestVersion(manifest);
     return {version == own_version ? ManifestVerdict::Kind::Current : ManifestVerdict::Kind::Newer,
             version};

@@ -32,7 +32,7 @@ QString NumberOf(const StandInRequest& request) {
 }
 
 class BatchTest : public Form1Test {
-protected:
+  protected:
     BatchTest() {
         settings.fetch.timeout_ms = 2000;
         // Every number gets its own answer unless a test says otherwise.

@@ -1,6 +1,7 @@
+#include "app/built_in_service.h"
+
 #include <QDir>
 
-#include "app/built_in_service.h"
 #include "app/form1_fixture.h"
 #include "service/data_file_builder.h"
 
@@ -71,8 +72,8 @@ TEST_F(BuiltInServiceTest, GivenEndpointStartsNothingAndDamagedDataIsRefused) {
 }
 
 TEST(Options, TimeoutAndUpdateUrl) {
-    const AppOptions a = *ParseOptions({"numtrail", "--lookup-url", "http://h:8/a/b?x=1",
-                                        "--timeout", "7"}).options;
+    const AppOptions a =
+        *ParseOptions({"numtrail", "--lookup-url", "http://h:8/a/b?x=1", "--timeout", "7"}).options;
     EXPECT_EQ(a.update_url, QStringLiteral("http://h:8"));
     EXPECT_EQ(a.timeout_seconds, 7);
     EXPECT_EQ(ParseOptions({"numtrail", "--timeout", "0"}).exit_code, 2);

@@ -21,7 +21,7 @@ namespace numtrail::test {
 
 // A fresh main window per test, talking to a stand-in server, with scripted dialogs.
 class Form1Test : public ::testing::Test {
-protected:
+  protected:
     Form1Test() {
         server.Route(QStringLiteral("/version/main.txt"), Manifest("sjhm:V4.1|"));
         settings.lookup_url = server.BaseUrl() + QStringLiteral("/query");

@@ -40,15 +40,16 @@ TEST_F(Form1Test, DesignStateBeforeTheUpdateCheck) {
     const QTreeWidgetItem* header = ListView1()->headerItem();
     QStringList headers;
     for (int c = 0; c < 6; ++c) headers << header->text(c);
-    EXPECT_EQ(headers, (QStringList{"手机号码", "所属省份", "所属城市", "区号", "邮编", "号码类型"}));
+    EXPECT_EQ(headers,
+              (QStringList{"手机号码", "所属省份", "所属城市", "区号", "邮编", "号码类型"}));
     EXPECT_EQ(ListView1()->columnWidth(1), 100);
 
     QStringList items;
     for (QAction* a : Find<QMenu>("menu")->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + ":" + a->text());
-    EXPECT_EQ(items, (QStringList{"cpp:复制此号信息", "-", "ycxxx:移除此项信息", "-",
-                                  "dcqb:导出全部信息", "-", "cll:清空查询列表", "-",
-                                  "endd:退出应用程序"}));
+    EXPECT_EQ(items,
+              (QStringList{"cpp:复制此号信息", "-", "ycxxx:移除此项信息", "-", "dcqb:导出全部信息",
+                           "-", "cll:清空查询列表", "-", "endd:退出应用程序"}));
     fake.end.ended = 0;
 }
 
@@ -101,7 +102,8 @@ TEST_F(Form1Test, UpdateCheckPaths) {
             EXPECT_EQ(box.text, "发现最新版本![" + c.version + "]\r\n \r\n确定后自动打开官方论坛!");
             EXPECT_EQ(box.icon, MessageIcon::Information);
             EXPECT_EQ(box.title, QStringLiteral("Quorvel系列软件"));
-            EXPECT_EQ(fake.shell.opened, QStringList{QDir(folder.path()).filePath("help/forum.html")});
+            EXPECT_EQ(fake.shell.opened,
+                      QStringList{QDir(folder.path()).filePath("help/forum.html")});
             EXPECT_EQ(fake.end.ended, 1);
         } else if (c.body.contains("sjhm:")) {
             form->Load();
@@ -134,7 +136,8 @@ TEST_F(Form1Test, UnreachableOrEmptyUpdateServerGivesAUsableWindow) {
 
 TEST_F(Form1Test, ExitConfirmationAnswers) {
     const QString text = QStringLiteral(
-        "感谢您对Quorvel、对Quorvel系列的软件的支持!\r \r是否退出并到论坛可以下载更多Quorvel的原创免费软件?");
+        "感谢您对Quorvel、对Quorvel系列的软件的支持!\r "
+        "\r是否退出并到论坛可以下载更多Quorvel的原创免费软件?");
     CreateReady();
     Timer5()->start();
 
@@ -192,8 +195,9 @@ TEST_F(Form1Test, LinkButtonsOpenTheShippedPages) {
     CreateReady();
     Button("Command1")->click();
     Button("Command4")->click();
-    EXPECT_EQ(fake.shell.opened, (QStringList{QDir(folder.path()).filePath("help/forum.html"),
-                                              QDir(folder.path()).filePath("help/resources.html")}));
+    EXPECT_EQ(fake.shell.opened,
+              (QStringList{QDir(folder.path()).filePath("help/forum.html"),
+                           QDir(folder.path()).filePath("help/resources.html")}));
 }
 
 TEST_F(Form1Test, RightClickOnTheResultListShowsTheMenu) {

@@ -6,7 +6,7 @@ namespace {
 const QString kAsk = QStringLiteral("请输入您要查询的手机号码");
 
 class SingleQueryTest : public Form1Test {
-protected:
+  protected:
     void Query(std::optional<QString> entry) {
         fake.dialogs.ExpectInput(std::move(entry));
         Option(0)->click();

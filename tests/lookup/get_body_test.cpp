@@ -1,10 +1,11 @@
+#include "lookup/get_body.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTimer>
 
-#include "lookup/get_body.h"
 #include "platform/qstring_bytes.h"
 #include "support/stand_in_server.h"
 
@@ -51,8 +52,7 @@ TEST(GetBody, DecodesTheDeclaredCharset) {
     StandInServer server;
     const QString chinese = QStringLiteral("江苏常州");
     server.Route(QStringLiteral("/gbk"), Body(ToAnsi(chinese), "text/javascript; charset=GBK"));
-    server.Route(QStringLiteral("/gb2312"),
-                 Body(ToAnsi(chinese), "text/html; Charset=\"gb2312\""));
+    server.Route(QStringLiteral("/gb2312"), Body(ToAnsi(chinese), "text/html; Charset=\"gb2312\""));
     server.Route(QStringLiteral("/utf8"), Body(chinese.toUtf8(), "text/javascript"));
     EXPECT_EQ(GetBody(server.BaseUrl() + "/gbk"), chinese);
     EXPECT_EQ(GetBody(server.BaseUrl() + "/gb2312"), chinese);
@@ -105,9 +105,8 @@ TEST(GetBody, NestedFetchCompletesFirstAndBothSucceed) {
     QStringList order;
     QTimer tick;
     tick.setSingleShot(true);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        order << GetBody(server.BaseUrl() + "/inner");
-    });
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { order << GetBody(server.BaseUrl() + "/inner"); });
     tick.start(50);
     order << GetBody(server.BaseUrl() + "/outer");
     EXPECT_EQ(order, (QStringList{QStringLiteral("inner"), QStringLiteral("outer")}));

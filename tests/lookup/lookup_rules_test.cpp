@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "lookup/lookup_rules.h"
+
+#include <gtest/gtest.h>
 
 namespace numtrail {
 namespace {
@@ -15,10 +15,10 @@ const QString kFull = QStringLiteral(
 
 TEST(ParseAnswer, FullAnswerFillsSlotsInKeyOrder) {
     const auto fields = ParseAnswer(kFull);
-    EXPECT_EQ(fields[1], "中国移动");   // slot 2
-    EXPECT_EQ(fields[3], "北京");       // slot 4
-    EXPECT_EQ(fields[7], "010");        // slot 8
-    EXPECT_EQ(fields[9], "100000");     // slot 10
+    EXPECT_EQ(fields[1], "中国移动");                  // slot 2
+    EXPECT_EQ(fields[3], "北京");                      // slot 4
+    EXPECT_EQ(fields[7], "010");                       // slot 8
+    EXPECT_EQ(fields[9], "100000");                    // slot 10
     EXPECT_TRUE(fields[8].startsWith("100000\"});"));  // slot 9: the text after the key
     const LookupResult r = Parse(kFull);
     EXPECT_EQ(r.card_type, "中国移动");

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/codepage.h"
+
+#include <gtest/gtest.h>
 
 namespace numtrail {
 namespace {
@@ -10,7 +10,9 @@ TEST(CodePage, ChineseAndEuroRoundTrip) {
     EXPECT_EQ(AnsiBytesToString("\xD6\xD0\xCE\xC4"), u"中文");
     EXPECT_EQ(StringToAnsiBytes(u"€"), "\x80");
     EXPECT_EQ(AnsiBytesToString("\x80"), u"€");
-    EXPECT_EQ(StringToAnsiBytes(u"A中1"), "A\xD6\xD0" "1");
+    EXPECT_EQ(StringToAnsiBytes(u"A中1"),
+              "A\xD6\xD0"
+              "1");
 }
 
 TEST(CodePage, UnmappableCharacterBecomesQuestionMark) {
@@ -32,13 +34,18 @@ TEST(CodePage, NulBytesAreNeverDropped) {
 TEST(CodePage, IdeographicSpaceAndFullWidthPunctuation) {
     EXPECT_EQ(StringToAnsiBytes(u"\u3000"), "\xA1\xA1");
     EXPECT_EQ(StringToAnsiBytes(u"："), "\xA3\xBA");
-    EXPECT_EQ(AnsiBytesToString(StringToAnsiBytes(u"批量查询：12个【】（）")), u"批量查询：12个【】（）");
+    EXPECT_EQ(AnsiBytesToString(StringToAnsiBytes(u"批量查询：12个【】（）")),
+              u"批量查询：12个【】（）");
 }
 
 TEST(CodePage, Utf8Conversions) {
     EXPECT_EQ(Utf8ToUtf16("\xE4\xB8\xAD"), u"中");
-    EXPECT_EQ(Utf16ToUtf8(u"中A"), "\xE4\xB8\xAD" "A");
-    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf16ToUtf8(u"中A"),
+              "\xE4\xB8\xAD"
+              "A");
+    EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                          "b"),
+              u"a\uFFFDb");
 }
 
 }  // namespace

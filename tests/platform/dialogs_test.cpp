@@ -21,10 +21,12 @@ TEST(ScriptedDialogs, AnswersInOrderAndRecordsEveryPrompt) {
     EXPECT_EQ(dialogs.Message({QStringLiteral("a\rb"), QStringLiteral("t"),
                                MessageIcon::Exclamation, MessageButtons::YesNoCancel}),
               MessageAnswer::Yes);
-    EXPECT_EQ(dialogs.Input(QStringLiteral("p"), QStringLiteral("t")), QString());  // accepted empty
+    EXPECT_EQ(dialogs.Input(QStringLiteral("p"), QStringLiteral("t")),
+              QString());  // accepted empty
     EXPECT_EQ(dialogs.Input(QStringLiteral("p"), QStringLiteral("t")), std::nullopt);  // cancelled
-    EXPECT_EQ(dialogs.OpenFile({QStringLiteral("t"), QStringLiteral("f|*.x"), QStringLiteral("/d")}),
-              QStringLiteral("/tmp/a.txt"));
+    EXPECT_EQ(
+        dialogs.OpenFile({QStringLiteral("t"), QStringLiteral("f|*.x"), QStringLiteral("/d")}),
+        QStringLiteral("/tmp/a.txt"));
     ASSERT_EQ(dialogs.Prompts().size(), 4u);
     EXPECT_EQ(dialogs.Prompts()[0].text, QStringLiteral("a\rb"));
     EXPECT_EQ(dialogs.Prompts()[0].icon, MessageIcon::Exclamation);

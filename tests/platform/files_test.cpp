@@ -1,12 +1,13 @@
+#include "platform/files.h"
+
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
-#include <sys/resource.h>
 
-#include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/qstring_bytes.h"
 
@@ -80,7 +81,8 @@ TEST(DiskFileStore, ReadFailuresAreReportedNotEmpty) {
 
 TEST(QtStrings, CodePageHelpersKeepNulAndChinese) {
     EXPECT_EQ(ToAnsi(QStringLiteral("中文")), QByteArray("\xD6\xD0\xCE\xC4"));
-    EXPECT_EQ(FromAnsi(QByteArray("a\0\xD6\xD0", 4)), QString(QStringLiteral("a")) + QChar(0) + QStringLiteral("中"));
+    EXPECT_EQ(FromAnsi(QByteArray("a\0\xD6\xD0", 4)),
+              QString(QStringLiteral("a")) + QChar(0) + QStringLiteral("中"));
 }
 
 TEST(FileFilter, ProgramFormToQtForm) {

@@ -1,9 +1,9 @@
+#include "platform/random.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
-
-#include "platform/random.h"
 
 namespace numtrail {
 namespace {
@@ -17,7 +17,8 @@ std::vector<float> Draw(ProcessRandom& random, int n) {
 // The generator fixes every XOR-hash ciphertext ever written: these values must never change.
 TEST(ProcessRandom, PinnedSequences) {
     ProcessRandom fresh;
-    EXPECT_EQ(Draw(fresh, 4), (std::vector<float>{0.416198432f, 0.933688581f, 0.717572331f, 0.0651809573f}));
+    EXPECT_EQ(Draw(fresh, 4),
+              (std::vector<float>{0.416198432f, 0.933688581f, 0.717572331f, 0.0651809573f}));
 
     ProcessRandom seeded;
     EXPECT_EQ(seeded.NextRandom(-1.0f), 0.3467592f);

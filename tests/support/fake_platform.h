@@ -8,22 +8,22 @@
 #include <functional>
 #include <stdexcept>
 
-#include "support/fixed_clock.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/random.h"
+#include "support/fixed_clock.h"
 #include "support/scripted_dialogs.h"
 
 namespace numtrail::test {
 
 class RecordingShell final : public Shell {
-public:
+  public:
     void OpenPage(const QString& address) override { opened << address; }
     QStringList opened;
 };
 
 class MemoryClipboard final : public Clipboard {
-public:
+  public:
     void Clear() override {
         ++clears;
         text_.clear();
@@ -35,7 +35,7 @@ public:
     bool refuse = false;  // a clipboard that does not take the text
     int clears = 0;
 
-private:
+  private:
     QString text_;
 };
 
@@ -47,12 +47,12 @@ struct ProgramEnded {};
 // fetch) is tested in a death test with `exit_process` set: the process then really ends,
 // with "program ended" on standard error and exit code 3.
 class RecordingProgramEnd final : public ProgramEnd {
-public:
+  public:
     int ended = 0;
     bool exit_process = false;
     std::function<void()> before_exit;  // with exit_process: report state before the end
 
-protected:
+  protected:
     [[noreturn]] void End() override {
         ++ended;
         if (exit_process) {
@@ -68,7 +68,7 @@ protected:
 // The real disk store, with faults injected per path instead of through permissions
 // (tests run as root, which ignores them).
 class FaultyFileStore final : public FileStore {
-public:
+  public:
     FileReadResult ReadAll(const QString& path) override {
         if (read_faults.contains(path)) return {false, {}, read_faults.value(path)};
         return disk_.ReadAll(path);
@@ -78,11 +78,11 @@ public:
         if (write_faults.contains(path)) return {false, write_faults.value(path)};
         return disk_.WriteAtomically(path, bytes);
     }
-    QMap<QString, QString> read_faults;   // path → error text
+    QMap<QString, QString> read_faults;  // path → error text
     QMap<QString, QString> write_faults;
     int writes = 0;
 
-private:
+  private:
     DiskFileStore disk_;
 };
 

@@ -44,7 +44,7 @@ void ScriptedDialogs::Clear() {
 }
 
 std::optional<ScriptedDialogs::Answer> ScriptedDialogs::Take(RecordedPrompt::Kind kind,
-                                                               const QString& what) {
+                                                             const QString& what) {
     if (answers_.empty() || answers_.front().kind != kind) {
         ADD_FAILURE() << "unexpected prompt: " << what.toStdString();
         return std::nullopt;
@@ -56,8 +56,13 @@ std::optional<ScriptedDialogs::Answer> ScriptedDialogs::Take(RecordedPrompt::Kin
 }
 
 MessageAnswer ScriptedDialogs::Message(const MessagePrompt& prompt) {
-    prompts_.push_back({RecordedPrompt::Kind::Message, prompt.text, prompt.title, prompt.icon,
-                        prompt.buttons, {}, {}});
+    prompts_.push_back({RecordedPrompt::Kind::Message,
+                        prompt.text,
+                        prompt.title,
+                        prompt.icon,
+                        prompt.buttons,
+                        {},
+                        {}});
     const auto answer = Take(RecordedPrompt::Kind::Message, prompt.text);
     if (!answer)
         return prompt.buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
@@ -65,22 +70,37 @@ MessageAnswer ScriptedDialogs::Message(const MessagePrompt& prompt) {
 }
 
 std::optional<QString> ScriptedDialogs::Input(const QString& prompt, const QString& title) {
-    prompts_.push_back({RecordedPrompt::Kind::Input, prompt, title, MessageIcon::None,
-                        MessageButtons::Ok, {}, {}});
+    prompts_.push_back({RecordedPrompt::Kind::Input,
+                        prompt,
+                        title,
+                        MessageIcon::None,
+                        MessageButtons::Ok,
+                        {},
+                        {}});
     const auto answer = Take(RecordedPrompt::Kind::Input, prompt);
     return answer ? std::get<std::optional<QString>>(answer->value) : std::nullopt;
 }
 
 std::optional<QString> ScriptedDialogs::OpenFile(const FileDialogPrompt& prompt) {
-    prompts_.push_back({RecordedPrompt::Kind::OpenFile, {}, prompt.title, MessageIcon::None,
-                        MessageButtons::Ok, prompt.filter, prompt.folder});
+    prompts_.push_back({RecordedPrompt::Kind::OpenFile,
+                        {},
+                        prompt.title,
+                        MessageIcon::None,
+                        MessageButtons::Ok,
+                        prompt.filter,
+                        prompt.folder});
     const auto answer = Take(RecordedPrompt::Kind::OpenFile, prompt.title);
     return answer ? std::get<std::optional<QString>>(answer->value) : std::nullopt;
 }
 
 std::optional<QString> ScriptedDialogs::SaveFile(const FileDialogPrompt& prompt) {
-    prompts_.push_back({RecordedPrompt::Kind::SaveFile, {}, prompt.title, MessageIcon::None,
-                        MessageButtons::Ok, prompt.filter, prompt.folder});
+    prompts_.push_back({RecordedPrompt::Kind::SaveFile,
+                        {},
+                        prompt.title,
+                        MessageIcon::None,
+                        MessageButtons::Ok,
+                        prompt.filter,
+                        prompt.folder});
     const auto answer = Take(RecordedPrompt::Kind::SaveFile, prompt.title);
     return answer ? std::get<std::optional<QString>>(answer->value) : std::nullopt;
 }

@@ -13,7 +13,7 @@ namespace numtrail::test {
 // One prompt the program showed, as the dialog layer received it.
 struct RecordedPrompt {
     enum class Kind { Message, Input, OpenFile, SaveFile } kind;
-    QString text;    // message text or input prompt
+    QString text;  // message text or input prompt
     QString title;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
@@ -29,7 +29,7 @@ struct RecordedPrompt {
 // A real modal box runs a nested event loop: `run_events_ms` keeps timers and sockets
 // going for that long while the box is "open".
 class ScriptedDialogs final : public Dialogs {
-public:
+  public:
     ~ScriptedDialogs() override;
 
     void ExpectMessage(MessageAnswer answer, int run_events_ms = 0);
@@ -47,7 +47,7 @@ public:
     std::optional<QString> OpenFile(const FileDialogPrompt& prompt) override;
     std::optional<QString> SaveFile(const FileDialogPrompt& prompt) override;
 
-private:
+  private:
     struct Answer {
         RecordedPrompt::Kind kind;
         std::variant<MessageAnswer, std::optional<QString>> value;

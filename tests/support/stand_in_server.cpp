@@ -87,8 +87,9 @@ void StandInServer::Answer(QTcpSocket* socket, const StandInResponse& response) 
     const bool endless = response.behaviour == StandInResponse::Behaviour::EndlessBody;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Stand-in\r\n";
     for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
-    head += "Content-Length: " +
-            QByteArray::number(endless ? qint64(1) << 40 : response.body.size()) + "\r\n";
+    head +=
+        "Content-Length: " + QByteArray::number(endless ? qint64(1) << 40 : response.body.size()) +
+        "\r\n";
     head += "Connection: close\r\n\r\n";
     socket->write(head);
 

@@ -14,22 +14,22 @@ class QTcpSocket;
 namespace numtrail::test {
 
 struct StandInRequest {
-    QString path;   // without the query
-    QString query;  // after '?', as sent
+    QString path;                          // without the query
+    QString query;                         // after '?', as sent
     QMap<QByteArray, QByteArray> headers;  // names in lower case
 };
 
 struct StandInResponse {
     enum class Behaviour {
         Normal,
-        NeverAnswer,    // accepts the request and never writes anything
-        ResetMidBody,   // sends the headers and half the body, then resets the connection
-        EndlessBody,    // sends the headers and then a byte every 50 ms, for ever
+        NeverAnswer,   // accepts the request and never writes anything
+        ResetMidBody,  // sends the headers and half the body, then resets the connection
+        EndlessBody,   // sends the headers and then a byte every 50 ms, for ever
     };
     int status = 200;
     QList<QPair<QByteArray, QByteArray>> headers;  // e.g. {"Content-Type", "text/plain"}
     QByteArray body;
-    int delay_ms = 0;   // before the answer starts
+    int delay_ms = 0;  // before the answer starts
     Behaviour behaviour = Behaviour::Normal;
 };
 
@@ -37,7 +37,7 @@ struct StandInResponse {
 // own event loop, which GetBody keeps turning while it waits. Paths without a route get
 // 404 with an empty body.
 class StandInServer : public QObject {
-public:
+  public:
     StandInServer();
     ~StandInServer() override;
 
@@ -51,7 +51,7 @@ public:
                                        const QString& city, const QString& area_code,
                                        const QString& postcode, const QString& card_type);
 
-private:
+  private:
     void OnConnection();
     void OnReadable(QTcpSocket* socket);
     void Answer(QTcpSocket* socket, const StandInResponse& response);

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "update/update_check.h"
+
+#include <gtest/gtest.h>
 
 namespace numtrail {
 namespace {

@@ -31,10 +31,10 @@ struct UsageError {
 
 struct Command {
     std::string name;
-    std::string usage;                                   // shown by --help
-    std::vector<std::string> value_options;              // options that take a value
-    std::size_t positional_count;                        // exact number of positional words
-    std::function<int(const Arguments&)> run;            // returns an exit status
+    std::string usage;                         // shown by --help
+    std::vector<std::string> value_options;    // options that take a value
+    std::size_t positional_count;              // exact number of positional words
+    std::function<int(const Arguments&)> run;  // returns an exit status
 };
 
 // Splits argv (after the command name) by the command's declared options.
@@ -42,11 +42,11 @@ Arguments ParseArguments(const Command& command, const std::vector<std::string>&
 
 // A message a class would show goes to standard error, and the command then exits 1.
 class StderrNotifier final : public Notifier {
-public:
+  public:
     void Notify(std::u16string_view text, NoticeStyle style) override;
     bool Shown() const { return shown_; }
 
-private:
+  private:
     bool shown_ = false;
 };
 

@@ -24,10 +24,14 @@ QString ForDisplay(QString text) {
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Information: return QMessageBox::Information;
-        case MessageIcon::Exclamation: return QMessageBox::Warning;
-        case MessageIcon::Critical: return QMessageBox::Critical;
-        case MessageIcon::None: break;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MessageIcon::Critical:
+            return QMessageBox::Critical;
+        case MessageIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -43,21 +47,29 @@ MessageAnswer QtDialogs::Message(const MessagePrompt& prompt) {
     box.setText(ForDisplay(prompt.text));
     box.setIcon(ToQtIcon(prompt.icon));
     switch (prompt.buttons) {
-        case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-        case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case MessageButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case MessageButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
         case MessageButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
             break;
     }
     switch (box.exec()) {
-        case QMessageBox::Yes: return MessageAnswer::Yes;
-        case QMessageBox::No: return MessageAnswer::No;
-        case QMessageBox::Cancel: return MessageAnswer::Cancel;
-        default: break;
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        case QMessageBox::Cancel:
+            return MessageAnswer::Cancel;
+        default:
+            break;
     }
     // Escape or the close box on a Yes/No box counts as No; elsewhere as the only button.
-    return prompt.buttons == MessageButtons::Ok ? MessageAnswer::Ok
+    return prompt.buttons == MessageButtons::Ok      ? MessageAnswer::Ok
            : prompt.buttons == MessageButtons::YesNo ? MessageAnswer::No
                                                      : MessageAnswer::Cancel;
 }
@@ -102,7 +114,6 @@ void ImmediateProgramEnd::End() {
     std::_Exit(0);
 }
 
-QtPlatform::QtPlatform()
-    : platform_{dialogs_, shell_, clipboard_, end_, clock_, random_, files_} {}
+QtPlatform::QtPlatform() : platform_{dialogs_, shell_, clipboard_, end_, clock_, random_, files_} {}
 
 }  // namespace numtrail

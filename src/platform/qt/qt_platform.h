@@ -12,7 +12,7 @@ class QWidget;
 namespace numtrail {
 
 class QtDialogs final : public Dialogs {
-public:
+  public:
     MessageAnswer Message(const MessagePrompt& prompt) override;
     std::optional<QString> Input(const QString& prompt, const QString& title) override;
     std::optional<QString> OpenFile(const FileDialogPrompt& prompt) override;
@@ -20,29 +20,29 @@ public:
 };
 
 class QtShell final : public Shell {
-public:
+  public:
     void OpenPage(const QString& address) override;
 };
 
 class QtClipboard final : public Clipboard {
-public:
+  public:
     void Clear() override;
     void SetText(const QString& text) override;
     QString Text() const override;
 };
 
 class ImmediateProgramEnd final : public ProgramEnd {
-protected:
+  protected:
     [[noreturn]] void End() override;
 };
 
 // The real implementations, owned together for the program's whole life.
 class QtPlatform {
-public:
+  public:
     QtPlatform();
     Platform& Get() { return platform_; }
 
-private:
+  private:
     QtDialogs dialogs_;
     QtShell shell_;
     QtClipboard clipboard_;
