@@ -120,7 +120,7 @@ TEST_F(BatchTest, ImportReplacesTheListAndShowsItsCount) {
     // A list written with LF ends, blanks and a duplicate.
     Import(WriteList(" 13800138000 \n13800138000\n13800138000\n", QStringLiteral("lf.txt")));
     EXPECT_EQ(List1()->count(), 3);
-    EXPECT_EQ(List1()->item(0)->text(), QStringLiteral(" 13800138000 "));
+    EXPECT_EQ(List1()->item(0)->text(), QStringLiteral("13800138000"));
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：3个手机号码"));
 
     // Cancel keeps the earlier list and the panel.
@@ -135,6 +135,21 @@ TEST_F(BatchTest, ImportReplacesTheListAndShowsItsCount) {
     EXPECT_EQ(List1()->count(), 0);
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：0个手机号码"));
     EXPECT_EQ(Panel2(), QStringLiteral("号码列表加载成功!"));
+}
+
+// As a phone or a spreadsheet saves a list: UTF-8 with a byte order mark and a header line.
+TEST_F(BatchTest, ExportedListImportsWhole) {
+    CreateReady();
+    Import(
+        WriteList("\xEF\xBB\xBF手机号\r\n+86 138 0013 8000\r\n139-1234-5678 \r\n"
+                  "\t15000000001\r\n13800138000 张三\r\n"));
+    EXPECT_EQ(Caption(), QStringLiteral("批量查询：4个手机号码"));
+    ASSERT_EQ(List1()->count(), 4);
+    EXPECT_EQ(List1()->item(3)->text(), QStringLiteral("13800138000 张三"));  // no number
+    ChooseSpeed(QStringLiteral("0.1"));
+    StartStop();
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_EQ(LookedUp(), (QStringList{"13800138000", "13912345678", "15000000001"}));
 }
 
 TEST_F(BatchTest, UnreadableFileLeavesTheListAsItWas) {

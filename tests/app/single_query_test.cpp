@@ -54,12 +54,20 @@ TEST_F(SingleQueryTest, RejectedEntriesEndWithTheirPanelText) {
     EXPECT_EQ(fake.dialogs.Messages()[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(Panel2(), QStringLiteral("您输入的内容错误!手机号为纯数字!"));
 
-    fake.dialogs.ExpectInput(QStringLiteral("１３８００１３８０００"));  // not digits here
-    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
-    Option(0)->click();
-    EXPECT_EQ(fake.dialogs.Messages().size(), 2u);
     EXPECT_EQ(ListView1()->topLevelItemCount(), 0);
     EXPECT_TRUE(server.Requests().size() == 1);  // only the manifest
+}
+
+TEST_F(SingleQueryTest, TypedNumberIsCleanedFirst) {
+    CreateReady();
+    AnswerWith("13800138000", "北京", "北京", "010", "100000", "中国移动");
+    Query(QStringLiteral("+86 138-0013-8000"));
+    Query(QStringLiteral("１３８００１３８０００"));
+    ASSERT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(0).first(), QStringLiteral("13800138000"));
+    EXPECT_EQ(Row(1).first(), QStringLiteral("13800138000"));
+    EXPECT_EQ(server.Requests().last().query,
+              QStringLiteral("m=13800138000&output=json&callback=querycallback"));
 }
 
 TEST_F(SingleQueryTest, AnswerWithoutProvinceLeavesTheNumberAlone) {
