@@ -30,8 +30,9 @@ struct DataFile {
 inline constexpr std::uint32_t kFirstPrefix = 1300000;
 inline constexpr std::uint32_t kLastPrefix = 1999999;
 
-// Parses and checks every offset and length. On a damaged file, `fault` says what is wrong
-// (without the file name) and `file` is empty. Never reads outside `bytes`.
+// Parses and checks every offset and length, and that every record is UTF-8 text (a GBK file
+// would serve garbled names). On a damaged file, `fault` says what is wrong (without the
+// file name) and `file` is empty. Never reads outside `bytes`.
 struct DataFileResult {
     DataFile file;
     std::string fault;

@@ -121,6 +121,21 @@ TEST(DataFile, DamagedFilesAreRefusedWithTheirFault) {
               std::string::npos);
 }
 
+TEST(DataFile, RecordsThatAreNotUtf8AreRefusedAtTheFirst) {
+    DataFileBuilder b;
+    // "江苏|常州|213000|0519" in GBK at offset 33, and a cut UTF-8 character at offset 55.
+    b.records = {"北京|北京|100000|010", "\xBD\xAD\xCB\xD5|\xB3\xA3\xD6\xDD|213000|0519",
+                 "\xE6\xB1|x|y|z"};
+    b.entries = {{1300000, 0, 1}, {1300001, 2, 1}, {1300002, 1, 1}};
+    EXPECT_EQ(ParseFault(b.Build()),
+              "the record at offset 33 is not valid UTF-8 (records must be UTF-8 text; convert "
+              "the file)");
+    b.entries = {{1300000, 0, 1}, {1300001, 2, 1}};
+    EXPECT_NE(ParseFault(b.Build()).find("offset 55 is not valid UTF-8"), std::string::npos);
+    b.entries = {{1300000, 0, 1}};
+    EXPECT_EQ(ParseFault(b.Build()), "");
+}
+
 TEST(DataFile, TruncatedFilesAreRefusedUnlessCutBetweenEntries) {
     const DataFileBuilder sample = Sample();
     const std::vector<std::uint8_t> good = sample.Build();
