@@ -1,6 +1,7 @@
 #include "service/data_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -135,6 +136,26 @@ DataFile LoadDataFile(const std::filesystem::path& path) {
     if (!result.ok())
         throw DataFileError("damaged data file " + path.string() + ": " + result.fault);
     return std::move(result.file);
+}
+
+std::filesystem::path DefaultDataFilePath() {
+    std::filesystem::path base;
+    const char* data_home = std::getenv("XDG_DATA_HOME");
+    if (data_home != nullptr && std::filesystem::path(data_home).is_absolute()) {
+        base = data_home;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        base = std::filesystem::path(home) / ".local" / "share";
+    } else {
+        return {};
+    }
+    return base / "Numtrail" / "phone.dat";
+}
+
+std::optional<std::filesystem::path> DefaultDataFile() {
+    std::filesystem::path path = DefaultDataFilePath();
+    std::error_code error;
+    if (path.empty() || !std::filesystem::exists(path, error)) return std::nullopt;
+    return path;
 }
 
 }  // namespace numtrail::service

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+
 #include "service/data_file_builder.h"
 
 namespace numtrail::service {
@@ -170,6 +173,42 @@ TEST(DataFile, LoadNamesTheFileInItsMessage) {
 
     testing::WriteFile(path, Sample().Build());
     EXPECT_EQ(LoadDataFile(path).entries.size(), 10u);
+}
+
+// Sets an environment variable for one test and restores it after.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(DataFile, DefaultLocationFollowsXdgDataHome) {
+    testing::TempDir dir;
+    const ScopedEnv data_home("XDG_DATA_HOME", dir.path().string());
+    const auto expected = dir.path() / "Numtrail" / "phone.dat";
+    EXPECT_EQ(DefaultDataFilePath(), expected);
+    EXPECT_FALSE(DefaultDataFile());
+    std::filesystem::create_directories(expected.parent_path());
+    testing::WriteFile(expected, Sample().Build());
+    EXPECT_EQ(DefaultDataFile(), expected);
+
+    // A relative XDG_DATA_HOME is ignored, as the base-directory convention says.
+    const ScopedEnv relative("XDG_DATA_HOME", "relative/share");
+    const ScopedEnv home("HOME", dir.path().string());
+    EXPECT_EQ(DefaultDataFilePath(), dir.path() / ".local" / "share" / "Numtrail" / "phone.dat");
 }
 
 }  // namespace
