@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     settings.fetch.max_body_bytes = numtrail::kMaxAnswerBytes;
 
     numtrail::Form1 form(platform.Get(), settings);
+    form.SetDataSourceToolTip(numtrail::DataSourceText(options));
     form.Load();
     return app.exec();
 }
