@@ -17,6 +17,10 @@ struct Record {
     friend bool operator==(const Record&, const Record&) = default;
 };
 
+// The province and city answered for a prefix of an allocated segment that no data places:
+// the carrier is still known, and a row in the window shows it.
+inline constexpr std::string_view kUnknownPlace = "未知";
+
 // The card type of a data-file index byte: 1 to 8 name a carrier or virtual operator;
 // any other byte gives the empty text.
 std::string_view CardTypeText(std::uint8_t code);
