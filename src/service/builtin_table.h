@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
+#include "platform/huge_pages.h"
 #include "service/data_file.h"
 #include "service/prefix_table.h"
 #include "service/record.h"
@@ -40,7 +40,7 @@ class BuiltinTable {
     BuiltinTable();
 
     std::vector<Record> records_;
-    std::unique_ptr<std::uint16_t[]> index_;  // per prefix: its record, or kNone
+    HugePageArray<std::uint16_t> index_;  // per prefix: its record, or kNone
 };
 
 // A resolver for PrefixTable that answers from the compiled table.

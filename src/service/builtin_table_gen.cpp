@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
     for (std::uint32_t prefix = kFirstPrefix; prefix <= kLastPrefix; ++prefix) {
         std::uint16_t number = builtin_table_data::kNoRecord;
         if (const std::optional<Record> r = data.Resolve(prefix)) {
-            const auto key = std::tie(r->province, r->city, r->postcode, r->area_code, r->card_type);
+            const auto key =
+                std::tie(r->province, r->city, r->postcode, r->area_code, r->card_type);
             auto found = index.find(key);
             if (found == index.end()) {
                 if (records.size() >= builtin_table_data::kNoRecord) {
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
     temp += ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << "// Generated when the program is built by numtrail_builtin_table_gen, from what the\n"
+        out << "// Generated when the program is built by numtrail_builtin_table_gen, from what "
+               "the\n"
                "// built-in data answers for every prefix. Do not edit.\n"
                "#include \"service/builtin_table_data.h\"\n\n"
                "namespace numtrail::service::builtin_table_data {\n\n"
