@@ -1,7 +1,5 @@
 #include "bulk/atomic_file_writer.h"
 
-#include "bulk/output.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "bulk/output.h"
 
 namespace numtrail::bulk {
 

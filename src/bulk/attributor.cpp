@@ -1,5 +1,7 @@
 #include "bulk/attributor.h"
 
+#include <algorithm>
+
 #include "service/cities.h"
 
 namespace numtrail::bulk {
@@ -22,9 +24,7 @@ const service::Record& NoRecord() {
 }  // namespace
 
 Attributor::Attributor(service::DataFile data, service::PrefixResolver upstream)
-    : upstream_(std::move(upstream)),
-      file_records_(std::move(data.records)),
-      slots_(kSlots) {
+    : upstream_(std::move(upstream)), file_records_(std::move(data.records)), slots_(kSlots) {
     answers_.push_back({&NoRecord(), Status::BadFormat});
     answers_.push_back({&NoRecord(), Status::Unassigned});
     // The built-in answers take the next ids in their table's order, then the file's records.
@@ -37,11 +37,13 @@ Attributor::Attributor(service::DataFile data, service::PrefixResolver upstream)
         Add(&record);
     }
 
-    for (std::uint32_t slot = 0; slot < kSlots; ++slot) {
-        const service::Record* r = builtin.Find(service::kFirstPrefix + slot);
-        slots_[slot] =
-            r == nullptr ? kUnassignedAnswer : static_cast<AnswerId>(2 + (r - builtin.Records().data()));
-    }
+    const service::Record* const first_builtin = builtin.Records().data();
+    builtin.ForEachRun([&](std::uint32_t first, std::uint32_t last, const service::Record* r) {
+        const AnswerId answer =
+            r == nullptr ? kUnassignedAnswer : static_cast<AnswerId>(2 + (r - first_builtin));
+        std::fill(&slots_[first - service::kFirstPrefix], &slots_[last - service::kFirstPrefix] + 1,
+                  answer);
+    });
     // The file's entries in file order, a later one winning, as PrefixTable reads them.
     for (const service::DataFile::Entry& entry : data.entries) {
         if (entry.prefix >= service::kFirstPrefix && entry.prefix <= service::kLastPrefix &&

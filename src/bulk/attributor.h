@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/huge_pages.h"
+#include "bulk/huge_pages.h"
 #include "service/builtin_table.h"
 #include "service/data_file.h"
 #include "service/prefix_table.h"

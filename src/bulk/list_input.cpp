@@ -1,7 +1,5 @@
 #include "bulk/list_input.h"
 
-#include "bulk/output.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "bulk/output.h"
 
 namespace numtrail::bulk {
 namespace {
@@ -64,8 +64,8 @@ long ListInput::ReadPiece(int fd, const std::string& what, std::string& error) {
 bool ListInput::Spool(std::string_view bytes, std::string& error) {
     if (spool_ < 0) {
         const char* dir = std::getenv("TMPDIR");
-        std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") +
-                              "/numtrail-lookup-XXXXXX";
+        std::string pattern =
+            std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/numtrail-lookup-XXXXXX";
         spool_ = ::mkstemp(pattern.data());
         if (spool_ < 0) {
             error = "cannot keep " + name_ + " in a temporary file in " + pattern + ": " +

@@ -157,8 +157,8 @@ void RowWriter::AddTails() {
         const auto id = static_cast<AnswerId>(tails_.size());
         const service::Record& r = attributor_.RecordOf(id);
         const std::array<std::string_view, 6> fields = {
-            r.province, r.city, r.area_code, r.postcode, r.card_type,
-            StatusName(attributor_.StatusOf(id))};
+            r.province, r.city,      r.area_code,
+            r.postcode, r.card_type, StatusName(attributor_.StatusOf(id))};
         std::string tail;
         switch (format_) {
             case Format::Csv:

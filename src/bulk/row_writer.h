@@ -44,6 +44,11 @@ class RowBuffer {
         return data_.get() + size_;
     }
     void Done(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    // Drops the first `n` bytes.
+    void Consume(std::size_t n) {
+        std::memmove(data_.get(), data_.get() + n, size_ - n);
+        size_ -= n;
+    }
     void Append(std::string_view bytes) {
         char* p = Room(bytes.size());
         std::memcpy(p, bytes.data(), bytes.size());
