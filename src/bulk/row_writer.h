@@ -90,8 +90,10 @@ class RowWriter {
             std::memcpy(p, line.data(), line.size());
             p += line.size();
             *p++ = ',';
-            std::memcpy(p, number.data(), number.size());
-            p += number.size();
+            if (!number.empty()) {  // an empty view may have no address at all
+                std::memcpy(p, number.data(), number.size());
+                p += number.size();
+            }
         }
         for (std::size_t i = 0; i < tail.size(); i += RowBuffer::kBlock)
             std::memcpy(p + i, tail.data() + i, RowBuffer::kBlock);
