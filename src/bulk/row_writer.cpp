@@ -162,19 +162,15 @@ void RowWriter::AddTails() {
         std::string tail;
         switch (format_) {
             case Format::Csv:
+            case Format::Tsv: {
+                const bool csv = format_ == Format::Csv;
                 for (const std::string_view field : fields) {
-                    tail += ',';
-                    AppendCsvField(tail, field);
+                    tail += csv ? ',' : '\t';
+                    (csv ? AppendCsvField : AppendTsvField)(tail, field);
                 }
-                tail += "\r\n";
+                tail += csv ? "\r\n" : "\n";
                 break;
-            case Format::Tsv:
-                for (const std::string_view field : fields) {
-                    tail += '\t';
-                    AppendTsvField(tail, field);
-                }
-                tail += '\n';
-                break;
+            }
             case Format::Jsonl:
                 for (std::size_t f = 0; f < fields.size(); ++f) {
                     tail += ",\"";

@@ -124,8 +124,9 @@ TEST_F(LookupTest, FormatsWriteTheseBytes) {
         const ProgramRun run = Lookup({"--format", c.format, Path("list.txt")});
         EXPECT_EQ(run.status, 0) << c.format << run.err;
         EXPECT_EQ(run.out, c.bytes) << c.format;
-        EXPECT_EQ(run.err, "numtrail-lookup: 7 lines: 3 ok, 1 unknown-place, 1 unassigned, "
-                           "2 bad-format (built-in data)\n")
+        EXPECT_EQ(run.err,
+                  "numtrail-lookup: 7 lines: 3 ok, 1 unknown-place, 1 unassigned, "
+                  "2 bad-format (built-in data)\n")
             << c.format;
     }
 }
@@ -133,9 +134,13 @@ TEST_F(LookupTest, FormatsWriteTheseBytes) {
 // Files are read in turn, standard input where "-" stands, each in its own encoding.
 TEST_F(LookupTest, StandardInputAndSeveralFilesInTurn) {
     WriteFile(Path("gbk.txt"), "\xD5\xC5\xC8\xFD,13800138000\r\n");  // 张三 in code page 936
-    WriteFile(Path("utf16.txt"), std::string("\xFF\xFE" "1\0" "5\0" "4\0", 8));
-    const ProgramRun run =
-        Lookup({"-q", "--format=tsv", Path("gbk.txt"), "-", Path("utf16.txt")}, "张三 19912345678\n");
+    WriteFile(Path("utf16.txt"), std::string("\xFF\xFE"
+                                             "1\0"
+                                             "5\0"
+                                             "4\0",
+                                             8));
+    const ProgramRun run = Lookup({"-q", "--format=tsv", Path("gbk.txt"), "-", Path("utf16.txt")},
+                                  "张三 19912345678\n");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(FirstFields(run.out),
@@ -156,7 +161,8 @@ TEST_F(LookupTest, EncodingIsChosenFromTheWholeList) {
         ASSERT_EQ(run.status, 0) << run.err;
         const std::vector<std::string> rows = Lines(run.out);
         ASSERT_EQ(rows.size(), list.size() / 13 + 1);
-        EXPECT_EQ(rows.back(), "张三,13912345678\t13912345678\t江苏\t常州\t0519\t213000\t中国移动\tok")
+        EXPECT_EQ(rows.back(),
+                  "张三,13912345678\t13912345678\t江苏\t常州\t0519\t213000\t中国移动\tok")
             << from_stdin;
     }
 }
@@ -230,8 +236,8 @@ TEST_F(LookupTest, ExitStatusAndWhereTheMessageGoes) {
         EXPECT_NE(run.err.find(c.err), std::string::npos) << what << run.err;
     }
     // A failed write to standard output is a failure too.
-    const ProgramRun full =
-        test::RunProgram("/bin/sh", {"-c", "exec \"$0\" \"$1\" >/dev/full", NUMTRAIL_LOOKUP_PROGRAM, list});
+    const ProgramRun full = test::RunProgram(
+        "/bin/sh", {"-c", "exec \"$0\" \"$1\" >/dev/full", NUMTRAIL_LOOKUP_PROGRAM, list});
     EXPECT_EQ(full.status, 1);
     EXPECT_NE(full.err.find("standard output"), std::string::npos) << full.err;
 }
