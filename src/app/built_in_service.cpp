@@ -9,7 +9,6 @@ std::unique_ptr<service::AttributionService> StartBuiltInService(AppOptions& opt
     service::ServiceOptions service_options;
     service_options.listen = kBuiltInServiceHost.toStdString();
     service_options.port = 0;  // any free port
-    service_options.version = kProgramVersion.toStdString();
     if (!options.data_file.isEmpty())
         service_options.data_file = std::filesystem::path(options.data_file.toStdString());
     auto running = service::AttributionService::Start(service_options);

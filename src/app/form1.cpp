@@ -20,6 +20,8 @@
 #include "app/defaults.h"
 #include "generator/form6.h"
 #include "platform/files.h"
+#include "product/product.h"
+#include "product/protocol.h"
 #include "update/update_check.h"
 
 namespace numtrail {
@@ -57,7 +59,7 @@ Form1::~Form1() = default;
 
 void Form1::CreateControls() {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("QuorvelNumtrail ") + kProgramVersion);
+    setWindowTitle(QString::fromUtf8(product::kWindowTitle));
     setFixedSize(Twips(0, 0, 11685, 7695).size());
 
     Frame5_ = Place(new QGroupBox(QStringLiteral("查询模式"), this), QStringLiteral("Frame5"),
@@ -219,10 +221,11 @@ void Form1::FillSpeedList() {
 void Form1::gx() {
     QString manifest;
     try {
-        manifest = GetBody(settings_.update_url + kManifestPath, settings_.fetch);
+        manifest = GetBody(settings_.update_url + QLatin1StringView(protocol::kManifestPath),
+                           settings_.fetch);
     } catch (const FetchError&) {
     }
-    const ManifestVerdict verdict = JudgeManifest(manifest, kProgramVersion);
+    const ManifestVerdict verdict = JudgeManifest(manifest, QLatin1StringView(product::kVersion));
     switch (verdict.kind) {
         case ManifestVerdict::Kind::Failed:
             Message(QStringLiteral("检测更新失败!请您稍后再试,暂时使用原版"),
@@ -292,7 +295,8 @@ QString Form1::PanelText(int panel) const { return panels_[panel - 1]->text(); }
 void Form1::SetMessage(const QString& text) { panels_[1]->setText(text); }
 
 MessageAnswer Form1::Message(const QString& text, MessageIcon icon, MessageButtons buttons) {
-    return platform_.dialogs.Message({text, kMessageTitle, icon, buttons});
+    return platform_.dialogs.Message(
+        {text, QString::fromUtf8(product::kMessageTitle), icon, buttons});
 }
 
 }  // namespace numtrail

@@ -9,6 +9,7 @@
 #include "app/form1.h"
 #include "app/options.h"
 #include "platform/qt/qt_platform.h"
+#include "product/product.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -35,7 +36,8 @@ int main(int argc, char** argv) {
     } catch (const numtrail::service::ServiceError& error) {
         platform.Get().dialogs.Message({QStringLiteral("归属地服务无法启动，程序将退出。\r\n") +
                                             QString::fromStdString(error.what()),
-                                        numtrail::kMessageTitle, numtrail::MessageIcon::Exclamation,
+                                        QString::fromUtf8(numtrail::product::kMessageTitle),
+                                        numtrail::MessageIcon::Exclamation,
                                         numtrail::MessageButtons::Ok});
         return 1;
     }
@@ -45,7 +47,6 @@ int main(int argc, char** argv) {
     settings.update_url = options.update_url;
     settings.program_folder = QCoreApplication::applicationDirPath();
     settings.fetch.timeout_ms = options.timeout_seconds * 1000;
-    settings.fetch.max_body_bytes = numtrail::kMaxAnswerBytes;
 
     numtrail::Form1 form(platform.Get(), settings);
     form.Load();

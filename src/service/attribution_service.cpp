@@ -43,7 +43,7 @@ struct AttributionService::Impl {
         const std::string_view target = req.target;
         // The manifest stays reachable under any load: a refusal page there would read as a
         // newer version to the desktop program's update check.
-        const bool manifest = target.substr(0, target.find('?')) == kManifestPath;
+        const bool manifest = target.substr(0, target.find('?')) == protocol::kManifestPath;
         if (!manifest && !limiter.Admit()) {
             Send(res, RefusalReply());
             return;

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "product/product.h"
+
 namespace numtrail::service {
 
 struct ServiceOptions {
@@ -13,7 +15,7 @@ struct ServiceOptions {
     int port = 8360;  // 0 = pick a free port
     std::optional<std::filesystem::path> data_file;
     int limit_per_second = 0;  // 0 = no limit
-    std::string version = "V4.1";
+    std::string version = product::kVersion;
     bool builtin_data = true;  // answer prefixes missing from the data file from built-in data
 };
 

@@ -1,8 +1,10 @@
 #include "update/update_check.h"
 
+#include "product/protocol.h"
+
 namespace numtrail {
 namespace {
-const QString kKey = QStringLiteral("sjhm:");
+const QLatin1StringView kKey(protocol::kManifestKey);
 }
 
 QString ManifestVersion(const QString& manifest) {
@@ -11,7 +13,7 @@ QString ManifestVersion(const QString& manifest) {
     const qsizetype start = key + kKey.size();
     const qsizetype next_key = manifest.indexOf(kKey, start);
     const QString piece = manifest.mid(start, next_key < 0 ? -1 : next_key - start);
-    const qsizetype bar = piece.indexOf(QLatin1Char('|'));
+    const qsizetype bar = piece.indexOf(QLatin1Char(protocol::kManifestVersionEnd));
     return bar < 0 ? QString() : piece.left(bar);
 }
 
