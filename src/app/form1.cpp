@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/defaults.h"
@@ -136,9 +135,7 @@ void Form1::CreateControls() {
                     QStringLiteral("Label6"), Twips(5520, 3120, 3600, 240, kPicture1Origin));
     Picture1_->raise();
 
-    Timer5_ = new QTimer(this);
-    Timer5_->setObjectName(QStringLiteral("Timer5"));
-    Timer5_->setInterval(1000);
+    batch_ = new BatchRunner(*this, this);
 }
 
 void Form1::CreateStatusBar() {
@@ -212,20 +209,15 @@ void Form1::AttachSkin() {
 }
 
 void Form1::FillSpeedList() {
-    for (int digit = 1; digit <= 9; ++digit) Combo1_->addItem(QStringLiteral("0.%1").arg(digit));
-    for (int seconds = 1; seconds <= 5; ++seconds) Combo1_->addItem(QString::number(seconds));
-    Combo1_->setCurrentText(QStringLiteral("1"));
-    Timer5_->setInterval(1000);
+    for (const BatchRunner::Speed& speed : BatchRunner::Speeds()) Combo1_->addItem(speed.label);
+    Combo1_->setCurrentIndex(batch_->SpeedIndex());
 }
 
 void Form1::gx() {
-    QString manifest;
-    try {
-        manifest = GetBody(settings_.update_url + QLatin1StringView(protocol::kManifestPath),
-                           settings_.fetch);
-    } catch (const FetchError&) {
-    }
-    const ManifestVerdict verdict = JudgeManifest(manifest, QLatin1StringView(product::kVersion));
+    const FetchResult manifest =
+        platform_.fetcher.Fetch(settings_.update_url + QLatin1StringView(protocol::kManifestPath));
+    const ManifestVerdict verdict =
+        JudgeManifest(manifest.body, QLatin1StringView(product::kVersion));
     switch (verdict.kind) {
         case ManifestVerdict::Kind::Failed:
             Message(QStringLiteral("检测更新失败!请您稍后再试,暂时使用原版"),

@@ -28,8 +28,10 @@ int main(int argc, char** argv) {
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&translator);
 
-    numtrail::QtPlatform platform;
     numtrail::AppOptions options = *outcome.options;
+    numtrail::FetchOptions fetch;
+    fetch.timeout_ms = options.timeout_seconds * 1000;
+    numtrail::QtPlatform platform(fetch);
     std::unique_ptr<numtrail::service::AttributionService> built_in_service;
     try {
         built_in_service = numtrail::StartBuiltInService(options);
@@ -46,7 +48,6 @@ int main(int argc, char** argv) {
     settings.lookup_url = options.lookup_url;
     settings.update_url = options.update_url;
     settings.program_folder = QCoreApplication::applicationDirPath();
-    settings.fetch.timeout_ms = options.timeout_seconds * 1000;
 
     numtrail::Form1 form(platform.Get(), settings);
     form.Load();

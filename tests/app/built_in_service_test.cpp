@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "app/form1_fixture.h"
+#include "lookup/http_fetcher.h"
 #include "service/data_file_builder.h"
 
 namespace numtrail::test {
@@ -10,7 +11,14 @@ namespace {
 
 using service::testing::DataFileBuilder;
 
-class BuiltInServiceTest : public Form1Test {};
+// The window fetches for real from the service it started, the manifest included.
+class BuiltInServiceTest : public Form1Test {
+  protected:
+    BuiltInServiceTest() {
+        fake.fetcher.otherwise = [this](const QString& url) { return http.Fetch(url); };
+    }
+    HttpFetcher http;
+};
 
 TEST_F(BuiltInServiceTest, WithoutLookupUrlTheProgramAnswersFromItsOwnService) {
     DataFileBuilder builder;
@@ -30,7 +38,7 @@ TEST_F(BuiltInServiceTest, WithoutLookupUrlTheProgramAnswersFromItsOwnService) {
 
     settings.lookup_url = options.lookup_url;
     settings.update_url = options.update_url;
-    CreateReady();  // the built-in service also answers the manifest: no failure box
+    Create().Load();  // the built-in service also answers the manifest: no failure box
     EXPECT_TRUE(fake.dialogs.Prompts().empty());
     fake.dialogs.ExpectInput(QStringLiteral("13912345678"));
     Option(0)->click();
@@ -42,7 +50,7 @@ TEST_F(BuiltInServiceTest, WithoutDataFileTheBuiltInDataAnswers) {
     const auto running = StartBuiltInService(options);
     settings.lookup_url = options.lookup_url;
     settings.update_url = options.update_url;
-    CreateReady();
+    Create().Load();
     fake.dialogs.ExpectInput(QStringLiteral("13800138000"));
     Option(0)->click();
     // Only what every source agrees on: a Beijing China Mobile number, dialled as 010.

@@ -70,7 +70,7 @@ TEST_F(Form1Test, UpToDateStartUnlocksWithBatchModeSelected) {
     EXPECT_EQ(combo->itemText(13), QStringLiteral("5"));
     EXPECT_EQ(combo->currentText(), QStringLiteral("1"));
     EXPECT_EQ(Timer5()->interval(), 1000);
-    EXPECT_EQ(server.Requests().first().path, QStringLiteral("/version/main.txt"));
+    EXPECT_EQ(fake.fetcher.Urls(), QStringList{"http://update.test/version/main.txt"});
     EXPECT_TRUE(f.isVisible());
 }
 
@@ -92,7 +92,7 @@ TEST_F(Form1Test, UpdateCheckPaths) {
         fake.dialogs.Clear();
         fake.shell.opened.clear();
         fake.end.ended = 0;
-        server.Route(QStringLiteral("/version/main.txt"), Manifest(c.body));
+        fake.fetcher.Answer(QString::fromLatin1(c.body));
         Create();
         if (c.ends) {
             fake.dialogs.ExpectMessage(MessageAnswer::Ok);
@@ -120,14 +120,14 @@ TEST_F(Form1Test, UpdateCheckPaths) {
 }
 
 TEST_F(Form1Test, UnreachableOrEmptyUpdateServerGivesAUsableWindow) {
-    server.Route(QStringLiteral("/version/main.txt"), Manifest(""));
+    fake.fetcher.Answer(QString());
     fake.dialogs.ExpectMessage(MessageAnswer::Ok);
-    CreateReady();
+    Create().Load();
     EXPECT_EQ(fake.dialogs.Messages().at(0).icon, MessageIcon::Exclamation);
 
-    settings.update_url = QStringLiteral("http://127.0.0.1:1");
+    fake.fetcher.Fail(QStringLiteral("Connection refused"));
     fake.dialogs.ExpectMessage(MessageAnswer::Ok);
-    CreateReady();
+    Create().Load();
     EXPECT_EQ(Panel2(), QStringLiteral("欢迎使用Quorvel系列软件 .."));
     EXPECT_TRUE(Option(1)->isChecked());
     EXPECT_TRUE(Button("Command3")->isEnabled());
@@ -177,12 +177,9 @@ TEST_F(Form1Test, CloseDuringTheUpdateCheckWaitEndsAtOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            StandInResponse slow = Manifest("sjhm:V4.1|");
-            slow.delay_ms = 1500;
-            server.Route(QStringLiteral("/version/main.txt"), slow);
             fake.end.exit_process = true;
             Create();
-            QTimer::singleShot(100, form.get(), [this] { form->close(); });
+            fake.fetcher.Answer(QStringLiteral("sjhm:V4.1|"), [this] { form->close(); });
             fake.dialogs.ExpectMessage(MessageAnswer::No);
             form->Load();
             std::fputs("the update check went on\n", stderr);

@@ -58,6 +58,8 @@ TEST(GetBody, DecodesTheDeclaredCharset) {
     EXPECT_EQ(GetBody(server.BaseUrl() + "/gb2312"), chinese);
     EXPECT_EQ(GetBody(server.BaseUrl() + "/utf8"), chinese);
     EXPECT_EQ(DecodeBody("\xA3\xA4", "text/plain; charset=iso-8859-1"), QStringLiteral("£¤"));
+    // Bytes the code page does not hold are replaced, not a reason to lose the rest.
+    EXPECT_TRUE(DecodeBody("\xD6\xD0\x81\xFF\x80", "text/plain; charset=gbk").startsWith(u'中'));
 }
 
 TEST(GetBody, FailuresAreRaised) {

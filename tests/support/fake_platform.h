@@ -13,6 +13,7 @@
 #include "platform/random.h"
 #include "support/fixed_clock.h"
 #include "support/scripted_dialogs.h"
+#include "support/scripted_fetcher.h"
 
 namespace numtrail::test {
 
@@ -95,7 +96,8 @@ struct FakePlatform {
     FixedClock clock;
     ProcessRandom random;
     FaultyFileStore files;
-    Platform platform{dialogs, shell, clipboard, end, clock, random, files};
+    ScriptedFetcher fetcher;
+    Platform platform{dialogs, shell, clipboard, end, clock, random, files, fetcher};
 };
 
 }  // namespace numtrail::test

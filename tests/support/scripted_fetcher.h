@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+#include "platform/platform.h"
+
+namespace numtrail::test {
+
+// Answers fetches from a script instead of the network. Each Answer or Fail queues the
+// outcome of the next fetch, in order; its `during` runs inside that fetch, as the events
+// that a real fetch's wait lets through would (a click, a timer tick, a nested fetch). With
+// the queue empty, `otherwise` answers when it is set; else the fetch fails the test. Answers
+// left unused fail the test when the double is destroyed.
+class ScriptedFetcher final : public Fetcher {
+  public:
+    ~ScriptedFetcher() override;
+
+    void Answer(const QString& body, std::function<void()> during = {});
+    void Fail(const QString& reason, std::function<void()> during = {});
+    std::function<FetchResult(const QString& url)> otherwise;
+
+    FetchResult Fetch(const QString& url) override;
+    const QStringList& Urls() const { return urls_; }  // every URL asked for, in order
+
+  private:
+    struct Step {
+        FetchResult result;
+        std::function<void()> during;
+    };
+    std::deque<Step> steps_;
+    QStringList urls_;
+};
+
+// An answer in the attribution service's format: JSON wrapped in a call of querycallback.
+QString AttributionAnswer(const QString& number, const QString& province, const QString& city,
+                          const QString& area_code, const QString& postcode,
+                          const QString& card_type);
+
+}  // namespace numtrail::test
