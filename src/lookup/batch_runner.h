@@ -83,10 +83,10 @@ class BatchRunner : public QObject {
     State state_ = State::Idle;
     int speed_index_;
     int BatchIndex_ = 0;
-    bool fresh_run_ = true;     // the next start begins at entry 0 unless the user picks one
-    bool start_picked_ = false; // the user chose an entry since the list became fresh
-    bool tick_running_ = false; // a tick waits for its fetch or message box
-    int list_generation_ = 0;   // counts imports, so that a tick knows its list was replaced
+    bool fresh_run_ = true;      // the next start begins at entry 0 unless the user picks one
+    bool start_picked_ = false;  // the user chose an entry since the list became fresh
+    bool tick_running_ = false;  // a tick waits for its fetch or message box
+    int list_generation_ = 0;    // counts imports, so that a tick knows its list was replaced
 };
 
 }  // namespace numtrail

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -16,13 +18,28 @@ namespace numtrail::test {
 // left unused fail the test when the double is destroyed.
 class ScriptedFetcher final : public Fetcher {
   public:
-    ~ScriptedFetcher() override;
+    ~ScriptedFetcher() override { EXPECT_TRUE(steps_.empty()) << "scripted fetches left unused"; }
 
-    void Answer(const QString& body, std::function<void()> during = {});
-    void Fail(const QString& reason, std::function<void()> during = {});
+    void Answer(const QString& body, std::function<void()> during = {}) {
+        steps_.push_back({{true, body, {}}, std::move(during)});
+    }
+    void Fail(const QString& reason, std::function<void()> during = {}) {
+        steps_.push_back({{false, {}, reason}, std::move(during)});
+    }
     std::function<FetchResult(const QString& url)> otherwise;
 
-    FetchResult Fetch(const QString& url) override;
+    FetchResult Fetch(const QString& url) override {
+        urls_ << url;
+        if (steps_.empty()) {
+            if (otherwise) return otherwise(url);
+            ADD_FAILURE() << "unexpected fetch: " << url.toStdString();
+            return {false, {}, QStringLiteral("unexpected fetch")};
+        }
+        Step step = std::move(steps_.front());
+        steps_.pop_front();
+        if (step.during) step.during();
+        return step.result;
+    }
     const QStringList& Urls() const { return urls_; }  // every URL asked for, in order
 
   private:
@@ -35,8 +52,13 @@ class ScriptedFetcher final : public Fetcher {
 };
 
 // An answer in the attribution service's format: JSON wrapped in a call of querycallback.
-QString AttributionAnswer(const QString& number, const QString& province, const QString& city,
-                          const QString& area_code, const QString& postcode,
-                          const QString& card_type);
+inline QString AttributionAnswer(const QString& number, const QString& province,
+                                 const QString& city, const QString& area_code,
+                                 const QString& postcode, const QString& card_type) {
+    return QStringLiteral(
+               "querycallback({\"Mobile\":\"%1\",\"QueryResult\":\"True\",\"TO\":\"%6\","
+               "\"Province\":\"%2\",\"City\":\"%3\",\"AreaCode\":\"%4\",\"PostCode\":\"%5\"});")
+        .arg(number, province, city, area_code, postcode, card_type);
+}
 
 }  // namespace numtrail::test
