@@ -266,7 +266,11 @@ void Form1::OpenHelpPage(const QString& relative_path) {
 
 void Form1::OnOptionSelected(int index) {
     if (index == 1) {
-        for (QPushButton* b : {Command2_, Command3_, Command8_}) b->setEnabled(true);
+        // An import under a run that is on (running or finished) would make the run skip
+        // the first entries of the new list; the stop enables it again.
+        Command2_->setEnabled(batch_->state() == BatchRunner::State::Idle);
+        Command3_->setEnabled(true);
+        Command8_->setEnabled(true);
         return;
     }
     RunSingleQuery();

@@ -158,6 +158,25 @@ TEST_F(BatchTest, RunShowsItsStateInTheButtonsAndTheLists) {
     EXPECT_EQ(List1()->currentRow(), -1);
 }
 
+TEST_F(BatchTest, ImportStaysOffWhileARunIsOn) {
+    CreateReady();
+    ImportNumbers({"13800138000"});
+    const auto import_after_switching_modes = [this] {
+        fake.dialogs.ExpectInput(std::nullopt);
+        Option(0)->click();
+        Option(1)->click();
+        return Button("Command2")->isEnabled();
+    };
+    StartStop();
+    EXPECT_FALSE(import_after_switching_modes());  // running
+    fake.fetcher.Answer(AnswerFor("13800138000"));
+    Tick();
+    EXPECT_FALSE(import_after_switching_modes());  // finished
+    StartStop();
+    EXPECT_TRUE(Button("Command2")->isEnabled());
+    EXPECT_TRUE(import_after_switching_modes());
+}
+
 // A batch tick runs inside the wait of a single query. The outer answer has no AreaCode;
 // the nested one has, and leaves it in the shared work area.
 TEST_F(BatchTest, TickNestedInASingleQueryKeepsBothRowsApart) {
