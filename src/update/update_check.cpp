@@ -18,10 +18,11 @@ QString ManifestVersion(const QString& manifest) {
 }
 
 ManifestVerdict JudgeManifest(const QString& manifest, const QString& own_version) {
-    // A body without the key at all is an error page or a wrong address, not a manifest:
-    // treating it as "newer version" would end the program at every start.
-    if (manifest.isEmpty() || !manifest.contains(kKey)) return {ManifestVerdict::Kind::Failed, {}};
+    // A body without the key is an error page or a wrong address, and one without a version
+    // after the key ("sjhm:|", or the bar lost) is a damaged manifest: neither names a version.
+    // Treating them as "newer version" would end the program at every start.
     const QString version = ManifestVersion(manifest);
+    if (version.isEmpty()) return {ManifestVerdict::Kind::Failed, {}};
     return {version == own_version ? ManifestVerdict::Kind::Current : ManifestVerdict::Kind::Newer,
             version};
 }

@@ -84,7 +84,7 @@ TEST_F(Form1Test, UpdateCheckPaths) {
     const Case cases[] = {
         {"sjhm:V4.2|", Path::Newer, "V4.2"},
         {"x|sjhm:V4.1|y|sjhm:V9|", Path::Current, ""},  // the first key counts
-        {"sjhm:V4.1", Path::Newer, ""},                 // no bar: empty version
+        {"sjhm:V4.1", Path::Failed, ""},                // no bar: no version
         {"sjhm: V4.1|", Path::Newer, " V4.1"},          // a leading blank is another version
         {"SJHM:V4.1|", Path::Failed, ""},               // no key at all: not a manifest
         {"", Path::Failed, ""},
