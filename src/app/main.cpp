@@ -11,16 +11,28 @@
 #include "platform/qt/qt_platform.h"
 #include "product/product.h"
 
+namespace {
+
+int Report(const numtrail::OptionsOutcome& outcome) {
+    std::fputs(outcome.output.toLocal8Bit().constData(), outcome.exit_code == 0 ? stdout : stderr);
+    return outcome.exit_code;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Help and version need no display: answer them before QApplication asks for one. The
+    // rest is parsed once QApplication has taken its own options (-platform and the like).
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const numtrail::OptionsOutcome early = numtrail::ParseOptions(arguments);
+    if (!early.options && early.exit_code == 0) return Report(early);
+
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("numtrail"));
 
     const numtrail::OptionsOutcome outcome = numtrail::ParseOptions(app.arguments());
-    if (!outcome.options) {
-        std::fputs(outcome.output.toLocal8Bit().constData(),
-                   outcome.exit_code == 0 ? stdout : stderr);
-        return outcome.exit_code;
-    }
+    if (!outcome.options) return Report(outcome);
 
     // Standard buttons read 确定 / 是 / 否 / 取消.
     QTranslator translator;

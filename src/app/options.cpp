@@ -54,7 +54,10 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         return outcome;
     }
     if (parser.isSet(help_option)) {
-        outcome.output = parser.helpText();
+        // Help is answered before the application object exists, and Qt needs that object
+        // to name the program in the usage line.
+        outcome.output =
+            parser.helpText().replace(QStringLiteral("<executable_name>"), arguments.value(0));
         return outcome;
     }
     if (parser.isSet(version_option)) {

@@ -5,6 +5,7 @@
 #include "app/form1_fixture.h"
 #include "lookup/http_fetcher.h"
 #include "service/data_file_builder.h"
+#include "support/run_program.h"
 
 namespace numtrail::test {
 namespace {
@@ -88,6 +89,23 @@ TEST(Options, TimeoutAndUpdateUrl) {
     EXPECT_EQ(ParseOptions({"numtrail", "--update-url", "http://u"}).options->update_url,
               QStringLiteral("http://u"));
     EXPECT_FALSE(ParseOptions({"numtrail", "--version"}).options);
+}
+
+// Answered before the program asks for a display: here it gets none it could use.
+TEST(Options, HelpAndVersionNeedNoDisplay) {
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    qunsetenv("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", "no-such-platform");
+    const ProgramRun version = RunProgram(NUMTRAIL_PROGRAM, {"--version"});
+    const ProgramRun help = RunProgram(NUMTRAIL_PROGRAM, {"--help"});
+    qputenv("DISPLAY", display);
+    qputenv("QT_QPA_PLATFORM", platform);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "numtrail V4.1\n");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: " NUMTRAIL_PROGRAM " [options]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--lookup-url"), std::string::npos);
 }
 
 }  // namespace
