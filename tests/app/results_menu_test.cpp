@@ -68,6 +68,11 @@ TEST_F(ResultsMenuTest, RemoveTakesOutTheSelectedRowOnly) {
     EXPECT_EQ(Panel2(), QStringLiteral("手机号码:[13800000002]信息已被移除..."));
     EXPECT_EQ(List1()->count(), 1);
     EXPECT_TRUE(fake.dialogs.Messages().empty());
+
+    // Nothing is left selected: a second remove warns instead of taking a neighbour.
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    Trigger("ycxxx");
+    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
 }
 
 TEST_F(ResultsMenuTest, RemoveWithoutANumberToRemoveWarns) {
