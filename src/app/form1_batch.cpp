@@ -39,9 +39,10 @@ void Form1::OnImportClicked() {
 bool Form1::LoadListFromFile(QListWidget& list, const QString& path) {
     const FileReadResult file = platform_.files.ReadAll(path);
     if (!file.ok) {
-        Message(QStringLiteral("无法读取手机号码文件[") + QDir::toNativeSeparators(path) +
-                    QStringLiteral("]!\r") + file.error,
-                MessageIcon::Exclamation);
+        const QString failed =
+            QStringLiteral("无法读取手机号码文件[") + QDir::toNativeSeparators(path);
+        Message(failed + QStringLiteral("]!\r") + file.error, MessageIcon::Exclamation);
+        SetMessage(failed + QStringLiteral("].."));  // not the last import's success
         return false;
     }
     const QStringList entries = SplitNumberList(file.bytes);

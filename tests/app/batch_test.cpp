@@ -105,6 +105,7 @@ TEST_F(BatchTest, UnreadableFileLeavesTheListAsItWas) {
     EXPECT_TRUE(warning.text.contains(QStringLiteral("拒绝访问")));
     EXPECT_EQ(warning.icon, MessageIcon::Exclamation);
     EXPECT_EQ(warning.title, QStringLiteral("Quorvel系列软件"));
+    EXPECT_EQ(Panel2(), "无法读取手机号码文件[" + QDir::toNativeSeparators(locked) + "]..");
     EXPECT_EQ(List1()->count(), 1);
     EXPECT_EQ(List1()->item(0)->text(), QStringLiteral("13800138000"));
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：1个手机号码"));
