@@ -27,13 +27,13 @@ class MemoryClipboard final : public Clipboard {
   public:
     void Clear() override {
         ++clears;
-        text_.clear();
+        if (!refuse) text_.clear();
     }
     void SetText(const QString& text) override {
         if (!refuse) text_ = text;
     }
     QString Text() const override { return text_; }
-    bool refuse = false;  // a clipboard that does not take the text
+    bool refuse = false;  // held by another program: changes nothing, keeps what it holds
     int clears = 0;
 
   private:
