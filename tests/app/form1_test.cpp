@@ -50,7 +50,6 @@ TEST_F(Form1Test, DesignStateBeforeTheUpdateCheck) {
     EXPECT_EQ(items,
               (QStringList{"cpp:复制此号信息", "-", "ycxxx:移除此项信息", "-", "dcqb:导出全部信息",
                            "-", "cll:清空查询列表", "-", "endd:退出应用程序"}));
-    fake.end.ended = 0;
 }
 
 TEST_F(Form1Test, UpToDateStartUnlocksWithBatchModeSelected) {
@@ -70,7 +69,7 @@ TEST_F(Form1Test, UpToDateStartUnlocksWithBatchModeSelected) {
     EXPECT_EQ(combo->itemText(13), QStringLiteral("5"));
     EXPECT_EQ(combo->currentText(), QStringLiteral("1"));
     EXPECT_EQ(Timer5()->interval(), 1000);
-    EXPECT_EQ(fake.fetcher.Urls(), QStringList{"http://update.test/version/main.txt"});
+    EXPECT_EQ(fake.fetcher.urls, QStringList{"http://update.test/version/main.txt"});
     EXPECT_TRUE(f.isVisible());
 }
 

@@ -23,7 +23,7 @@ TEST_F(SingleQueryTest, FullAnswerBecomesTheSelectedTopRow) {
     const RecordedPrompt ask = fake.dialogs.Prompts().at(0);
     EXPECT_EQ(ask.text, kAsk);
     EXPECT_EQ(ask.title, kAsk);
-    EXPECT_EQ(fake.fetcher.Urls().last(), QueryUrl("13800138000"));
+    EXPECT_EQ(fake.fetcher.urls.last(), QueryUrl("13800138000"));
 
     // The option works like a push button: a second click queries again, above the first.
     AnswerWith("13912345678", "江苏", "常州", "0519", "213000", "中国移动");
@@ -57,7 +57,7 @@ TEST_F(SingleQueryTest, RejectedEntriesEndWithTheirPanelText) {
     Option(0)->click();
     EXPECT_EQ(fake.dialogs.Messages().size(), 2u);
     EXPECT_EQ(ListView1()->topLevelItemCount(), 0);
-    EXPECT_EQ(fake.fetcher.Urls().size(), 1);  // only the manifest
+    EXPECT_EQ(fake.fetcher.urls.size(), 1);  // only the manifest
 }
 
 TEST_F(SingleQueryTest, AnswerWithoutProvinceLeavesTheNumberAlone) {

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -27,28 +28,23 @@ class ScriptedFetcher final : public Fetcher {
         steps_.push_back({{false, {}, reason}, std::move(during)});
     }
     std::function<FetchResult(const QString& url)> otherwise;
+    QStringList urls;  // every URL asked for, in order
 
     FetchResult Fetch(const QString& url) override {
-        urls_ << url;
+        urls << url;
         if (steps_.empty()) {
             if (otherwise) return otherwise(url);
             ADD_FAILURE() << "unexpected fetch: " << url.toStdString();
             return {false, {}, QStringLiteral("unexpected fetch")};
         }
-        Step step = std::move(steps_.front());
+        const auto [result, during] = std::move(steps_.front());
         steps_.pop_front();
-        if (step.during) step.during();
-        return step.result;
+        if (during) during();
+        return result;
     }
-    const QStringList& Urls() const { return urls_; }  // every URL asked for, in order
 
   private:
-    struct Step {
-        FetchResult result;
-        std::function<void()> during;
-    };
-    std::deque<Step> steps_;
-    QStringList urls_;
+    std::deque<std::pair<FetchResult, std::function<void()>>> steps_;
 };
 
 // An answer in the attribution service's format: JSON wrapped in a call of querycallback.
