@@ -5,19 +5,23 @@
 #include <string>
 #include <string_view>
 
+#include "product/protocol.h"
 #include "service/attribution_service.h"
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "Usage: numtrail-service [options]\n"
-    "Answers attribution queries of Chinese mobile numbers over HTTP.\n"
-    "\n"
-    "  --listen ADDRESS  address to listen on (default 127.0.0.1)\n"
-    "  --port N          port to listen on, 0 for any free port (default 8360)\n"
-    "  --data FILE       7-digit prefix data file; its entries win over built-in data\n"
-    "  --limit N         refuse with \"Runtime Error\" past N queries a second (default: no "
-    "limit)\n"
+const std::string kUsage =
+    std::string(
+        "Usage: numtrail-service [options]\n"
+        "Answers attribution queries of Chinese mobile numbers over HTTP.\n"
+        "\n"
+        "  --listen ADDRESS  address to listen on (default 127.0.0.1)\n"
+        "  --port N          port to listen on, 0 for any free port (default 8360)\n"
+        "  --data FILE       7-digit prefix data file; its entries win over built-in "
+        "data\n"
+        "  --limit N         refuse with \"") +
+    numtrail::protocol::kRefusalMarker +
+    "\" past N queries a second (default: no limit)\n"
     "  --help            show this text\n";
 
 bool ParseInt(std::string_view text, int low, int high, int& value) {
