@@ -239,8 +239,7 @@ TEST_F(RijndaelTest, KeyFromTextIsCodePageBytesCutOrPaddedTo32) {
     EXPECT_EQ(encrypt(aes), encrypt(reference));
 
     // A Chinese character takes two bytes of code page 936.
-    Bytes chinese = {0xD6, 0xD0, 0xCE, 0xC4, 'k'};
-    chinese.resize(16, 0);
+    const Bytes chinese = {0xD6, 0xD0, 0xCE, 0xC4, 'k', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     aes.SetCipherKeyString(u"中文k", 128);
     reference.SetCipherKey(chinese, 128);
     EXPECT_EQ(encrypt(aes), encrypt(reference));
