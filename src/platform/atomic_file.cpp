@@ -21,9 +21,9 @@ std::filesystem::path ResolvedTarget(const std::filesystem::path& target) {
 // ".name.PID-N.tmp" beside the target: hidden, and never the name of another writer's file.
 std::filesystem::path TempNameFor(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
-    return target.parent_path() / ("." + target.filename().string() + "." +
-                                   std::to_string(::getpid()) + "-" +
-                                   std::to_string(counter++) + ".tmp");
+    return target.parent_path() /
+           ("." + target.filename().string() + "." + std::to_string(::getpid()) + "-" +
+            std::to_string(counter++) + ".tmp");
 }
 
 }  // namespace
@@ -109,8 +109,7 @@ void AtomicFileWriter::Discard() {
     }
 }
 
-AtomicWriteResult WriteFileAtomically(const std::filesystem::path& target,
-                                      std::string_view bytes) {
+AtomicWriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
     AtomicFileWriter out(target);
     out.Write(bytes);
     if (!out.Commit()) return {false, out.Error()};

@@ -6,6 +6,7 @@
 
 #include "crypto/rijndael.h"
 #include "platform/codepage.h"
+#include "support/file_size_limit.h"
 #include "support/recording_notifier.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
@@ -53,6 +54,23 @@ TEST_F(CryptProgramTest, FilesRoundTripWithTheClassLayout) {
                    Path("wrong")}),
               1);
     EXPECT_NE(err.find("Wrong key or keysize?"), std::string::npos);
+}
+
+// Every command that writes a file fails on a full disk (the limit is inherited by the
+// program) and leaves the old output as it was.
+TEST_F(CryptProgramTest, FileCommandsFailOnAFullDiskAndKeepTheOldOutput) {
+    test::WriteFile(Path("plain"), std::string(8192, 'a'));
+    test::WriteFile(Path("out"), "old output");
+    for (const auto& words : {std::vector<std::string>{"aes-encrypt-file", "--password", "pw"},
+                              {"xor-encrypt-file", "--password", "pw"},
+                              {"base64-encode-file"}}) {
+        std::vector<std::string> command = words;
+        command.insert(command.end(), {Path("plain"), Path("out")});
+        const test::FileSizeLimit full_disk(4096);
+        EXPECT_EQ(Run(command), 1) << words[0];
+        EXPECT_FALSE(err.empty()) << words[0];
+        EXPECT_TRUE(ReadFile(Path("out")) == "old output") << words[0];
+    }
 }
 
 TEST_F(CryptProgramTest, TextCommandsUseUtf8AndTheHexForm) {
