@@ -96,6 +96,9 @@ TEST_F(CryptProgramTest, FailuresAndBadUsage) {
     EXPECT_EQ(Run({"aes-encrypt-text", "text"}), 2);
     EXPECT_EQ(Run({"aes-encrypt-file", "--password", "pw", Path("only-one")}), 2);
     EXPECT_EQ(Run({"aes-encrypt-text", "--password", "pw", "--key-bits", "big", "t"}), 2);
+    // A number with trailing junk is not read as its leading digits.
+    EXPECT_EQ(Run({"aes-encrypt-text", "--password", "pw", "--key-bits", "256x", "t"}), 2);
+    EXPECT_NE(err.find("256x"), std::string::npos) << err;
 
     ASSERT_EQ(Run({"--help"}), 0);
     for (const char* name :
