@@ -21,9 +21,15 @@ std::filesystem::path ResolvedTarget(const std::filesystem::path& target) {
 // ".name.PID-N.tmp" beside the target: hidden, and never the name of another writer's file.
 std::filesystem::path TempNameFor(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
-    return target.parent_path() /
-           ("." + target.filename().string() + "." + std::to_string(::getpid()) + "-" +
-            std::to_string(counter++) + ".tmp");
+    // Appended piece by piece: g++ 12 warns (-Wrestrict) about "." + std::string.
+    std::string name(".");
+    name += target.filename().string();
+    name += '.';
+    name += std::to_string(::getpid());
+    name += '-';
+    name += std::to_string(counter++);
+    name += ".tmp";
+    return target.parent_path() / name;
 }
 
 }  // namespace
