@@ -1,23 +1,25 @@
-// Import speed of a 100,000-line number list: reading the file, cutting it into entries
-// and filling a shown list box, as the import button does.
+// Import speed of number lists: reading the file, decoding and cleaning it into entries and
+// filling a shown list box, as the import button does; against filling the same list box
+// with entries already in memory, which no import can beat.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QListWidget>
 #include <QTemporaryDir>
 
+#include "numbers/entry_cleaning.h"
+#include "numbers/list_text.h"
 #include "platform/files.h"
+#include "realistic_list.h"
 #include "results/number_list.h"
 
 namespace {
 
-constexpr int kLines = 100000;
-
 // Numbers with CR LF ends, every hundredth line a blank one or one with a Chinese note
-// (code page 936), as lists gathered by hand look.
-QByteArray ListBytes() {
+// (code page 936), as lists gathered by hand used to look.
+QByteArray ClassicList(int lines) {
     QByteArray bytes;
-    for (int i = 0; i < kLines; ++i) {
+    for (int i = 0; i < lines; ++i) {
         if (i % 100 == 50)
             bytes += "\r\n";
         else if (i % 100 == 99)
@@ -28,37 +30,86 @@ QByteArray ListBytes() {
     return bytes;
 }
 
-void SplitOnly(benchmark::State& state) {
-    const QByteArray bytes = ListBytes();
-    for (auto _ : state) benchmark::DoNotOptimize(numtrail::SplitNumberList(bytes));
-    state.SetBytesProcessed(state.iterations() * bytes.size());
+QByteArray RealisticList(int lines) {
+    const std::string bytes = numtrail::bench::RealisticList(static_cast<std::size_t>(lines));
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
-BENCHMARK(SplitOnly)->Unit(benchmark::kMillisecond);
 
-void ImportIntoListBox(benchmark::State& state) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("list.txt"));
-    numtrail::DiskFileStore files;
-    if (!files.WriteAtomically(path, ListBytes()).ok) {
-        state.SkipWithError("cannot write the list file");
-        return;
-    }
-    QListWidget list;
-    list.setUniformItemSizes(true);
-    list.resize(161, 208);
-    list.show();
-    list.addItems(QStringList(kLines, QStringLiteral("13800138000")));  // a list to replace
-    QCoreApplication::processEvents();
+void SplitOnly(benchmark::State& state, QByteArray (*make)(int), int lines) {
+    const QByteArray bytes = make(lines);
+    for (auto _ : state) benchmark::DoNotOptimize(numtrail::SplitNumberList(bytes));
+    state.SetItemsProcessed(state.iterations() * lines);
+}
+BENCHMARK_CAPTURE(SplitOnly, classic_100k, ClassicList, 100000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SplitOnly, classic_1m, ClassicList, 1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SplitOnly, realistic_1m, RealisticList, 1000000)->Unit(benchmark::kMillisecond);
+
+// The Qt-free part alone, as a command line that streams lines would use it.
+void CleanOnly(benchmark::State& state, QByteArray (*make)(int), int lines) {
+    const QByteArray bytes = make(lines);
     for (auto _ : state) {
-        const numtrail::FileReadResult file = files.ReadAll(path);
-        const QStringList entries = numtrail::SplitNumberList(file.bytes);
+        std::size_t numbers = 0;
+        numtrail::ForEachListLine({bytes.constData(), static_cast<std::size_t>(bytes.size())},
+                                  [&numbers](std::string_view line) {
+                                      numbers += numtrail::CleanEntry(line).kind ==
+                                                 numtrail::EntryKind::Number;
+                                  });
+        benchmark::DoNotOptimize(numbers);
+    }
+    state.SetItemsProcessed(state.iterations() * lines);
+}
+BENCHMARK_CAPTURE(CleanOnly, realistic_1m, RealisticList, 1000000)->Unit(benchmark::kMillisecond);
+
+// A shown list box that already holds a list, as the window's does before an import.
+struct ShownList {
+    explicit ShownList(qsizetype entries) {
+        list.setUniformItemSizes(true);
+        list.resize(161, 208);
+        list.show();
+        list.addItems(QStringList(entries, QStringLiteral("13800138000")));
+        QCoreApplication::processEvents();
+    }
+    void Replace(const QStringList& entries) {
         list.clear();
         list.addItems(entries);
         QCoreApplication::processEvents();  // layout and paint, as the window would
     }
-    if (list.count() != kLines - kLines / 100) state.SkipWithError("wrong number of entries");
+    QListWidget list;
+};
+
+void ImportIntoListBox(benchmark::State& state, QByteArray (*make)(int), int lines) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.txt"));
+    numtrail::DiskFileStore files;
+    const QByteArray bytes = make(lines);
+    if (!files.WriteAtomically(path, bytes).ok) {
+        state.SkipWithError("cannot write the list file");
+        return;
+    }
+    const qsizetype expected = numtrail::SplitNumberList(bytes).size();
+    ShownList shown(expected);
+    for (auto _ : state) {
+        const numtrail::FileReadResult file = files.ReadAll(path);
+        shown.Replace(numtrail::SplitNumberList(file.bytes));
+    }
+    if (shown.list.count() != expected) state.SkipWithError("wrong number of entries");
+    state.SetItemsProcessed(state.iterations() * lines);
 }
-BENCHMARK(ImportIntoListBox)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ImportIntoListBox, classic_100k, ClassicList, 100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ImportIntoListBox, classic_1m, ClassicList, 1000000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ImportIntoListBox, realistic_1m, RealisticList, 1000000)
+    ->Unit(benchmark::kMillisecond);
+
+// The reference: the same list box filled with a million entries that are already strings.
+void FillListBox(benchmark::State& state) {
+    const QStringList entries = numtrail::SplitNumberList(RealisticList(1000000));
+    ShownList shown(entries.size());
+    for (auto _ : state) shown.Replace(entries);
+    state.SetItemsProcessed(state.iterations() * entries.size());
+}
+BENCHMARK(FillListBox)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

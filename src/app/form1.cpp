@@ -288,6 +288,8 @@ void Form1::ShowPopupMenu(const QPoint& global_position) { menu_->popup(global_p
 
 QString Form1::PanelText(int panel) const { return panels_[panel - 1]->text(); }
 
+void Form1::SetDataSourceToolTip(const QString& text) { panels_[2]->setToolTip(text); }
+
 void Form1::SetMessage(const QString& text) { panels_[1]->setText(text); }
 
 MessageAnswer Form1::Message(const QString& text, MessageIcon icon, MessageButtons buttons) {

@@ -45,6 +45,8 @@ class Form1 : public QWidget, private BatchHost {
     void gx();
 
     QString PanelText(int panel) const;  // status bar panels 1 to 3
+    // Says which data answers the lookups, as panel 3's tooltip; the panel's text stays.
+    void SetDataSourceToolTip(const QString& text);
     QuerySlots& Slots() { return query_slots_; }
 
   protected:

@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 
 #include "app/form1.h"
+#include "results/number_list.h"
 
 namespace numtrail {
 
@@ -84,8 +85,8 @@ void Form1::RunSingleQuery() {
         SetMessage(QStringLiteral("您已取消查询!"));
     else if (entry->isEmpty())
         SetMessage(QStringLiteral("请输入手机号码!"));
-    else if (PassesNumberCheck(*entry))
-        LookupNumber(*entry, LookupMode::Single);
+    else if (const QString n = CleanNumberEntry(*entry); PassesNumberCheck(n))
+        LookupNumber(n, LookupMode::Single);
     SwitchOffOption(0);
 }
 

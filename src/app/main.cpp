@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     settings.program_folder = QCoreApplication::applicationDirPath();
 
     numtrail::Form1 form(platform.Get(), settings);
+    form.SetDataSourceToolTip(numtrail::DataSourceText(options));
     form.Load();
     return app.exec();
 }

@@ -42,7 +42,8 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
     const QCommandLineOption data_option(
         QStringLiteral("data"),
         QStringLiteral("A 7-digit prefix data file for the built-in service; its entries win "
-                       "over the built-in data."),
+                       "over the built-in data (default: $XDG_DATA_HOME/Numtrail/phone.dat "
+                       "when it exists)."),
         QStringLiteral("FILE"));
     parser.addOptions(
         {help_option, version_option, lookup_option, update_option, timeout_option, data_option});

@@ -1,36 +1,39 @@
 #include "results/number_list.h"
 
-#include "platform/qstring_bytes.h"
+#include <string_view>
+
+#include "numbers/entry_cleaning.h"
+#include "numbers/list_text.h"
 
 namespace numtrail {
-namespace {
-
-bool IsAscii(const char* begin, const char* end) {
-    for (const char* p = begin; p != end; ++p)
-        if (static_cast<unsigned char>(*p) >= 0x80) return false;
-    return true;
-}
-
-}  // namespace
 
 QStringList SplitNumberList(const QByteArray& bytes) {
-    // CR and LF are single bytes in code page 936 and never the second byte of a
-    // character, so the lines can be cut before decoding. Lines of plain ASCII, which a
-    // list of numbers is made of, skip the converter.
     QStringList entries;
-    const char* const end = bytes.constData() + bytes.size();
-    const char* line = bytes.constData();
-    for (const char* p = line;; ++p) {
-        if (p != end && *p != '\r' && *p != '\n') continue;
-        if (p != line) {
-            entries << (IsAscii(line, p) ? QString::fromLatin1(line, p - line)
-                                         : FromAnsi(QByteArray::fromRawData(line, p - line)));
-        }
-        if (p == end) break;
-        if (*p == '\r' && p + 1 != end && p[1] == '\n') ++p;
-        line = p + 1;
-    }
+    ForEachListLine(
+        {bytes.constData(), static_cast<std::size_t>(bytes.size())},
+        [&entries](std::string_view line) {
+            const CleanedEntry entry = CleanEntry(line);
+            switch (entry.kind) {
+                case EntryKind::Number:
+                    entries << QString::fromLatin1(entry.digits.data(), entry.digits.size());
+                    break;
+                case EntryKind::AsItStood:
+                    entries << QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+                    break;
+                case EntryKind::NoDigits:
+                    break;
+            }
+        });
     return entries;
+}
+
+QString CleanNumberEntry(const QString& entry) {
+    const QByteArray utf8 = entry.toUtf8();
+    const CleanedEntry cleaned =
+        CleanEntry({utf8.constData(), static_cast<std::size_t>(utf8.size())});
+    return cleaned.kind == EntryKind::Number
+               ? QString::fromLatin1(cleaned.digits.data(), cleaned.digits.size())
+               : entry;
 }
 
 }  // namespace numtrail

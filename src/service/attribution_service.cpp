@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "service/builtin_data.h"
+#include "service/cities.h"
 #include "service/prefix_table.h"
 #include "service/query.h"
 #include "service/rate_limiter.h"
@@ -77,7 +78,11 @@ std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptio
         throw ServiceError("cannot listen on port " + std::to_string(options.port));
 
     PrefixResolver builtin;
-    if (options.builtin_data) builtin = MakeBuiltinResolver(std::make_shared<const BuiltinData>());
+    if (options.builtin_data) {
+        builtin = MakeBuiltinResolver(std::make_shared<const BuiltinData>());
+        // The user's values win; only what the file leaves empty comes from the city table.
+        for (Record& record : data.records) FillFromCityTable(CityTable::BuiltIn(), record);
+    }
 
     auto impl = std::make_unique<Impl>(options, std::move(data), std::move(builtin));
     Impl& s = *impl;

@@ -16,7 +16,9 @@ struct ServiceOptions {
     std::optional<std::filesystem::path> data_file;
     int limit_per_second = 0;  // 0 = no limit
     std::string version = product::kVersion;
-    bool builtin_data = true;  // answer prefixes missing from the data file from built-in data
+    // Answer prefixes missing from the data file from built-in data, and fill the file's empty
+    // postcodes and area codes from the city table.
+    bool builtin_data = true;
 };
 
 // Thrown by Start: a damaged or unreadable data file (the message names the file and the

@@ -20,7 +20,8 @@ struct BuiltinData::Geocoder {
     icu::Locale chinese{"zh", "CN"};
 };
 
-BuiltinData::BuiltinData() : geocoder_(std::make_unique<Geocoder>()) {
+BuiltinData::BuiltinData()
+    : geocoder_(std::make_unique<Geocoder>()), cities_(CityTable::BuiltIn()) {
     // Area codes are 10, 20 to 29 (eight-digit subscriber numbers) and 310 to 999 (seven or
     // eight). Only a number the library holds valid counts, so that an unassigned code
     // does not inherit the description of its two-digit neighbourhood. Codes naming one
@@ -46,7 +47,9 @@ BuiltinData::BuiltinData() : geocoder_(std::make_unique<Geocoder>()) {
             if ((f.places.size() == 1) != single) continue;
             for (const Place& place : f.places) {
                 if (place.city.empty()) continue;
-                area_codes_.try_emplace({place.province, place.city}, "0" + std::to_string(f.code));
+                std::string area_code = std::to_string(f.code);
+                area_code.insert(area_code.begin(), '0');
+                area_codes_.try_emplace({place.province, place.city}, std::move(area_code));
             }
         }
     }
@@ -62,20 +65,29 @@ std::string BuiltinData::Describe(std::uint64_t national_number) const {
     return geocoder_->geocoder.GetDescriptionForNumber(number, geocoder_->chinese);
 }
 
-std::string BuiltinData::AreaCode(const Place& place) const {
+std::string BuiltinData::LandlineAreaCode(const Place& place) const {
     const auto found = area_codes_.find({place.province, place.city});
     return found == area_codes_.end() ? std::string() : found->second;
 }
 
 std::optional<Record> BuiltinData::Resolve(std::uint32_t prefix) const {
     if (prefix < kFirstPrefix || prefix > kLastPrefix) return std::nullopt;
-    const std::optional<Place> place = SplitDescription(Describe(prefix * 10000ull));
-    if (!place) return std::nullopt;
     Record record;
+    record.card_type = std::string(CardTypeForPrefix(prefix));
+    const std::optional<Place> place = SplitDescription(Describe(prefix * 10000ull));
+    if (!place) {
+        if (record.card_type.empty()) return std::nullopt;
+        record.province = record.city = std::string(kUnknownPlace);
+        return record;
+    }
     record.province = place->province;
     record.city = place->city;
-    record.area_code = AreaCode(*place);
-    record.card_type = std::string(CardTypeForPrefix(prefix));
+    if (const City* city = cities_.Find(place->province, place->city)) {
+        record.area_code = city->area_code;
+        record.postcode = city->postcode;
+    } else {
+        record.area_code = LandlineAreaCode(*place);
+    }
     return record;
 }
 

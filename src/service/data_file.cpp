@@ -1,8 +1,10 @@
 #include "service/data_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -67,6 +69,9 @@ DataFileResult ParseDataFile(std::span<const std::uint8_t> bytes) {
     // Many prefixes share a record; parse each record once and each (record, card type) once.
     std::unordered_map<std::uint32_t, Record> parsed;
     std::unordered_map<std::uint64_t, std::uint32_t> interned;
+    // Records must be UTF-8; the lowest offset of one that is not is reported once the rest
+    // of the file has been checked.
+    std::optional<std::uint32_t> first_bad_text;
     const std::string_view area(reinterpret_cast<const char*>(bytes.data()), index);
 
     for (std::size_t i = 0; i < count; ++i) {
@@ -91,8 +96,12 @@ DataFileResult ParseDataFile(std::span<const std::uint8_t> bytes) {
                 if (nul == std::string_view::npos)
                     return Fault("the record at offset " + std::to_string(offset) +
                                  " has no terminating NUL before the index");
+                const std::string_view text = area.substr(offset, nul - offset);
+                if (FirstInvalidUtf8(text) != std::string_view::npos &&
+                    (!first_bad_text || offset < *first_bad_text))
+                    first_bad_text = offset;
                 Record fields;
-                if (!SplitRecord(area.substr(offset, nul - offset), fields))
+                if (!SplitRecord(text, fields))
                     return Fault("the record at offset " + std::to_string(offset) +
                                  " has fewer than four fields");
                 record = parsed.emplace(offset, std::move(fields)).first;
@@ -104,6 +113,9 @@ DataFileResult ParseDataFile(std::span<const std::uint8_t> bytes) {
         }
         file.entries.push_back({prefix, found->second});
     }
+    if (first_bad_text)
+        return Fault("the record at offset " + std::to_string(*first_bad_text) +
+                     " is not valid UTF-8 (records must be UTF-8 text; convert the file)");
     return result;
 }
 
@@ -124,6 +136,26 @@ DataFile LoadDataFile(const std::filesystem::path& path) {
     if (!result.ok())
         throw DataFileError("damaged data file " + path.string() + ": " + result.fault);
     return std::move(result.file);
+}
+
+std::filesystem::path DefaultDataFilePath() {
+    std::filesystem::path base;
+    const char* data_home = std::getenv("XDG_DATA_HOME");
+    if (data_home != nullptr && std::filesystem::path(data_home).is_absolute()) {
+        base = data_home;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        base = std::filesystem::path(home) / ".local" / "share";
+    } else {
+        return {};
+    }
+    return base / "Numtrail" / "phone.dat";
+}
+
+std::optional<std::filesystem::path> DefaultDataFile() {
+    std::filesystem::path path = DefaultDataFilePath();
+    std::error_code error;
+    if (path.empty() || !std::filesystem::exists(path, error)) return std::nullopt;
+    return path;
 }
 
 }  // namespace numtrail::service

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -30,8 +31,9 @@ struct DataFile {
 inline constexpr std::uint32_t kFirstPrefix = 1300000;
 inline constexpr std::uint32_t kLastPrefix = 1999999;
 
-// Parses and checks every offset and length. On a damaged file, `fault` says what is wrong
-// (without the file name) and `file` is empty. Never reads outside `bytes`.
+// Parses and checks every offset and length, and that every record is UTF-8 text (a GBK file
+// would serve garbled names). On a damaged file, `fault` says what is wrong (without the
+// file name) and `file` is empty. Never reads outside `bytes`.
 struct DataFileResult {
     DataFile file;
     std::string fault;
@@ -46,5 +48,14 @@ class DataFileError : public std::runtime_error {
 
 // Reads and parses a file; throws DataFileError naming the file and the fault.
 DataFile LoadDataFile(const std::filesystem::path& path);
+
+// Where the programs look for a data file when none is given: Numtrail/phone.dat in
+// $XDG_DATA_HOME, or in ~/.local/share when that is unset or not an absolute path. Empty
+// when neither variable gives a place.
+std::filesystem::path DefaultDataFilePath();
+
+// DefaultDataFilePath() when something exists there (a damaged or unreadable file is then
+// refused like one given on the command line), or nullopt.
+std::optional<std::filesystem::path> DefaultDataFile();
 
 }  // namespace numtrail::service

@@ -7,6 +7,7 @@
 
 #include "product/protocol.h"
 #include "service/attribution_service.h"
+#include "service/data_file.h"
 
 namespace {
 
@@ -17,8 +18,8 @@ const std::string kUsage =
         "\n"
         "  --listen ADDRESS  address to listen on (default 127.0.0.1)\n"
         "  --port N          port to listen on, 0 for any free port (default 8360)\n"
-        "  --data FILE       7-digit prefix data file; its entries win over built-in "
-        "data\n"
+        "  --data FILE       7-digit prefix data file; its entries win over built-in data\n"
+        "                    (default: $XDG_DATA_HOME/Numtrail/phone.dat when it exists)\n"
         "  --limit N         refuse with \"") +
     numtrail::protocol::kRefusalMarker +
     "\" past N queries a second (default: no limit)\n"
@@ -39,6 +40,15 @@ bool ParseInt(std::string_view text, int low, int high, int& value) {
 int UsageError(std::string_view message) {
     std::cerr << "numtrail-service: " << message << "\n\n" << kUsage;
     return 2;
+}
+
+// Which data answers, for the one line the service writes at start.
+std::string DataText(const std::optional<std::filesystem::path>& file) {
+    if (file) return "data file " + file->string() + ", built-in data for the prefixes it lacks";
+    const std::filesystem::path default_file = numtrail::service::DefaultDataFilePath();
+    return "built-in data" + (default_file.empty()
+                                  ? std::string()
+                                  : " (no data file at " + default_file.string() + ")");
 }
 
 }  // namespace
@@ -67,6 +77,8 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (!options.data_file) options.data_file = numtrail::service::DefaultDataFile();
+
     // Block the stop signals before any service thread exists, so that they inherit the mask
     // and only sigwait below receives them.
     sigset_t stop_signals;
@@ -82,6 +94,7 @@ int main(int argc, char** argv) {
         std::cerr << "numtrail-service: " << error.what() << '\n';
         return 1;
     }
+    std::cerr << "numtrail-service: " << DataText(options.data_file) << '\n';
     std::cout << "numtrail-service listening on " << options.listen << ':' << service->Port()
               << std::endl;
 

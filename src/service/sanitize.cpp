@@ -64,6 +64,17 @@ std::string SanitizeValue(std::string_view text, std::size_t max_bytes) {
     return out;
 }
 
+std::size_t FirstInvalidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(text, i, cp);
+        if (len == 0) return i;
+        i += len;
+    }
+    return std::string_view::npos;
+}
+
 std::string SafeCallbackName(std::string_view name) {
     constexpr std::size_t kMaxLength = 64;
     const auto allowed = [](char c) {

@@ -1,7 +1,5 @@
 #include "service/segments.h"
 
-#include <array>
-
 #include "service/record.h"
 
 namespace numtrail::service {
@@ -23,12 +21,13 @@ enum Carrier : std::uint8_t {
 };
 
 struct Segment {
-    std::uint16_t digits;  // three-digit segment (130) or four-digit block (1700)
+    std::uint16_t digits;  // 130
     Carrier carrier;
 };
 
-// Eleven-digit segments for voice and data cards. The 140, 141 and 144 segments hold
-// thirteen-digit machine numbers and are left out.
+// Eleven-digit segments for voice and data cards, as the regulator has allocated them.
+// Not listed: 140, 141 and 144 (thirteen-digit machine numbers), 170 and 174 (blocks below),
+// and the unallocated 142, 143, 154, 160, 161, 163, 164, 168, 169, 179 and 194.
 constexpr Segment kSegments[] = {
     {130, kUnicom},         {131, kUnicom},        {132, kUnicom},  {133, kTelecom},
     {134, kMobile},         {135, kMobile},        {136, kMobile},  {137, kMobile},
@@ -43,26 +42,36 @@ constexpr Segment kSegments[] = {
     {185, kUnicom},         {186, kUnicom},        {187, kMobile},  {188, kMobile},
     {189, kTelecom},        {190, kTelecom},       {191, kTelecom}, {192, kBroadnet},
     {193, kTelecom},        {195, kMobile},        {196, kUnicom},  {197, kMobile},
-    {198, kMobile},
+    {198, kMobile},         {199, kTelecom},
 };
 
-// Four-digit blocks that differ from their segment: 170 is shared by the virtual operators
-// of all three carriers; 1349 belongs to the satellite service, not to China Mobile.
-constexpr Segment kBlocks[] = {
-    {1349, kNone},           {1700, kTelecomVirtual}, {1701, kTelecomVirtual},
-    {1702, kTelecomVirtual}, {1703, kMobileVirtual},  {1705, kMobileVirtual},
-    {1706, kMobileVirtual},  {1704, kUnicomVirtual},  {1707, kUnicomVirtual},
-    {1708, kUnicomVirtual},  {1709, kUnicomVirtual},
+// Ranges of 7-digit prefixes that differ from their segment; they are looked at first.
+struct Block {
+    std::uint32_t first;
+    std::uint32_t last;
+    Carrier carrier;
+};
+constexpr Block kBlocks[] = {
+    // 1349 belongs to the satellite operator, not to China Mobile.
+    {1349000, 1349999, kNone},
+    // 170 is shared by the virtual operators of all three carriers.
+    {1700000, 1702999, kTelecomVirtual},
+    {1703000, 1703999, kMobileVirtual},
+    {1704000, 1704999, kUnicomVirtual},
+    {1705000, 1706999, kMobileVirtual},
+    {1707000, 1709999, kUnicomVirtual},
+    // 17400 to 17405 are China Telecom's satellite phones; the rest of 174 is emergency
+    // communication and the satellite operator's.
+    {1740000, 1740599, kTelecom},
 };
 
 }  // namespace
 
 std::string_view CardTypeForPrefix(std::uint32_t prefix) {
-    if (prefix < 1000000 || prefix > 9999999) return {};
-    const std::uint32_t block = prefix / 1000;
-    for (const Segment& s : kBlocks) {
-        if (s.digits == block) return CardTypeText(s.carrier);
+    for (const Block& b : kBlocks) {
+        if (prefix >= b.first && prefix <= b.last) return CardTypeText(b.carrier);
     }
+    if (prefix < 1000000 || prefix > 9999999) return {};
     const std::uint32_t segment = prefix / 10000;
     for (const Segment& s : kSegments) {
         if (s.digits == segment) return CardTypeText(s.carrier);

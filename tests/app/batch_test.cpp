@@ -77,6 +77,23 @@ TEST_F(BatchTest, ImportReplacesTheListAndShowsItsCount) {
     EXPECT_EQ(Panel2(), QStringLiteral("号码列表加载成功!"));
 }
 
+// As a phone or a spreadsheet saves a list: UTF-8 with a byte order mark and a header line.
+TEST_F(BatchTest, ExportedListImportsWhole) {
+    CreateReady();
+    Import(
+        WriteList("\xEF\xBB\xBF手机号\r\n+86 138 0013 8000\r\n139-1234-5678 \r\n"
+                  "\t15000000001\r\n13800138000 张三\r\n"));
+    EXPECT_EQ(Caption(), QStringLiteral("批量查询：4个手机号码"));
+    ASSERT_EQ(List1()->count(), 4);
+    EXPECT_EQ(List1()->item(3)->text(), QStringLiteral("13800138000 张三"));  // no number
+    const QStringList numbers{"13800138000", "13912345678", "15000000001"};
+    for (const QString& n : numbers) fake.fetcher.Answer(AnswerFor(n));
+    StartStop();
+    for (int tick = 0; tick < 4; ++tick) Tick();
+    EXPECT_EQ(fake.fetcher.urls.mid(1),
+              (QStringList{QueryUrl(numbers[0]), QueryUrl(numbers[1]), QueryUrl(numbers[2])}));
+}
+
 TEST_F(BatchTest, UnreadableFileLeavesTheListAsItWas) {
     CreateReady();
     ImportNumbers({"13800138000"});

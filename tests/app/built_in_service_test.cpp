@@ -64,6 +64,23 @@ TEST_F(BuiltInServiceTest, WithoutDataFileTheBuiltInDataAnswers) {
     EXPECT_EQ(Panel2(), QStringLiteral("查询完毕.."));
 }
 
+TEST_F(BuiltInServiceTest, WithoutDataOptionTheFileInTheUsersDataDirectoryIsRead) {
+    const bool was_set = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", folder.path().toUtf8());
+    AppOptions options = *ParseOptions({QStringLiteral("numtrail")}).options;
+    const QString expected = QDir(folder.path()).filePath(QStringLiteral("Numtrail/phone.dat"));
+    EXPECT_TRUE(DataSourceText(options).contains(expected))
+        << DataSourceText(options).toStdString();
+
+    QDir(folder.path()).mkpath(QStringLiteral("Numtrail"));
+    service::testing::WriteFile(expected.toStdString(), DataFileBuilder().Build());
+    const auto running = StartBuiltInService(options);
+    was_set ? qputenv("XDG_DATA_HOME", saved) : qunsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(options.data_file, expected);
+    EXPECT_TRUE(DataSourceText(options).startsWith(QStringLiteral("归属地数据：") + expected));
+}
+
 TEST_F(BuiltInServiceTest, GivenEndpointStartsNothingAndDamagedDataIsRefused) {
     AppOptions given = *ParseOptions({"numtrail", "--lookup-url", "http://h:1/q"}).options;
     EXPECT_EQ(StartBuiltInService(given), nullptr);

@@ -52,12 +52,21 @@ TEST_F(SingleQueryTest, RejectedEntriesEndWithTheirPanelText) {
     EXPECT_EQ(fake.dialogs.Messages()[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(Panel2(), QStringLiteral("您输入的内容错误!手机号为纯数字!"));
 
-    fake.dialogs.ExpectInput(QStringLiteral("１３８００１３８０００"));  // not digits here
-    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
-    Option(0)->click();
-    EXPECT_EQ(fake.dialogs.Messages().size(), 2u);
     EXPECT_EQ(ListView1()->topLevelItemCount(), 0);
     EXPECT_EQ(fake.fetcher.urls.size(), 1);  // only the manifest
+}
+
+TEST_F(SingleQueryTest, TypedNumberIsCleanedFirst) {
+    CreateReady();
+    for (const char* typed : {"+86 138-0013-8000", "１３８００１３８０００"}) {
+        AnswerWith("13800138000", "北京", "北京", "010", "100000", "中国移动");
+        Query(QString::fromUtf8(typed));
+    }
+    ASSERT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(0).first(), QStringLiteral("13800138000"));
+    EXPECT_EQ(Row(1).first(), QStringLiteral("13800138000"));
+    EXPECT_EQ(fake.fetcher.urls.mid(1),
+              (QStringList{QueryUrl("13800138000"), QueryUrl("13800138000")}));
 }
 
 TEST_F(SingleQueryTest, AnswerWithoutProvinceLeavesTheNumberAlone) {

@@ -5,7 +5,8 @@
 namespace numtrail {
 namespace {
 
-// Fixtures are the bytes of files as they lie on disk, in code page 936.
+// Fixtures are the bytes of files as they lie on disk, in code page 936 unless they say
+// otherwise.
 QStringList Split(const char* bytes, qsizetype size = -1) {
     return SplitNumberList(size < 0 ? QByteArray(bytes) : QByteArray(bytes, size));
 }
@@ -18,10 +19,13 @@ TEST(SplitNumberListTest, EveryKindOfLineEndEndsALine) {
     EXPECT_EQ(Split("1\r\n2\n3\r4\n\r5\r\r\n6"), (QStringList{"1", "2", "3", "4", "5", "6"}));
 }
 
-TEST(SplitNumberListTest, EntriesStayAsTheyStand) {
-    EXPECT_EQ(
-        Split(" 13800138000 \r\n   \r\n13800138000\r\n1380013800\r\nabc\t\r\n13800138000"),
-        (QStringList{" 13800138000 ", "   ", "13800138000", "1380013800", "abc\t", "13800138000"}));
+TEST(SplitNumberListTest, NumbersAreCleanedTheRestStaysOrGoes) {
+    // Lines without a digit go; lines with digits but no number stay as they stand.
+    EXPECT_EQ(Split(" 138 0013 8000 \r\n   \r\n13800138000\r\n1380013800\r\nabc\t\r\nabc1\t"),
+              (QStringList{"13800138000", "13800138000", "1380013800", "abc1\t"}));
+    EXPECT_EQ(CleanNumberEntry(QStringLiteral("+86 138-0013-8000")), QStringLiteral("13800138000"));
+    EXPECT_EQ(CleanNumberEntry(QStringLiteral(" 1380013800a ")), QStringLiteral(" 1380013800a "));
+    EXPECT_EQ(CleanNumberEntry(QStringLiteral(" ")), QStringLiteral(" "));
 }
 
 TEST(SplitNumberListTest, NothingButLineEndsGivesNoEntries) {
@@ -38,9 +42,9 @@ TEST(SplitNumberListTest, LinesAreDecodedFromCodePage936) {
                     5),
               (QStringList{QString("1") + QChar(0) + "2"}));
     // A lead byte cut short by a line end spoils only its own line.
-    const QStringList cut = Split("\x81\r\n13800138000");
+    const QStringList cut = Split("138\x81\r\n13800138000");
     ASSERT_EQ(cut.size(), 2);
-    EXPECT_NE(cut[0], QString());
+    EXPECT_TRUE(cut[0].startsWith(QStringLiteral("138")) && cut[0].size() > 3);
     EXPECT_EQ(cut[1], QStringLiteral("13800138000"));
 }
 

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
+#include <array>
+
 #include "service/attribution_service.h"
+#include "service/cities.h"
 #include "service/data_file_builder.h"
 #include "service/description.h"
 #include "service/segments.h"
@@ -65,10 +69,36 @@ TEST(CardTypeForPrefix, SegmentsAndVirtualBlocks) {
     EXPECT_EQ(CardTypeForPrefix(1705123), "中国移动虚拟运营商");
     EXPECT_EQ(CardTypeForPrefix(1709123), "中国联通虚拟运营商");
     EXPECT_EQ(CardTypeForPrefix(1710000), "中国联通虚拟运营商");
-    EXPECT_EQ(CardTypeForPrefix(1349000), "");  // satellite, not China Mobile
+    EXPECT_EQ(CardTypeForPrefix(1349000), "");          // satellite, not China Mobile
+    EXPECT_EQ(CardTypeForPrefix(1740000), "中国电信");  // China Telecom's satellite phones
+    EXPECT_EQ(CardTypeForPrefix(1740599), "中国电信");
+    EXPECT_EQ(CardTypeForPrefix(1740600), "");  // emergency communication
+    EXPECT_EQ(CardTypeForPrefix(1749000), "");
     EXPECT_EQ(CardTypeForPrefix(1540000), "");
     EXPECT_EQ(CardTypeForPrefix(0), "");
     EXPECT_EQ(CardTypeForPrefix(4294967295u), "");
+}
+
+TEST(CardTypeForPrefix, EverySegmentFrom130To199) {
+    const std::string_view M = "中国移动", U = "中国联通", T = "中国电信", B = "中国广电",
+                           MV = "中国移动虚拟运营商", UV = "中国联通虚拟运营商",
+                           TV = "中国电信虚拟运营商", no = "";
+    // The allocation of the segments 1d0 to 1d9, one row per d; each sampled at 1dx5555.
+    const std::array<std::string_view, 10> decades[] = {
+        {U, U, U, T, M, M, M, M, M, M},           // 13x
+        {no, no, no, no, no, U, U, M, M, T},      // 14x: 140, 141, 144 are machine numbers
+        {M, M, M, T, no, U, U, M, M, M},          // 15x
+        {no, no, TV, no, no, MV, U, UV, no, no},  // 16x
+        {MV, UV, M, T, no, U, U, T, M, no},       // 17x: 1705 is China Mobile's virtual block
+        {T, T, M, M, M, U, U, M, M, T},           // 18x
+        {T, T, B, T, no, M, U, M, M, T},          // 19x
+    };
+    for (std::uint32_t d = 0; d < std::size(decades); ++d) {
+        for (std::uint32_t x = 0; x < 10; ++x) {
+            const std::uint32_t prefix = (130 + d * 10 + x) * 10000 + 5555;
+            EXPECT_EQ(CardTypeForPrefix(prefix), decades[d][x]) << prefix;
+        }
+    }
 }
 
 class BuiltinDataTest : public ::testing::Test {
@@ -80,17 +110,17 @@ class BuiltinDataTest : public ::testing::Test {
 };
 
 TEST_F(BuiltinDataTest, AreaCodesOfLargeCities) {
-    EXPECT_EQ(Data().AreaCode({"北京", "北京"}), "010");
-    EXPECT_EQ(Data().AreaCode({"上海", "上海"}), "021");
-    EXPECT_EQ(Data().AreaCode({"广东", "广州"}), "020");
-    EXPECT_EQ(Data().AreaCode({"湖北", "武汉"}), "027");
-    EXPECT_EQ(Data().AreaCode({"四川", "成都"}), "028");
-    EXPECT_EQ(Data().AreaCode({"江苏", "南京"}), "025");
-    EXPECT_EQ(Data().AreaCode({"江苏", "常州"}), "0519");
-    EXPECT_EQ(Data().AreaCode({"广东", "深圳"}), "0755");
-    EXPECT_EQ(Data().AreaCode({"辽宁", "沈阳"}), "024");
-    EXPECT_EQ(Data().AreaCode({"某地", ""}), "");
-    EXPECT_GT(Data().AreaCodeCount(), 300u);
+    EXPECT_EQ(Data().LandlineAreaCode({"北京", "北京"}), "010");
+    EXPECT_EQ(Data().LandlineAreaCode({"上海", "上海"}), "021");
+    EXPECT_EQ(Data().LandlineAreaCode({"广东", "广州"}), "020");
+    EXPECT_EQ(Data().LandlineAreaCode({"湖北", "武汉"}), "027");
+    EXPECT_EQ(Data().LandlineAreaCode({"四川", "成都"}), "028");
+    EXPECT_EQ(Data().LandlineAreaCode({"江苏", "南京"}), "025");
+    EXPECT_EQ(Data().LandlineAreaCode({"江苏", "常州"}), "0519");
+    EXPECT_EQ(Data().LandlineAreaCode({"广东", "深圳"}), "0755");
+    EXPECT_EQ(Data().LandlineAreaCode({"辽宁", "沈阳"}), "024");
+    EXPECT_EQ(Data().LandlineAreaCode({"某地", ""}), "");
+    EXPECT_GT(Data().LandlineAreaCodeCount(), 300u);
 }
 
 TEST_F(BuiltinDataTest, WellKnownNumberAndUnknownSegments) {
@@ -99,7 +129,7 @@ TEST_F(BuiltinDataTest, WellKnownNumberAndUnknownSegments) {
     EXPECT_EQ(beijing->province, "北京");
     EXPECT_EQ(beijing->city, "北京");
     EXPECT_EQ(beijing->area_code, "010");
-    EXPECT_EQ(beijing->postcode, "");
+    EXPECT_EQ(beijing->postcode, "100000");
     EXPECT_EQ(beijing->card_type, "中国移动");
 
     EXPECT_FALSE(Data().Resolve(1400000));  // a segment without attribution
@@ -117,11 +147,66 @@ TEST_F(BuiltinDataTest, EveryPrefixOfASegmentResolvesSafely) {
     }
 }
 
+TEST_F(BuiltinDataTest, AllocatedSegmentsWithoutPlaceAnswerUnknownWithTheCarrier) {
+    // One prefix of each segment the library places nowhere; the carrier is still known.
+    for (std::uint32_t prefix :
+         {1460000u, 1480000u, 1490000u, 1620000u, 1650000u, 1660000u, 1670000u,
+          1710000u, 1720000u, 1730000u, 1740000u, 1750000u, 1900000u, 1910000u,
+          1920000u, 1930000u, 1950000u, 1960000u, 1970000u, 1980000u, 1990000u}) {
+        const std::optional<Record> record = Data().Resolve(prefix);
+        ASSERT_TRUE(record) << prefix;
+        EXPECT_EQ(*record, (Record{"未知", "未知", "", "", std::string(CardTypeForPrefix(prefix))}))
+            << prefix;
+        EXPECT_NE(record->card_type, "") << prefix;
+    }
+    for (std::uint32_t prefix : {1540000u, 1600000u, 1741000u, 1790000u, 1940000u})
+        EXPECT_FALSE(Data().Resolve(prefix)) << prefix;
+}
+
+TEST_F(BuiltinDataTest, PlacedCitiesCarryTheTablesPostcodeAndAreaCode) {
+    // Cities the landline data lacks or names differently, as the table gives them.
+    EXPECT_EQ(Data().Resolve(1302402), (Record{"安徽", "亳州", "236800", "0558", "中国联通"}));
+    EXPECT_EQ(Data().Resolve(1300733), (Record{"湖南", "株洲", "412000", "0731", "中国联通"}));
+    EXPECT_EQ(Data().Resolve(1301410), (Record{"甘肃", "嘉峪关", "735100", "0937", "中国联通"}));
+    EXPECT_EQ(Data().Resolve(1301481), (Record{"广西", "贵港", "537100", "0775", "中国联通"}));
+    // bench/coverage.sh checks every prefix; a spread sample keeps the suite quick.
+    for (std::uint32_t prefix = kFirstPrefix; prefix <= kLastPrefix; prefix += 97) {
+        const std::optional<Record> record = Data().Resolve(prefix);
+        if (!record || record->city.empty() || record->city == "未知") continue;
+        EXPECT_NE(record->postcode, "") << prefix << ' ' << record->city;
+        EXPECT_NE(record->area_code, "") << prefix << ' ' << record->city;
+    }
+}
+
+// Where the city table and the library's landline descriptions give a city different area
+// codes, answers follow the table. A change of either source shows up here.
+TEST_F(BuiltinDataTest, TableWinsOverTheseLandlineAreaCodes) {
+    std::vector<std::string> differing;
+    for (const City& city : CityTable::BuiltIn().Cities()) {
+        std::vector<std::string> names = city.aliases;
+        names.push_back(city.name);
+        for (const std::string& name : names) {
+            const std::string landline = Data().LandlineAreaCode({city.province, name});
+            if (!landline.empty() && landline != city.area_code)
+                differing.push_back(city.province + " " + name + " " + landline + " -> " +
+                                    city.area_code);
+        }
+    }
+    std::sort(differing.begin(), differing.end());
+    EXPECT_EQ(differing, (std::vector<std::string>{
+                             "山东 莱芜 0634 -> 0531",              // merged into 济南 in 2019
+                             "新疆 伊犁哈萨克自治州 0992 -> 0999",  // 0999 is 伊宁, the seat
+                         }));
+    EXPECT_EQ(Data().Resolve(1300276), (Record{"山东", "莱芜", "250000", "0531", "中国联通"}));
+    EXPECT_EQ(Data().Resolve(1303130)->area_code, "0999");
+}
+
 TEST(BuiltinService, DataFileWinsAndTheRestIsBuiltIn) {
     testing::TempDir dir;
     testing::DataFileBuilder b;
-    b.records = {"文件省|文件市|123456|0999"};
-    b.entries = {{1380013, 0, 3}};
+    // The file's values win; only its empty postcodes and area codes come from the table.
+    b.records = {"文件省|文件市|123456|0999", "江苏|常州||", "江苏省|常州市|213100|"};
+    b.entries = {{1380013, 0, 3}, {1390519, 1, 1}, {1390520, 2, 1}};
     const auto path = dir.path() / "prefixes.dat";
     testing::WriteFile(path, b.Build());
 
@@ -136,13 +221,27 @@ TEST(BuiltinService, DataFileWinsAndTheRestIsBuiltIn) {
     EXPECT_NE(from_file->body.find("\"Province\":\"文件省\""), std::string::npos)
         << from_file->body;
     EXPECT_NE(from_file->body.find("\"TO\":\"中国电信\""), std::string::npos);
+    for (const auto& [number, filled] :
+         {std::pair{"13905191234", "\"AreaCode\":\"0519\",\"PostCode\":\"213000\""},
+          std::pair{"13905201234", "\"AreaCode\":\"0519\",\"PostCode\":\"213100\""}}) {
+        auto res = client.Get(std::string("/?m=") + number);
+        ASSERT_TRUE(res);
+        EXPECT_NE(res->body.find(filled), std::string::npos) << res->body;
+    }
 
     auto built_in = client.Get("/?m=13800100000&output=json&callback=querycallback");
     ASSERT_TRUE(built_in);
     EXPECT_EQ(built_in->body,
               "querycallback({\"Mobile\":\"13800100000\",\"QueryResult\":\"True\","
               "\"Province\":\"北京\",\"City\":\"北京\",\"AreaCode\":\"010\","
-              "\"PostCode\":\"\",\"TO\":\"中国移动\"});");
+              "\"PostCode\":\"100000\",\"TO\":\"中国移动\"});");
+
+    auto unplaced = client.Get("/?m=19912345678&output=json&callback=querycallback");
+    ASSERT_TRUE(unplaced);
+    EXPECT_EQ(unplaced->body,
+              "querycallback({\"Mobile\":\"19912345678\",\"QueryResult\":\"True\","
+              "\"Province\":\"未知\",\"City\":\"未知\",\"AreaCode\":\"\","
+              "\"PostCode\":\"\",\"TO\":\"中国电信\"});");
 
     auto none = client.Get("/?m=14000000000&output=json&callback=querycallback");
     ASSERT_TRUE(none);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+
 #include "service/data_file_builder.h"
 
 namespace numtrail::service {
@@ -121,6 +124,21 @@ TEST(DataFile, DamagedFilesAreRefusedWithTheirFault) {
               std::string::npos);
 }
 
+TEST(DataFile, RecordsThatAreNotUtf8AreRefusedAtTheFirst) {
+    DataFileBuilder b;
+    // "江苏|常州|213000|0519" in GBK at offset 33, and a cut UTF-8 character at offset 55.
+    b.records = {"北京|北京|100000|010", "\xBD\xAD\xCB\xD5|\xB3\xA3\xD6\xDD|213000|0519",
+                 "\xE6\xB1|x|y|z"};
+    b.entries = {{1300000, 0, 1}, {1300001, 2, 1}, {1300002, 1, 1}};
+    EXPECT_EQ(ParseFault(b.Build()),
+              "the record at offset 33 is not valid UTF-8 (records must be UTF-8 text; convert "
+              "the file)");
+    b.entries = {{1300000, 0, 1}, {1300001, 2, 1}};
+    EXPECT_NE(ParseFault(b.Build()).find("offset 55 is not valid UTF-8"), std::string::npos);
+    b.entries = {{1300000, 0, 1}};
+    EXPECT_EQ(ParseFault(b.Build()), "");
+}
+
 TEST(DataFile, TruncatedFilesAreRefusedUnlessCutBetweenEntries) {
     const DataFileBuilder sample = Sample();
     const std::vector<std::uint8_t> good = sample.Build();
@@ -155,6 +173,42 @@ TEST(DataFile, LoadNamesTheFileInItsMessage) {
 
     testing::WriteFile(path, Sample().Build());
     EXPECT_EQ(LoadDataFile(path).entries.size(), 10u);
+}
+
+// Sets an environment variable for one test and restores it after.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(DataFile, DefaultLocationFollowsXdgDataHome) {
+    testing::TempDir dir;
+    const ScopedEnv data_home("XDG_DATA_HOME", dir.path().string());
+    const auto expected = dir.path() / "Numtrail" / "phone.dat";
+    EXPECT_EQ(DefaultDataFilePath(), expected);
+    EXPECT_FALSE(DefaultDataFile());
+    std::filesystem::create_directories(expected.parent_path());
+    testing::WriteFile(expected, Sample().Build());
+    EXPECT_EQ(DefaultDataFile(), expected);
+
+    // A relative XDG_DATA_HOME is ignored, as the base-directory convention says.
+    const ScopedEnv relative("XDG_DATA_HOME", "relative/share");
+    const ScopedEnv home("HOME", dir.path().string());
+    EXPECT_EQ(DefaultDataFilePath(), dir.path() / ".local" / "share" / "Numtrail" / "phone.dat");
 }
 
 }  // namespace

@@ -110,25 +110,43 @@ TEST_F(ServiceTest, StartThenStopAtOnce) {
     for (int i = 0; i < 20; ++i) StartService()->Stop();
 }
 
-// The program itself: a damaged file ends it with a non-zero status and names the file.
-TEST_F(ServiceTest, ProgramExitsNonZeroOnADamagedFile) {
-    testing::WriteFile(data_path, {'V', '0', '0', '1', 8, 0, 0, 0, 1});
-    const std::string command = std::string(NUMTRAIL_SERVICE_PROGRAM) + " --port 0 --data '" +
-                                data_path.string() + "' 2>&1";
+// Runs a shell command line; its output and exit status.
+std::pair<std::string, int> RunCommand(const std::string& command) {
     FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
+    if (pipe == nullptr) return {"popen failed", -1};
     std::string output;
     char buffer[256];
     while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
     const int status = pclose(pipe);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+// The program itself: a damaged file ends it with a non-zero status and names the file.
+TEST_F(ServiceTest, ProgramExitsNonZeroOnADamagedFile) {
+    testing::WriteFile(data_path, {'V', '0', '0', '1', 8, 0, 0, 0, 1});
+    const auto [output, status] = RunCommand(std::string(NUMTRAIL_SERVICE_PROGRAM) +
+                                             " --port 0 --data '" + data_path.string() + "' 2>&1");
+    EXPECT_EQ(status, 1);
     EXPECT_NE(output.find(data_path.string()), std::string::npos) << output;
     EXPECT_NE(output.find("9-byte entries"), std::string::npos) << output;
 
     const int usage =
         std::system((std::string(NUMTRAIL_SERVICE_PROGRAM) + " --port x >/dev/null 2>&1").c_str());
     EXPECT_EQ(WEXITSTATUS(usage), 2);
+}
+
+// Without --data the program reads Numtrail/phone.dat from the user's data directory: a
+// damaged one there stops it like a damaged --data file.
+TEST_F(ServiceTest, ProgramReadsTheDataFileInTheUsersDataDirectory) {
+    const auto default_file = dir.path() / "Numtrail" / "phone.dat";
+    std::filesystem::create_directories(default_file.parent_path());
+    testing::WriteFile(default_file, {'V', '0', '0', '1', 8, 0, 0, 0, 1});
+    // A program that ignored the file would serve on: the time limit ends it with status 124.
+    const auto [output, status] =
+        RunCommand("XDG_DATA_HOME='" + dir.path().string() + "' timeout 10 " +
+                   NUMTRAIL_SERVICE_PROGRAM + " --port 0 2>&1");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(output.find(default_file.string()), std::string::npos) << output;
 }
 
 }  // namespace

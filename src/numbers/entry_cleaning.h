@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace numtrail {
+
+// What one line of a number list, or one number typed by the user, comes to.
+enum class EntryKind {
+    Number,     // a mobile number: 11 ASCII digits, the first "1"
+    AsItStood,  // holds a digit but no number; kept as it stood, so the user is told why
+    NoDigits,   // blank, or a header such as "手机号": dropped like an empty line
+};
+
+struct CleanedEntry {
+    EntryKind kind = EntryKind::NoDigits;
+    std::array<char, 11> digits{};  // the number, when kind is Number
+
+    std::string_view Number() const { return {digits.data(), digits.size()}; }
+};
+
+// Cleans one line of UTF-8 text (without its line end) written the way phones and
+// spreadsheets write numbers:
+// - the line is cut into fields at commas, semicolons (ASCII and full-width), tabs and
+//   "|", and the first field that cleans to a number is the entry;
+// - inside a field, blanks (space, tab, no-break space, U+3000, U+FEFF), dashes, dots,
+//   parentheses and double quotes go, full-width digits become ASCII digits, and a leading
+//   "+86", "0086" or "86" goes when eleven digits remain;
+// - the field cleans when that leaves 11 ASCII digits starting with "1".
+// Blanks around the line need no trimming of their own: they go with the rest of a field's
+// blanks, and a tab is a separator. A line with a digit anywhere that does not clean
+// ("abc123", "1380013800") stays as it stood; a line without any digit is NoDigits.
+// Invalid UTF-8 is just text that is no number.
+CleanedEntry CleanEntry(std::string_view line);
+
+}  // namespace numtrail
