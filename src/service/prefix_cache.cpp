@@ -3,8 +3,9 @@
 #include <sqlite3.h>
 
 #include <array>
-#include <cstdlib>
 #include <ctime>
+
+#include "service/data_file.h"
 
 namespace numtrail::service {
 
@@ -174,16 +175,7 @@ void PrefixCache::Store(std::uint32_t prefix, const Record& record, std::int64_t
 }
 
 std::filesystem::path DefaultCacheFilePath() {
-    std::filesystem::path base;
-    const char* cache_home = std::getenv("XDG_CACHE_HOME");
-    if (cache_home != nullptr && std::filesystem::path(cache_home).is_absolute()) {
-        base = cache_home;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        base = std::filesystem::path(home) / ".cache";
-    } else {
-        return {};
-    }
-    return base / "Numtrail" / "prefixes.sqlite";
+    return UserFile("XDG_CACHE_HOME", ".cache", "prefixes.sqlite");
 }
 
 }  // namespace numtrail::service
