@@ -214,7 +214,7 @@ UpstreamAnswer UpstreamResolver::Ask(std::uint32_t prefix, std::string_view numb
     if (reading.kind == UpstreamReading::Kind::Refused) {
         ++refusals_;
         Warn("upstream " + options_.url + " refused " + std::string(number) +
-             " (Runtime Error); passed the refusal on");
+             " for now; passed the refusal on");
         return {UpstreamAnswer::Kind::Refused, nullptr};
     }
     // An error page is no statement about the prefix: only an answer in the callback format

@@ -144,7 +144,9 @@ TEST_F(UpstreamTest, RequestsArePacedAcrossCallers) {
     const auto requests = upstream.Requests();
     ASSERT_EQ(requests.size(), 4u);
     for (std::size_t i = 1; i < requests.size(); ++i)
-        EXPECT_GE(requests[i].at - requests[i - 1].at, 180ms) << i;  // loopback jitter only
+        // Half the interval: a busy machine may delay one request's connection more than
+        // the next one's; unpaced requests come within a millisecond or two.
+        EXPECT_GE(requests[i].at - requests[i - 1].at, 100ms) << i;
 }
 
 // 30,000 numbers over 300 prefixes not placed locally: one request for each prefix, and none
