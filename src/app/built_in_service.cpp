@@ -16,6 +16,10 @@ std::unique_ptr<service::AttributionService> StartBuiltInService(AppOptions& opt
     }
     if (!options.data_file.isEmpty())
         service_options.data_file = std::filesystem::path(options.data_file.toStdString());
+    if (!options.upstream_url.isEmpty()) {
+        service_options.upstream.emplace();
+        service_options.upstream->url = options.upstream_url.toStdString();
+    }
     auto running = service::AttributionService::Start(service_options);
 
     const QString root =

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "product/product.h"
+#include "service/upstream_resolver.h"
 
 namespace numtrail::service {
 
@@ -19,10 +20,15 @@ struct ServiceOptions {
     // Answer prefixes missing from the data file from built-in data, and fill the file's empty
     // postcodes and area codes from the city table.
     bool builtin_data = true;
+    // Ask this online service, through a cache, for the prefixes local data does not place,
+    // and serve the counters at /stats. Nothing is asked or cached without it.
+    std::optional<UpstreamOptions> upstream;
 };
 
+inline constexpr std::string_view kStatsPath = "/stats";
+
 // Thrown by Start: a damaged or unreadable data file (the message names the file and the
-// fault), or an address the service cannot listen on.
+// fault), an address the service cannot listen on, or an upstream it cannot ask.
 class ServiceError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -39,6 +45,8 @@ class AttributionService {
     ~AttributionService();
 
     int Port() const;
+    // The cache file of upstream answers; empty without an upstream.
+    std::filesystem::path UpstreamCacheFile() const;
     // Stops listening and waits for the service threads; safe to call more than once.
     void Stop();
 

@@ -61,19 +61,23 @@ std::string QueryParameter(std::string_view query, std::string_view key) {
     return {};
 }
 
-Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version) {
+Target SplitTarget(std::string_view target) {
     const std::size_t question = target.find('?');
-    const std::string_view path = target.substr(0, question);
-    const std::string_view query =
-        question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+    if (question == std::string_view::npos) return {target, {}};
+    return {target.substr(0, question), target.substr(question + 1)};
+}
 
+Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version) {
+    const auto [path, query] = SplitTarget(target);
     if (path == kManifestPath) {
         return {200, "text/plain; charset=utf-8",
                 kManifestKey + SanitizeValue(version) + kManifestVersionEnd};
     }
-
     const std::string mobile = QueryParameter(query, kNumberKey);
-    const Record* record = table.Find(mobile);
+    return AttributionReply(query, mobile, table.Find(mobile));
+}
+
+Reply AttributionReply(std::string_view query, std::string_view mobile, const Record* record) {
     static const Record kEmpty;
     const Record& r = record ? *record : kEmpty;
 

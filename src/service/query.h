@@ -22,6 +22,17 @@ struct Reply {
 // A missing, malformed or unknown number gets "QueryResult":"False" and empty fields.
 Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version);
 
+// The path of a request target and its query string (after '?', empty when there is none).
+struct Target {
+    std::string_view path;
+    std::string_view query;
+};
+Target SplitTarget(std::string_view target);
+
+// The attribution answer for the number `mobile` (as the query gave it) in the callback the
+// query names; `record` null means no attribution.
+Reply AttributionReply(std::string_view query, std::string_view mobile, const Record* record);
+
 // The refusal page of a service that is asked too often; it holds the refusal marker that
 // clients look for.
 Reply RefusalReply();

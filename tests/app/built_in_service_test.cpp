@@ -97,6 +97,21 @@ TEST_F(BuiltInServiceTest, GivenEndpointStartsNothingAndDamagedDataIsRefused) {
     EXPECT_EQ(both.exit_code, 2);
 }
 
+TEST_F(BuiltInServiceTest, UpstreamGoesToTheBuiltInServiceWithItsCacheInTheUsersCache) {
+    const bool was_set = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
+    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", folder.path().toUtf8());
+    AppOptions options =
+        *ParseOptions({"numtrail", "--upstream", "http://127.0.0.1:1/query"}).options;
+    const auto running = StartBuiltInService(options);
+    was_set ? qputenv("XDG_CACHE_HOME", saved) : qunsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(running->UpstreamCacheFile(),
+              std::filesystem::path(folder.path().toStdString()) / "Numtrail/prefixes.sqlite");
+    EXPECT_EQ(ParseOptions({"numtrail", "--upstream", "http://u/q", "--lookup-url", "http://h/q"})
+                  .exit_code,
+              2);
+}
+
 TEST(Options, TimeoutAndUpdateUrl) {
     const AppOptions a =
         *ParseOptions({"numtrail", "--lookup-url", "http://h:8/a/b?x=1", "--timeout", "7"}).options;
