@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QTimer>
 
+#include "lookup/http_fetcher.h"
 #include "platform/qstring_bytes.h"
 #include "support/stand_in_server.h"
 
@@ -110,6 +111,13 @@ TEST(GetBody, ABodyOfExactlyTheCapIsAcceptedOneByteMoreIsNot) {
     server.Route(QStringLiteral("/q"), Body(QByteArray(1000, 'a')));
     EXPECT_EQ(GetBody(server.BaseUrl() + "/q", {5000, 1000}).size(), 1000);
     EXPECT_THROW(GetBody(server.BaseUrl() + "/q", {5000, 999}), FetchError);
+    // The program's fetcher gives the same as a result: the body, or why there is none.
+    const FetchResult whole = HttpFetcher({5000, 1000}).Fetch(server.BaseUrl() + "/q");
+    EXPECT_TRUE(whole.ok);
+    EXPECT_EQ(whole.body.size(), 1000);
+    const FetchResult refused = HttpFetcher({5000, 999}).Fetch(server.BaseUrl() + "/q");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_FALSE(refused.failure.isEmpty());
 }
 
 TEST(GetBody, NestedFetchCompletesFirstAndBothSucceed) {
