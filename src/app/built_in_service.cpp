@@ -10,7 +10,6 @@ std::unique_ptr<service::AttributionService> StartBuiltInService(AppOptions& opt
     service::ServiceOptions service_options;
     service_options.listen = kBuiltInServiceHost.toStdString();
     service_options.port = 0;  // any free port
-    service_options.version = kProgramVersion.toStdString();
     if (options.data_file.isEmpty()) {
         if (const auto found = service::DefaultDataFile())
             options.data_file = QString::fromStdString(found->string());

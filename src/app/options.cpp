@@ -4,6 +4,8 @@
 #include <QUrl>
 
 #include "app/defaults.h"
+#include "product/product.h"
+#include "product/protocol.h"
 
 namespace numtrail {
 
@@ -31,7 +33,7 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         QStringLiteral("update-url"),
         QStringLiteral("The update server; %1 is appended (default: the attribution "
                        "endpoint's scheme, host and port).")
-            .arg(kManifestPath),
+            .arg(QLatin1StringView(protocol::kManifestPath)),
         QStringLiteral("URL"));
     const QCommandLineOption timeout_option(
         QStringLiteral("timeout"),
@@ -58,11 +60,14 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         return outcome;
     }
     if (parser.isSet(help_option)) {
-        outcome.output = parser.helpText();
+        // Help is answered before the application object exists, and Qt needs that object
+        // to name the program in the usage line.
+        outcome.output =
+            parser.helpText().replace(QStringLiteral("<executable_name>"), arguments.value(0));
         return outcome;
     }
     if (parser.isSet(version_option)) {
-        outcome.output = QStringLiteral("numtrail %1\n").arg(kProgramVersion);
+        outcome.output = QStringLiteral("numtrail %1\n").arg(QLatin1StringView(product::kVersion));
         return outcome;
     }
     if (!parser.positionalArguments().isEmpty()) {

@@ -14,15 +14,16 @@
 #include <QVBoxLayout>
 #include <utility>
 
-#include "app/defaults.h"
 #include "generator/generator_rules.h"
 #include "platform/files.h"
 #include "platform/random.h"
+#include "product/product.h"
 
 namespace numtrail {
 namespace {
 
 // The generator's "done" box alone carries this title; its save path uses the program's.
+const QString kMessageTitle = QString::fromUtf8(product::kMessageTitle);
 const QString kDoneTitle = QStringLiteral("Zu系列软件");
 
 // The save dialog C1.

@@ -51,7 +51,7 @@ struct AttributionService::Impl {
         }
         // The manifest stays reachable under any load: a refusal page there would read as a
         // newer version to the desktop program's update check.
-        const bool manifest = split.path == kManifestPath;
+        const bool manifest = split.path == protocol::kManifestPath;
         if (!manifest && !limiter.Admit()) {
             Send(res, RefusalReply());
             return;

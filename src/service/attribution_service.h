@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "product/product.h"
 #include "service/upstream_resolver.h"
 
 namespace numtrail::service {
@@ -15,7 +16,7 @@ struct ServiceOptions {
     int port = 8360;  // 0 = pick a free port
     std::optional<std::filesystem::path> data_file;
     int limit_per_second = 0;  // 0 = no limit
-    std::string version = "V4.1";
+    std::string version = product::kVersion;
     // Answer prefixes missing from the data file from built-in data, and fill the file's empty
     // postcodes and area codes from the city table.
     bool builtin_data = true;

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "product/protocol.h"
 #include "service/prefix_table.h"
 
 namespace numtrail::service {
@@ -12,8 +13,6 @@ struct Reply {
     std::string content_type;
     std::string body;
 };
-
-inline constexpr std::string_view kManifestPath = "/version/main.txt";
 
 // Answers one GET request target (path plus optional "?query", as sent on the request
 // line). "/version/main.txt" gives the version manifest "sjhm:" + version + "|"; any other
@@ -34,7 +33,8 @@ Target SplitTarget(std::string_view target);
 // query names; `record` null means no attribution.
 Reply AttributionReply(std::string_view query, std::string_view mobile, const Record* record);
 
-// The refusal page of a service that is asked too often; clients look for "Runtime Error".
+// The refusal page of a service that is asked too often; it holds the refusal marker that
+// clients look for.
 Reply RefusalReply();
 
 // The value of the first `key` parameter of a query string, percent- and plus-decoded;

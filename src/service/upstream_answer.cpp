@@ -5,18 +5,17 @@
 #include <cctype>
 
 #include "platform/codepage.h"
+#include "product/protocol.h"
 #include "service/sanitize.h"
 
 namespace numtrail::service {
 
 namespace {
 
-// The wire strings of the attribution protocol, in one place.
-constexpr std::string_view kQueryNumber = "?m=";
-constexpr std::string_view kQueryTail = "&output=json&callback=querycallback";
-constexpr std::string_view kRefusalMarker = "Runtime Error";
+using namespace protocol;
+
+// What follows a key in the answer: `Key":"value"`.
 constexpr std::string_view kKeyEnd = "\":\"";
-constexpr std::string_view kProvinceKey = "Province";
 
 // A province, city or carrier name is a few dozen bytes; anything longer is not one.
 constexpr std::size_t kMaxValueBytes = 256;
@@ -73,11 +72,8 @@ std::string ProgramValue(std::string_view answer, std::string_view key) {
 }  // namespace
 
 std::string UpstreamTarget(std::string_view path, std::string_view number) {
-    std::string target(path.empty() ? "/" : path);
-    target += kQueryNumber;
-    target += number;
-    target += kQueryTail;
-    return target;
+    return std::string(path.empty() ? "/" : path) + '?' + kNumberKey + '=' + std::string(number) +
+           '&' + kOutputKey + '=' + kOutputJson + '&' + kCallbackKey + '=' + kCallbackName;
 }
 
 UpstreamReading ReadUpstreamAnswer(std::string_view body, std::string_view content_type) {
@@ -94,11 +90,11 @@ UpstreamReading ReadUpstreamAnswer(std::string_view body, std::string_view conte
         return reading;
     reading.kind = UpstreamReading::Kind::Fields;
     Record& r = reading.record;
-    r.card_type = ProgramValue(text, "TO");
+    r.card_type = ProgramValue(text, kCardTypeKey);
     r.province = ProgramValue(text, kProvinceKey);
-    r.city = ProgramValue(text, "City");
-    r.area_code = ProgramValue(text, "AreaCode");
-    r.postcode = ProgramValue(text, "PostCode");
+    r.city = ProgramValue(text, kCityKey);
+    r.area_code = ProgramValue(text, kAreaCodeKey);
+    r.postcode = ProgramValue(text, kPostCodeKey);
     return reading;
 }
 

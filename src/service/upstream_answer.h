@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "product/protocol.h"
 #include "service/record.h"
 
 namespace numtrail::service {
@@ -12,7 +13,7 @@ namespace numtrail::service {
 // when it asks another attribution service: the request it sends and the answer it reads.
 
 // The largest answer read from an online service; an attribution answer is a few hundred bytes.
-inline constexpr std::size_t kMaxUpstreamAnswerBytes = 4 * 1024 * 1024;
+inline constexpr std::size_t kMaxUpstreamAnswerBytes = protocol::kMaxAnswerBytes;
 
 // The request target for `number` at an endpoint path: the path followed by the query the
 // desktop program appends, "?m=" + number + "&output=json&callback=querycallback".

@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QTimer>
 
+#include "lookup/http_fetcher.h"
 #include "platform/qstring_bytes.h"
 #include "support/stand_in_server.h"
 
@@ -66,6 +67,8 @@ TEST(GetBody, DecodesTheDeclaredCharset) {
     EXPECT_EQ(GetBody(server.BaseUrl() + "/gb2312"), chinese);
     EXPECT_EQ(GetBody(server.BaseUrl() + "/utf8"), chinese);
     EXPECT_EQ(DecodeBody("\xA3\xA4", "text/plain; charset=iso-8859-1"), QStringLiteral("£¤"));
+    // Bytes the code page does not hold are replaced, not a reason to lose the rest.
+    EXPECT_TRUE(DecodeBody("\xD6\xD0\x81\xFF\x80", "text/plain; charset=gbk").startsWith(u'中'));
 }
 
 TEST(GetBody, FailuresAreRaised) {
@@ -108,6 +111,13 @@ TEST(GetBody, ABodyOfExactlyTheCapIsAcceptedOneByteMoreIsNot) {
     server.Route(QStringLiteral("/q"), Body(QByteArray(1000, 'a')));
     EXPECT_EQ(GetBody(server.BaseUrl() + "/q", {5000, 1000}).size(), 1000);
     EXPECT_THROW(GetBody(server.BaseUrl() + "/q", {5000, 999}), FetchError);
+    // The program's fetcher gives the same as a result: the body, or why there is none.
+    const FetchResult whole = HttpFetcher({5000, 1000}).Fetch(server.BaseUrl() + "/q");
+    EXPECT_TRUE(whole.ok);
+    EXPECT_EQ(whole.body.size(), 1000);
+    const FetchResult refused = HttpFetcher({5000, 999}).Fetch(server.BaseUrl() + "/q");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_FALSE(refused.failure.isEmpty());
 }
 
 TEST(GetBody, NestedFetchCompletesFirstAndBothSucceed) {
