@@ -10,13 +10,16 @@ std::unique_ptr<service::AttributionService> StartBuiltInService(AppOptions& opt
     service::ServiceOptions service_options;
     service_options.listen = kBuiltInServiceHost.toStdString();
     service_options.port = 0;  // any free port
-    service_options.version = kProgramVersion.toStdString();
     if (options.data_file.isEmpty()) {
         if (const auto found = service::DefaultDataFile())
             options.data_file = QString::fromStdString(found->string());
     }
     if (!options.data_file.isEmpty())
         service_options.data_file = std::filesystem::path(options.data_file.toStdString());
+    if (!options.upstream_url.isEmpty()) {
+        service_options.upstream.emplace();
+        service_options.upstream->url = options.upstream_url.toStdString();
+    }
     auto running = service::AttributionService::Start(service_options);
 
     const QString root =

@@ -4,17 +4,14 @@
 
 namespace numtrail {
 
-// The program's fixed settings, in one place.
-inline const QString kProgramVersion = QStringLiteral("V4.1");
-inline const QString kMessageTitle = QStringLiteral("Quorvel系列软件");
+// The program's fixed settings; the version, the titles and the wire protocol are in
+// src/product.
 
 // Without --lookup-url the program starts the attribution service inside itself, on a free
 // loopback port, and asks it both for numbers and for the update manifest.
 inline const QString kBuiltInServiceHost = QStringLiteral("127.0.0.1");
 inline const QString kBuiltInLookupPath = QStringLiteral("/query");
-inline const QString kManifestPath = QStringLiteral("/version/main.txt");
 inline constexpr int kDefaultTimeoutSeconds = 30;
-inline constexpr qint64 kMaxAnswerBytes = 4 * 1024 * 1024;
 
 // The forum and resource pages are help pages shipped beside the program, until the
 // project has web pages of its own. Paths are relative to the program's folder.

@@ -14,12 +14,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/defaults.h"
 #include "generator/form6.h"
 #include "platform/files.h"
+#include "product/product.h"
+#include "product/protocol.h"
 #include "update/update_check.h"
 
 namespace numtrail {
@@ -57,7 +58,7 @@ Form1::~Form1() = default;
 
 void Form1::CreateControls() {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("QuorvelNumtrail ") + kProgramVersion);
+    setWindowTitle(QString::fromUtf8(product::kWindowTitle));
     setFixedSize(Twips(0, 0, 11685, 7695).size());
 
     Frame5_ = Place(new QGroupBox(QStringLiteral("查询模式"), this), QStringLiteral("Frame5"),
@@ -134,9 +135,7 @@ void Form1::CreateControls() {
                     QStringLiteral("Label6"), Twips(5520, 3120, 3600, 240, kPicture1Origin));
     Picture1_->raise();
 
-    Timer5_ = new QTimer(this);
-    Timer5_->setObjectName(QStringLiteral("Timer5"));
-    Timer5_->setInterval(1000);
+    batch_ = new BatchRunner(*this, this);
 }
 
 void Form1::CreateStatusBar() {
@@ -210,19 +209,15 @@ void Form1::AttachSkin() {
 }
 
 void Form1::FillSpeedList() {
-    for (int digit = 1; digit <= 9; ++digit) Combo1_->addItem(QStringLiteral("0.%1").arg(digit));
-    for (int seconds = 1; seconds <= 5; ++seconds) Combo1_->addItem(QString::number(seconds));
-    Combo1_->setCurrentText(QStringLiteral("1"));
-    Timer5_->setInterval(1000);
+    for (const BatchRunner::Speed& speed : BatchRunner::Speeds()) Combo1_->addItem(speed.label);
+    Combo1_->setCurrentIndex(batch_->SpeedIndex());
 }
 
 void Form1::gx() {
-    QString manifest;
-    try {
-        manifest = GetBody(settings_.update_url + kManifestPath, settings_.fetch);
-    } catch (const FetchError&) {
-    }
-    const ManifestVerdict verdict = JudgeManifest(manifest, kProgramVersion);
+    const FetchResult manifest =
+        platform_.fetcher.Fetch(settings_.update_url + QLatin1StringView(protocol::kManifestPath));
+    const ManifestVerdict verdict =
+        JudgeManifest(manifest.body, QLatin1StringView(product::kVersion));
     switch (verdict.kind) {
         case ManifestVerdict::Kind::Failed:
             Message(QStringLiteral("检测更新失败!请您稍后再试,暂时使用原版"),
@@ -271,7 +266,11 @@ void Form1::OpenHelpPage(const QString& relative_path) {
 
 void Form1::OnOptionSelected(int index) {
     if (index == 1) {
-        for (QPushButton* b : {Command2_, Command3_, Command8_}) b->setEnabled(true);
+        // An import under a run that is on (running or finished) would make the run skip
+        // the first entries of the new list; the stop enables it again.
+        Command2_->setEnabled(batch_->state() == BatchRunner::State::Idle);
+        Command3_->setEnabled(true);
+        Command8_->setEnabled(true);
         return;
     }
     RunSingleQuery();
@@ -294,7 +293,8 @@ void Form1::SetDataSourceToolTip(const QString& text) { panels_[2]->setToolTip(t
 void Form1::SetMessage(const QString& text) { panels_[1]->setText(text); }
 
 MessageAnswer Form1::Message(const QString& text, MessageIcon icon, MessageButtons buttons) {
-    return platform_.dialogs.Message({text, kMessageTitle, icon, buttons});
+    return platform_.dialogs.Message(
+        {text, QString::fromUtf8(product::kMessageTitle), icon, buttons});
 }
 
 }  // namespace numtrail

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "lookup/get_body.h"
+#include "lookup/batch_runner.h"
 #include "lookup/lookup_rules.h"
 #include "platform/platform.h"
 
@@ -17,7 +17,6 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
-class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -28,12 +27,12 @@ struct Form1Settings {
     QString lookup_url;      // the attribution endpoint, without query
     QString update_url;      // the update server, without the manifest path
     QString program_folder;  // where the skin, the help pages and the file dialogs start
-    FetchOptions fetch;
 };
 
 // The main window: result list, pending number list, the controls of both query modes,
-// the status bar, start-up and shut-down.
-class Form1 : public QWidget {
+// the status bar, start-up and shut-down. The batch runner works the pending list through
+// the window's lookup and tells it how the run stands.
+class Form1 : public QWidget, private BatchHost {
   public:
     Form1(Platform& platform, Form1Settings settings);
     ~Form1() override;
@@ -56,7 +55,6 @@ class Form1 : public QWidget {
 
   private:
     enum class LookupMode { Single, Batch };
-    enum class LookupOutcome { NoAnswer, RateLimited, NoProvince, Done };
 
     // construction
     void CreateControls();
@@ -112,8 +110,8 @@ class Form1 : public QWidget {
     QLabel* panels_[3] = {nullptr, nullptr, nullptr};
     QWidget* Picture1_ = nullptr;
     QLabel* Label6_ = nullptr;
-    QTimer* Timer5_ = nullptr;
     QMenu* menu_ = nullptr;
+    BatchRunner* batch_ = nullptr;  // owns Timer5
 
     // result list operations, export and clipboard copy (form1_results.cpp)
     void cpp();    // copy the selected result to the clipboard
@@ -124,24 +122,19 @@ class Form1 : public QWidget {
     bool ExportListViewContent(const QTreeWidget* objListView, const QString& strFilePath,
                                QString* error);
     QTreeWidgetItem* SelectedRow() const;
-    // number list import and batch runner (form1_batch.cpp)
+    // number list import and the batch runner's side of the window (form1_batch.cpp)
     void ConnectBatch();
     void OnImportClicked();  // Command2
     bool LoadListFromFile(QListWidget& list, const QString& path);
     void ShowListCount();
-    void OnSpeedChosen(int index);  // Combo1
-    void OnStartStopClicked();      // Command3
-    void StartBatch();
-    void StopBatch();
-    void OnBatchTick();  // Timer5
-    void AdvanceBatch(int entry_index, int list_generation);
-    void SelectEntry(int index);
-    int BatchIndex_ = 0;
-    bool fresh_run_ = true;         // the next start begins at entry 0 unless the user picks one
-    bool start_picked_ = false;     // the user chose an entry since the list became fresh
-    bool selecting_entry_ = false;  // the selection is being moved by the runner, not the user
-    bool tick_running_ = false;     // a tick waits for its fetch or message box
-    int list_generation_ = 0;       // counts imports, so that a tick knows its list was replaced
+    void ReflectBatchState(BatchRunner::State state);
+    int EntryCount() const override;
+    int CurrentEntry() const override;
+    QString EntryText(int index) const override;
+    void SelectEntry(int index) override;
+    LookupOutcome LookUp(const QString& n) override;
+    void ShowMessage(const QString& text) override { SetMessage(text); }
+    void Notify(const QString& text) override { Message(text, MessageIcon::Information); }
 };
 
 }  // namespace numtrail

@@ -24,19 +24,17 @@ bool Form1::PassesNumberCheck(const QString& n) {
     return false;
 }
 
-Form1::LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
+LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
     SetMessage(QStringLiteral("手机号码[") + n + QStringLiteral("]查询中..."));
     query_slots_.ql();
     // The answer is kept here as well as in slot 0: a lookup that runs nested inside this
     // one's fetch clears and refills the shared slots, and must not lend us its fields.
-    QString answer;
-    try {
-        answer = GetBody(AttributionUrl(settings_.lookup_url, n), settings_.fetch);
-    } catch (const FetchError&) {
-    }
+    const FetchResult fetched = platform_.fetcher.Fetch(AttributionUrl(settings_.lookup_url, n));
+    const QString answer = fetched.body;
     query_slots_[0] = answer;
-    if (answer.isEmpty()) return LookupOutcome::NoAnswer;
-    if (mode == LookupMode::Batch && IsRateLimited(answer)) return LookupOutcome::RateLimited;
+    if (answer.isEmpty()) return {LookupOutcome::Kind::NoAnswer, fetched.failure};
+    if (mode == LookupMode::Batch && IsRateLimited(answer))
+        return {LookupOutcome::Kind::RateLimited, {}};
 
     QTreeWidgetItem* row = nullptr;
     if (mode == LookupMode::Single) {
@@ -46,7 +44,7 @@ Form1::LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
     const std::array<QString, 10> fields = ParseAnswer(answer);
     for (int i = 1; i <= 10; ++i) query_slots_[i] = fields[static_cast<std::size_t>(i - 1)];
     const LookupResult result = ResultFromSlots(n, fields);
-    if (result.province.isEmpty()) return LookupOutcome::NoProvince;
+    if (result.province.isEmpty()) return {LookupOutcome::Kind::NoProvince, {}};
 
     if (!row) {
         row = new QTreeWidgetItem(QStringList{n});
@@ -54,9 +52,8 @@ Form1::LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
     }
     SetRowFields(row, result);
     ShowTopRow();
-    SetMessage(mode == LookupMode::Single ? QStringLiteral("查询完毕..")
-                                          : n + QStringLiteral(" 查询完毕.."));
-    return LookupOutcome::Done;
+    if (mode == LookupMode::Single) SetMessage(QStringLiteral("查询完毕.."));
+    return {LookupOutcome::Kind::Done, {}};
 }
 
 int Form1::ColumnOf(const QString& key) const {

@@ -1,4 +1,5 @@
 // The result list's own commands: copy one result, remove one row, export every row, clear.
+#include <QItemSelectionModel>
 #include <QTreeWidget>
 
 #include "app/form1.h"
@@ -57,6 +58,9 @@ void Form1::ycxxx() {
         return;
     }
     delete ListView1_->takeTopLevelItem(ListView1_->indexOfTopLevelItem(row));
+    // The view moves the selection to a neighbour, which a second remove would then delete
+    // without the user ever picking it.
+    ListView1_->selectionModel()->clear();
     SetMessage(QStringLiteral("手机号码:[") + number + QStringLiteral("]信息已被移除..."));
 }
 

@@ -9,17 +9,30 @@
 #include "app/form1.h"
 #include "app/options.h"
 #include "platform/qt/qt_platform.h"
+#include "product/product.h"
+
+namespace {
+
+int Report(const numtrail::OptionsOutcome& outcome) {
+    std::fputs(outcome.output.toLocal8Bit().constData(), outcome.exit_code == 0 ? stdout : stderr);
+    return outcome.exit_code;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    // Help and version need no display: answer them before QApplication asks for one. The
+    // rest is parsed once QApplication has taken its own options (-platform and the like).
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const numtrail::OptionsOutcome early = numtrail::ParseOptions(arguments);
+    if (!early.options && early.exit_code == 0) return Report(early);
+
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("numtrail"));
 
     const numtrail::OptionsOutcome outcome = numtrail::ParseOptions(app.arguments());
-    if (!outcome.options) {
-        std::fputs(outcome.output.toLocal8Bit().constData(),
-                   outcome.exit_code == 0 ? stdout : stderr);
-        return outcome.exit_code;
-    }
+    if (!outcome.options) return Report(outcome);
 
     // Standard buttons read 确定 / 是 / 否 / 取消.
     QTranslator translator;
@@ -27,15 +40,18 @@ int main(int argc, char** argv) {
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&translator);
 
-    numtrail::QtPlatform platform;
     numtrail::AppOptions options = *outcome.options;
+    numtrail::FetchOptions fetch;
+    fetch.timeout_ms = options.timeout_seconds * 1000;
+    numtrail::QtPlatform platform(fetch);
     std::unique_ptr<numtrail::service::AttributionService> built_in_service;
     try {
         built_in_service = numtrail::StartBuiltInService(options);
     } catch (const numtrail::service::ServiceError& error) {
         platform.Get().dialogs.Message({QStringLiteral("归属地服务无法启动，程序将退出。\r\n") +
                                             QString::fromStdString(error.what()),
-                                        numtrail::kMessageTitle, numtrail::MessageIcon::Exclamation,
+                                        QString::fromUtf8(numtrail::product::kMessageTitle),
+                                        numtrail::MessageIcon::Exclamation,
                                         numtrail::MessageButtons::Ok});
         return 1;
     }
@@ -44,8 +60,6 @@ int main(int argc, char** argv) {
     settings.lookup_url = options.lookup_url;
     settings.update_url = options.update_url;
     settings.program_folder = QCoreApplication::applicationDirPath();
-    settings.fetch.timeout_ms = options.timeout_seconds * 1000;
-    settings.fetch.max_body_bytes = numtrail::kMaxAnswerBytes;
 
     numtrail::Form1 form(platform.Get(), settings);
     form.SetDataSourceToolTip(numtrail::DataSourceText(options));

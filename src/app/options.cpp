@@ -4,6 +4,8 @@
 #include <QUrl>
 
 #include "app/defaults.h"
+#include "product/product.h"
+#include "product/protocol.h"
 
 namespace numtrail {
 
@@ -31,7 +33,7 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         QStringLiteral("update-url"),
         QStringLiteral("The update server; %1 is appended (default: the attribution "
                        "endpoint's scheme, host and port).")
-            .arg(kManifestPath),
+            .arg(QLatin1StringView(protocol::kManifestPath)),
         QStringLiteral("URL"));
     const QCommandLineOption timeout_option(
         QStringLiteral("timeout"),
@@ -43,8 +45,13 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
                        "over the built-in data (default: $XDG_DATA_HOME/Numtrail/phone.dat "
                        "when it exists)."),
         QStringLiteral("FILE"));
-    parser.addOptions(
-        {help_option, version_option, lookup_option, update_option, timeout_option, data_option});
+    const QCommandLineOption upstream_option(
+        QStringLiteral("upstream"),
+        QStringLiteral("An attribution endpoint the built-in service asks, once per prefix, "
+                       "for the numbers its data does not place; answers are cached."),
+        QStringLiteral("URL"));
+    parser.addOptions({help_option, version_option, lookup_option, update_option, timeout_option,
+                       data_option, upstream_option});
 
     OptionsOutcome outcome;
     if (!parser.parse(arguments)) {
@@ -53,11 +60,14 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         return outcome;
     }
     if (parser.isSet(help_option)) {
-        outcome.output = parser.helpText();
+        // Help is answered before the application object exists, and Qt needs that object
+        // to name the program in the usage line.
+        outcome.output =
+            parser.helpText().replace(QStringLiteral("<executable_name>"), arguments.value(0));
         return outcome;
     }
     if (parser.isSet(version_option)) {
-        outcome.output = QStringLiteral("numtrail %1\n").arg(kProgramVersion);
+        outcome.output = QStringLiteral("numtrail %1\n").arg(QLatin1StringView(product::kVersion));
         return outcome;
     }
     if (!parser.positionalArguments().isEmpty()) {
@@ -77,10 +87,18 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
             "with --lookup-url\n");
         return outcome;
     }
+    if (options.lookup_url_given && parser.isSet(upstream_option)) {
+        outcome.exit_code = 2;
+        outcome.output = QStringLiteral(
+            "--upstream is for the built-in service; it cannot go "
+            "with --lookup-url\n");
+        return outcome;
+    }
     options.lookup_url = options.lookup_url_given ? parser.value(lookup_option) : QString();
     options.update_url =
         options.update_url_given ? parser.value(update_option) : ServerRootOf(options.lookup_url);
     options.data_file = parser.value(data_option);
+    options.upstream_url = parser.value(upstream_option);
     options.timeout_seconds = kDefaultTimeoutSeconds;
     if (parser.isSet(timeout_option)) {
         bool ok = false;

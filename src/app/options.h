@@ -10,6 +10,8 @@ struct AppOptions {
     QString lookup_url;  // the attribution endpoint, without query
     QString update_url;  // the update server; the manifest path is appended
     QString data_file;   // the built-in service's prefix data file, if any
+    // The online service the built-in service asks for what its data does not place, if any.
+    QString upstream_url;
     int timeout_seconds = 0;
     bool lookup_url_given = false;
     bool update_url_given = false;

@@ -206,7 +206,7 @@ std::u16string CBase64EnDeCode::Base64StringDecode(std::u16string_view InStr1) c
 // The file members work on the file's bytes as they are. For a file that is valid code
 // page 936 text this is the same as reading it as text; for any other file it keeps bytes
 // that a round trip through text would have replaced.
-void CBase64EnDeCode::Base64FileEncode(const std::filesystem::path& PlaintextFileName,
+bool CBase64EnDeCode::Base64FileEncode(const std::filesystem::path& PlaintextFileName,
                                        const std::filesystem::path& CiphertextFileName) const {
     try {
         const std::string plain = ReadFileBytes(PlaintextFileName);
@@ -215,14 +215,16 @@ void CBase64EnDeCode::Base64FileEncode(const std::filesystem::path& PlaintextFil
             encoded = Narrow(EncodeBytes(plain));
         } catch (...) {
             TouchFile(CiphertextFileName);
-            return;
+            return false;
         }
         WriteFileBytes(CiphertextFileName, encoded);
+        return true;
     } catch (...) {
+        return false;
     }
 }
 
-void CBase64EnDeCode::Base64FileDecode(const std::filesystem::path& PlaintextFileName,
+bool CBase64EnDeCode::Base64FileDecode(const std::filesystem::path& PlaintextFileName,
                                        const std::filesystem::path& CiphertextFileName) const {
     try {
         const std::string encoded = ReadFileBytes(CiphertextFileName);
@@ -231,12 +233,14 @@ void CBase64EnDeCode::Base64FileDecode(const std::filesystem::path& PlaintextFil
             plain = DecodeBytes(encoded);
         } catch (...) {
             TouchFile(PlaintextFileName);
-            return;
+            return false;
         }
         // The decoded data end at their first zero byte, as a decoded text ends at its NUL.
         plain.resize(plain.find('\0'));
         WriteFileBytes(PlaintextFileName, plain);
+        return true;
     } catch (...) {
+        return false;
     }
 }
 

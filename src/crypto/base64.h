@@ -15,8 +15,8 @@ namespace numtrail {
 // place. Positions are 16-bit, so at most 32,766 bytes are encoded and at most 32,765
 // characters decoded.
 //
-// No member ever reports a failure: a failed string call answers the empty text, a failed
-// file call simply ends. The class keeps no state.
+// No member shows or raises a failure: a failed string call answers the empty text, a
+// failed file call ends and answers false. The class keeps no state.
 class CBase64EnDeCode {
   public:
     static constexpr std::size_t kMaxEncodeBytes = 32766;  // code page bytes
@@ -26,10 +26,11 @@ class CBase64EnDeCode {
     // Text of 4k + 1 characters: the last one is ignored. 4k + 2 or 4k + 3: empty text.
     std::u16string Base64StringDecode(std::u16string_view InStr1) const;
 
-    // Both file members take the plain file first and the encoded file second.
-    void Base64FileEncode(const std::filesystem::path& PlaintextFileName,
+    // Both file members take the plain file first and the encoded file second, and answer
+    // whether the output now holds the result. It is replaced only once complete.
+    bool Base64FileEncode(const std::filesystem::path& PlaintextFileName,
                           const std::filesystem::path& CiphertextFileName) const;
-    void Base64FileDecode(const std::filesystem::path& PlaintextFileName,
+    bool Base64FileDecode(const std::filesystem::path& PlaintextFileName,
                           const std::filesystem::path& CiphertextFileName) const;
 };
 

@@ -4,23 +4,26 @@
 #include <iterator>
 
 #include "crypto/crypto_error.h"
+#include "platform/atomic_file.h"
 
 namespace numtrail {
 
-std::string ReadFileBytes(const std::filesystem::path& path) {
+std::string ReadFileBytes(const std::filesystem::path& path, std::uint64_t max_bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CryptoError(kErrFileNotFound, "File not found: " + path.string());
+    std::error_code unknown_size;
+    const std::uint64_t size = std::filesystem::file_size(path, unknown_size);
+    if (!unknown_size && size > max_bytes)
+        throw CryptoError(kErrOverflow, "File too large: " + path.string());
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) throw CryptoError(kErrFileIo, "Cannot read: " + path.string());
     return bytes;
 }
 
-void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw CryptoError(kErrFileNotFound, "Cannot open for writing: " + path.string());
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw CryptoError(kErrFileIo, "Cannot write: " + path.string());
+void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
+    AtomicFileWriter out(path);
+    if (!out.Ok()) throw CryptoError(kErrFileNotFound, out.Error());
+    if (!out.Write(bytes) || !out.Commit()) throw CryptoError(kErrFileIo, out.Error());
 }
 
 }  // namespace numtrail

@@ -1,7 +1,6 @@
 #include "crypto/rijndael.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 
 #include "crypto/byte_order.h"
 #include "crypto/crypto_error.h"
+#include "platform/atomic_file.h"
 #include "platform/codepage.h"
 
 namespace numtrail {
@@ -33,56 +33,50 @@ bool BlockFits(std::int32_t index, std::size_t size) {
     return index >= 0 && static_cast<std::size_t>(index) + kBlockBytes <= size;
 }
 
-// A POSIX file descriptor that closes itself. The output is opened without truncation
-// and cut to its final length at the end, so a file encrypted onto itself reads every
-// chunk before it is overwritten.
-class FileHandle {
+// A file opened for reading raw bytes, closed when the object goes.
+class InputFile {
   public:
-    FileHandle(const std::filesystem::path& path, int flags)
-        : fd_(::open(path.c_str(), flags, 0666)) {
+    explicit InputFile(const std::filesystem::path& path)
+        : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
         if (fd_ < 0) throw CryptoError(kErrFileNotFound, "Cannot open: " + path.string());
     }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (fd_ >= 0) ::close(fd_);
-    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile() { ::close(fd_); }
 
     // Reads exactly size bytes; a file that ends early is a read fault.
-    void ReadExactly(std::uint8_t* data, std::size_t size, const std::filesystem::path& path) {
+    void ReadExactly(std::uint8_t* data, std::size_t size) {
         while (size > 0) {
             const ssize_t got = ::read(fd_, data, size);
             if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) throw CryptoError(kErrFileIo, "Cannot read: " + path.string());
+            if (got <= 0) throw CryptoError(kErrFileIo, "Cannot read: " + path_.string());
             data += got;
             size -= static_cast<std::size_t>(got);
         }
     }
 
-    void WriteAll(const std::uint8_t* data, std::size_t size, const std::filesystem::path& path) {
-        while (size > 0) {
-            const ssize_t put = ::write(fd_, data, size);
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) throw CryptoError(kErrFileIo, "Cannot write: " + path.string());
-            data += put;
-            size -= static_cast<std::size_t>(put);
-        }
-    }
+  private:
+    std::filesystem::path path_;
+    int fd_;
+};
 
-    // Drops what an older, longer file left beyond the new content, and reports a
-    // delayed write fault.
-    void Finish(std::uint64_t length, const std::filesystem::path& path) {
-        struct stat info {};
-        if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
-            ::ftruncate(fd_, static_cast<off_t>(length)) != 0)
-            throw CryptoError(kErrFileIo, "Cannot write: " + path.string());
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) throw CryptoError(kErrFileIo, "Cannot write: " + path.string());
+// The output goes to a temporary file that replaces the target only when it is complete:
+// a failure part-way leaves the old output as it was, and a file encrypted onto itself is
+// read whole before it is replaced.
+class OutputFile {
+  public:
+    explicit OutputFile(const std::filesystem::path& path) : writer_(path) {
+        if (!writer_.Ok()) throw CryptoError(kErrFileNotFound, writer_.Error());
+    }
+    void Write(const std::uint8_t* data, std::size_t size) {
+        if (!writer_.Write(data, size)) throw CryptoError(kErrFileIo, writer_.Error());
+    }
+    void Commit() {
+        if (!writer_.Commit()) throw CryptoError(kErrFileIo, writer_.Error());
     }
 
   private:
-    int fd_;
+    AtomicFileWriter writer_;
 };
 
 struct RoundTables {
@@ -144,9 +138,6 @@ void CipherBlocks(const RoundTables& t, const std::uint32_t* keys, const std::ui
         CipherLanes<Encrypt, Rounds, 2>(t, keys, in, out);
     if (count == 1) CipherLanes<Encrypt, Rounds, 1>(t, keys, in, out);
 }
-
-constexpr int kReadFlags = O_RDONLY | O_CLOEXEC;
-constexpr int kWriteFlags = O_WRONLY | O_CREAT | O_CLOEXEC;
 
 std::uint64_t FileLength(const std::filesystem::path& path) {
     std::error_code error;
@@ -372,26 +363,25 @@ std::int32_t cRijndael::ArrayDecrypt(Bytes& Plaintext, const Bytes& Ciphertext,
 std::int32_t cRijndael::FileEncrypt(const std::filesystem::path& PlaintextFileName,
                                     const std::filesystem::path& CiphertextFileName) {
     const std::uint64_t len = FileLength(PlaintextFileName);
-    FileHandle in(PlaintextFileName, kReadFlags);
-    FileHandle out(CiphertextFileName, kWriteFlags);
+    InputFile in(PlaintextFileName);
+    OutputFile out(CiphertextFileName);
 
     std::uint64_t remaining = len;
     std::uint64_t total = (len / kBlockBytes + 1) * kBlockBytes;
-    const std::uint64_t written = total;
     Bytes buffer(std::min<std::uint64_t>(total, kFileChunkBytes));
     while (total > kFileChunkBytes) {
-        in.ReadExactly(buffer.data(), kFileChunkBytes, PlaintextFileName);
+        in.ReadExactly(buffer.data(), kFileChunkBytes);
         EncryptBlocks(buffer.data(), buffer.data(), kFileChunkBytes / kBlockBytes);
-        out.WriteAll(buffer.data(), kFileChunkBytes, CiphertextFileName);
+        out.Write(buffer.data(), kFileChunkBytes);
         total -= kFileChunkBytes;
         remaining -= kFileChunkBytes;
     }
     buffer.assign(total, 0);
-    in.ReadExactly(buffer.data(), remaining, PlaintextFileName);
+    in.ReadExactly(buffer.data(), remaining);
     buffer.back() = static_cast<std::uint8_t>(len % kBlockBytes);
     EncryptBlocks(buffer.data(), buffer.data(), total / kBlockBytes);
-    out.WriteAll(buffer.data(), total, CiphertextFileName);
-    out.Finish(written, CiphertextFileName);
+    out.Write(buffer.data(), total);
+    out.Commit();
     return 0;
 }
 
@@ -403,20 +393,18 @@ std::int32_t cRijndael::FileDecrypt(const std::filesystem::path& PlaintextFileNa
                          NoticeStyle::Plain);
         return 1;
     }
-    FileHandle in(CiphertextFileName, kReadFlags);
-    FileHandle out(PlaintextFileName, kWriteFlags);
+    InputFile in(CiphertextFileName);
+    OutputFile out(PlaintextFileName);
 
-    std::uint64_t written = 0;
     Bytes buffer(std::min<std::uint64_t>(len, kFileChunkBytes));
     while (len > kFileChunkBytes) {
-        in.ReadExactly(buffer.data(), kFileChunkBytes, CiphertextFileName);
+        in.ReadExactly(buffer.data(), kFileChunkBytes);
         DecryptBlocks(buffer.data(), buffer.data(), kFileChunkBytes / kBlockBytes);
-        out.WriteAll(buffer.data(), kFileChunkBytes, PlaintextFileName);
-        written += kFileChunkBytes;
+        out.Write(buffer.data(), kFileChunkBytes);
         len -= kFileChunkBytes;
     }
     buffer.resize(len);
-    in.ReadExactly(buffer.data(), len, CiphertextFileName);
+    in.ReadExactly(buffer.data(), len);
     DecryptBlocks(buffer.data(), buffer.data(), len / kBlockBytes);
     const std::uint8_t c = buffer.back();
     std::uint64_t d = len;
@@ -427,8 +415,8 @@ std::int32_t cRijndael::FileDecrypt(const std::filesystem::path& PlaintextFileNa
             u"warning - incorrect length field in decrypted file.\r\nWrong key or keysize?",
             NoticeStyle::Plain);
     }
-    out.WriteAll(buffer.data(), d, PlaintextFileName);
-    out.Finish(written + d, PlaintextFileName);
+    out.Write(buffer.data(), d);
+    out.Commit();
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "crypto/rnd_xor_hash.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -95,13 +96,23 @@ std::u16string CRndXorHash::StringDecrypt(std::u16string_view Ciphertext,
 bool CRndXorHash::FileEncrypt(const std::filesystem::path& PlaintextFileName,
                               const std::filesystem::path& CiphertextFileName,
                               std::u16string_view strPassword) {
+    lastFileError_.clear();
     try {
-        const std::u16string plaintext = AnsiBytesToString(ReadFileBytes(PlaintextFileName));
+        // Every code unit takes at least one byte, and a Chinese character two: a file
+        // beyond twice the plaintext limit cannot fit.
+        const std::string bytes =
+            ReadFileBytes(PlaintextFileName, 2 * static_cast<std::uint64_t>(MaxTextLength()));
+        const std::u16string plaintext = AnsiBytesToString(bytes);
+        // Anything that does not come back as the same bytes (a binary file) would be
+        // altered by the round trip through text.
+        if (StringToAnsiBytes(plaintext) != bytes)
+            throw CryptoError(kErrFileIo, "Not code page 936 text: " + PlaintextFileName.string());
         const std::u16string hex = Encrypt(plaintext, strPassword);
         // The hexadecimal text is plain ASCII: one byte per character.
         WriteFileBytes(CiphertextFileName, std::string(hex.begin(), hex.end()));
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        lastFileError_ = e.what();
         return false;
     }
 }
@@ -109,16 +120,30 @@ bool CRndXorHash::FileEncrypt(const std::filesystem::path& PlaintextFileName,
 bool CRndXorHash::FileDecrypt(const std::filesystem::path& PlaintextFileName,
                               const std::filesystem::path& CiphertextFileName,
                               std::u16string_view strPassword) {
+    lastFileError_.clear();
     try {
-        const std::u16string ciphertext = AnsiBytesToString(ReadFileBytes(CiphertextFileName));
+        // Six characters (four digits, two spaces) per code unit of the header and of the
+        // longest plaintext. Spaces beyond those the cipher writes would be ignored, but a
+        // file that long is refused rather than read whole.
+        const std::uint64_t max_units = 3 * static_cast<std::uint64_t>(keySize_) + MaxTextLength();
+        const std::u16string ciphertext =
+            AnsiBytesToString(ReadFileBytes(CiphertextFileName, 6 * max_units));
         const std::optional<std::u16string> plaintext = Decrypt(ciphertext, strPassword);
         if (!plaintext) return false;
-        WriteFileBytes(PlaintextFileName, StringToAnsiBytes(*plaintext));
+        // A character the code page cannot hold would be written as '?'.
+        const std::string bytes = StringToAnsiBytes(*plaintext);
+        if (AnsiBytesToString(bytes) != *plaintext)
+            throw CryptoError(kErrFileIo,
+                              "Not representable in code page 936: " + PlaintextFileName.string());
+        WriteFileBytes(PlaintextFileName, bytes);
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        lastFileError_ = e.what();
         return false;
     }
 }
+
+int CRndXorHash::MaxTextLength() const { return std::max(0, kMaxCount - keySize_); }
 
 std::u16string CRndXorHash::Encrypt(std::u16string_view plaintext, std::u16string_view password) {
     const std::u16string S = HashString(Concat(clock_.DateText(), clock_.TimeText()));

@@ -44,19 +44,28 @@ class CRndXorHash {
     std::u16string StringDecrypt(std::u16string_view Ciphertext, std::u16string_view strPassword);
 
     // Plaintext files are code page 936 text; the ciphertext file holds the ASCII
-    // hexadecimal text with no line end. Both return whether the output file was written.
+    // hexadecimal text with no line end. Both return whether the output file was written;
+    // it is replaced only once complete. No byte is changed silently: a plaintext file that
+    // is not code page 936 text, or a decrypted text the code page cannot hold, is refused.
+    // A file too large for the 16-bit limits is refused before it is read.
     bool FileEncrypt(const std::filesystem::path& PlaintextFileName,
                      const std::filesystem::path& CiphertextFileName,
                      std::u16string_view strPassword);
     bool FileDecrypt(const std::filesystem::path& PlaintextFileName,
                      const std::filesystem::path& CiphertextFileName,
                      std::u16string_view strPassword);
+    // Why the last file operation wrote nothing, for a caller that tells the user; empty
+    // after a success and after a message was shown.
+    const std::string& LastFileError() const { return lastFileError_; }
 
   private:
     std::u16string Encrypt(std::u16string_view plaintext, std::u16string_view password);
     // nullopt after showing the wrong-password or tampering message.
     std::optional<std::u16string> Decrypt(std::u16string_view ciphertext,
                                           std::u16string_view password);
+
+    // The most code units a plaintext may have under the current key size.
+    int MaxTextLength() const;
 
     std::u16string HashString(std::u16string_view x);
     void SeedFromString(std::u16string_view s);
@@ -67,6 +76,7 @@ class CRndXorHash {
     Notifier& notifier_;
     std::int16_t keySize_ = 8;
     std::u16string HashKey = u"40718263";
+    std::string lastFileError_;
 };
 
 }  // namespace numtrail

@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,15 +14,16 @@
 #include <QVBoxLayout>
 #include <utility>
 
-#include "app/defaults.h"
 #include "generator/generator_rules.h"
 #include "platform/files.h"
 #include "platform/random.h"
+#include "product/product.h"
 
 namespace numtrail {
 namespace {
 
 // The generator's "done" box alone carries this title; its save path uses the program's.
+const QString kMessageTitle = QString::fromUtf8(product::kMessageTitle);
 const QString kDoneTitle = QStringLiteral("Zu系列软件");
 
 // The save dialog C1.
@@ -99,8 +102,27 @@ void Form6::Connect() {
 }
 
 bool Form6::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Text2_ && event->type() == QEvent::FocusOut) OnText2FocusLost();
+    if (watched == Text2_ && event->type() == QEvent::FocusOut &&
+        IsFocusMoveWithinWindow(static_cast<QFocusEvent*>(event)->reason()))
+        OnText2FocusLost();
     return QDialog::eventFilter(watched, event);
+}
+
+bool Form6::IsFocusMoveWithinWindow(Qt::FocusReason reason) {
+    // A context menu or another program taking the focus is not the user leaving the field:
+    // a half-typed prefix must survive it.
+    return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+           reason != Qt::MenuBarFocusReason;
+}
+
+void Form6::keyPressEvent(QKeyEvent* event) {
+    // Esc would close the window and throw away a list that cannot be made again (the
+    // shared generator has moved on); only the close box closes it.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form6::OnText1Changed() { Repair(Text1_, RepairedCount(Text1_->text())); }

@@ -31,6 +31,7 @@ class Form6 : public QDialog {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     // construction
@@ -41,6 +42,7 @@ class Form6 : public QDialog {
     void OnText1Changed();
     void OnText2Changed();
     void OnText2FocusLost();
+    static bool IsFocusMoveWithinWindow(Qt::FocusReason reason);
     void OnText3Changed();
     static void Repair(QLineEdit* field, const QString& repaired);
 

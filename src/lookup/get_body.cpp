@@ -33,9 +33,13 @@ bool IsCodePage936(const QByteArray& charset) {
            charset == "euc-cn" || charset == "csgb2312";
 }
 
-// Errors that only mirror the HTTP status: the body came in whole and is the answer.
+// The errors Qt derives from an HTTP status of 400 and above: the answer came in whole and
+// its body is the result (a service's refusal page may come with 400 or 418). Every other
+// error is a fault of the transport and the body, if any, is not to be trusted.
 bool IsStatusOnlyError(QNetworkReply::NetworkError error) {
-    return (error >= QNetworkReply::ContentAccessDenied &&
+    return error == QNetworkReply::ProtocolInvalidOperationError ||     // 400, 418
+           error == QNetworkReply::ProxyAuthenticationRequiredError ||  // 407
+           (error >= QNetworkReply::ContentAccessDenied &&
             error <= QNetworkReply::UnknownContentError) ||
            (error >= QNetworkReply::InternalServerError &&
             error <= QNetworkReply::UnknownServerError);
@@ -69,12 +73,14 @@ QString GetBody(const QString& url, const FetchOptions& options) {
     QByteArray body;
     bool too_large = false;
     bool timed_out = false;
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
+    // The cap holds for every piece, the last one read after the reply finished included.
+    const auto take = [&] {
         body += reply->readAll();
-        if (body.size() > options.max_body_bytes) {
-            too_large = true;
-            reply->abort();
-        }
+        if (body.size() > options.max_body_bytes) too_large = true;
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
+        take();
+        if (too_large) reply->abort();
     });
     QTimer deadline;
     deadline.setSingleShot(true);
@@ -82,6 +88,9 @@ QString GetBody(const QString& url, const FetchOptions& options) {
         timed_out = true;
         reply->abort();
     });
+    // A handler that runs during the wait may hold its own loop (a message box) past the
+    // deadline; a reply that has finished by then is complete and must not be thrown away.
+    QObject::connect(reply, &QNetworkReply::finished, &deadline, &QTimer::stop);
     deadline.start(options.timeout_ms);
 
     // Event-driven wait: a local event loop sleeps until something happens and runs the
@@ -95,7 +104,7 @@ QString GetBody(const QString& url, const FetchOptions& options) {
     }
     deadline.stop();
 
-    if (!too_large && !timed_out) body += reply->readAll();
+    if (!too_large && !timed_out) take();
     const QNetworkReply::NetworkError error = reply->error();
     const bool has_status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
     const QByteArray content_type = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();

@@ -4,11 +4,13 @@
 #include <QString>
 #include <stdexcept>
 
+#include "product/protocol.h"
+
 namespace numtrail {
 
 struct FetchOptions {
     int timeout_ms = 30000;  // the whole fetch, connection to last byte
-    qint64 max_body_bytes = 4 * 1024 * 1024;
+    qint64 max_body_bytes = protocol::kMaxAnswerBytes;
 };
 
 // A fetch that failed: no connection, a reset, a time-out, a body over the cap.

@@ -1,9 +1,16 @@
 #include "lookup/lookup_rules.h"
 
+#include "product/protocol.h"
+
 namespace numtrail {
 namespace {
-constexpr const char16_t* kKeys[5] = {u"TO", u"Province", u"City", u"AreaCode", u"PostCode"};
-}
+
+using namespace protocol;
+
+// In the order of the slots they fill.
+constexpr const char* kKeys[5] = {kCardTypeKey, kProvinceKey, kCityKey, kAreaCodeKey, kPostCodeKey};
+
+}  // namespace
 
 NumberCheck CheckNumber(const QString& n) {
     if (n.size() != 11) return NumberCheck::WrongLength;
@@ -13,12 +20,13 @@ NumberCheck CheckNumber(const QString& n) {
 }
 
 QString AttributionUrl(const QString& endpoint, const QString& n) {
-    return endpoint + QStringLiteral("?m=") + n +
-           QStringLiteral("&output=json&callback=querycallback");
+    return endpoint + u'?' + QLatin1StringView(kNumberKey) + u'=' + n + u'&' +
+           QLatin1StringView(kOutputKey) + u'=' + QLatin1StringView(kOutputJson) + u'&' +
+           QLatin1StringView(kCallbackKey) + u'=' + QLatin1StringView(kCallbackName);
 }
 
 bool IsRateLimited(const QString& answer) {
-    return answer.contains(QStringLiteral("Runtime Error"), Qt::CaseSensitive);
+    return answer.contains(QLatin1StringView(kRefusalMarker), Qt::CaseSensitive);
 }
 
 void QuerySlots::ql() {
@@ -28,7 +36,7 @@ void QuerySlots::ql() {
 std::array<QString, 10> ParseAnswer(const QString& answer) {
     std::array<QString, 10> fields;
     for (int k = 1; k <= 5; ++k) {
-        const QString pattern = QString::fromUtf16(kKeys[k - 1]) + QStringLiteral("\":\"");
+        const QString pattern = QLatin1StringView(kKeys[k - 1]) + QStringLiteral("\":\"");
         const qsizetype at = answer.indexOf(pattern);
         if (at < 0) continue;
         const qsizetype start = at + pattern.size();

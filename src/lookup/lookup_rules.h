@@ -3,17 +3,9 @@
 #include <QString>
 #include <array>
 
-namespace numtrail {
+#include "results/lookup_result.h"
 
-// The content of one result row.
-struct LookupResult {
-    QString number;
-    QString province;
-    QString city;
-    QString area_code;
-    QString postcode;
-    QString card_type;
-};
+namespace numtrail {
 
 enum class NumberCheck { Ok, WrongLength, NotDigits };
 

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QSaveFile;
+
 namespace numtrail {
 
 struct FileReadResult {
@@ -26,10 +28,17 @@ class FileStore {
     virtual FileWriteResult WriteAtomically(const QString& path, const QByteArray& bytes) = 0;
 };
 
-class DiskFileStore final : public FileStore {
+class DiskFileStore : public FileStore {
   public:
     FileReadResult ReadAll(const QString& path) override;
-    FileWriteResult WriteAtomically(const QString& path, const QByteArray& bytes) override;
+    // Writes, flushes and checks everything before the target is replaced; on failure the
+    // reason is returned, the target is untouched and the temporary file is gone.
+    FileWriteResult WriteAtomically(const QString& path, const QByteArray& bytes) final;
+
+  protected:
+    // The last step: the finished temporary file takes the target's place. Tests override
+    // it to make that step fail.
+    virtual bool ReplaceTarget(QSaveFile& file);
 };
 
 }  // namespace numtrail

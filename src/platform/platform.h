@@ -71,6 +71,22 @@ class ProgramEnd {
     virtual void End() = 0;
 };
 
+// The outcome of one HTTP GET: the body (possibly empty), or why there is none.
+struct FetchResult {
+    bool ok = false;
+    QString body;
+    QString failure;  // a short reason, when !ok
+};
+
+// Fetches a URL as text. A failure comes back as a reason, never as an exception. The wait
+// runs the event loop, so window events, timer ticks and even another fetch run inside it;
+// a nested fetch completes before the outer one returns.
+class Fetcher {
+  public:
+    virtual ~Fetcher() = default;
+    virtual FetchResult Fetch(const QString& url) = 0;
+};
+
 // Everything a window needs from the machine, handed in through its constructor.
 struct Platform {
     Dialogs& dialogs;
@@ -80,6 +96,7 @@ struct Platform {
     Clock& clock;
     ProcessRandom& random;
     FileStore& files;
+    Fetcher& fetcher;
 };
 
 // "文本文件（TXT）|*.txt" → "文本文件（TXT） (*.txt)"; pairs of description and pattern.

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "lookup/lookup_rules.h"
+#include "results/lookup_result.h"
 
 namespace numtrail {
 

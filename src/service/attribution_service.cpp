@@ -30,10 +30,12 @@ void Send(httplib::Response& res, Reply reply) {
 }  // namespace
 
 struct AttributionService::Impl {
-    Impl(const ServiceOptions& options, DataFile data, PrefixResolver builtin)
+    Impl(const ServiceOptions& options, DataFile data, PrefixResolver builtin,
+         std::unique_ptr<UpstreamResolver> upstream_resolver)
         : version(options.version),
           table(std::move(data), std::move(builtin)),
-          limiter(options.limit_per_second) {}
+          limiter(options.limit_per_second),
+          upstream(std::move(upstream_resolver)) {}
 
     void Handle(const httplib::Request& req, httplib::Response& res) {
         if (req.method != "GET" && req.method != "HEAD") {
@@ -42,19 +44,55 @@ struct AttributionService::Impl {
             return;
         }
         const std::string_view target = req.target;
+        const Target split = SplitTarget(target);
+        if (upstream && split.path == kStatsPath) {
+            Send(res, StatsReply());
+            return;
+        }
         // The manifest stays reachable under any load: a refusal page there would read as a
         // newer version to the desktop program's update check.
-        const bool manifest = target.substr(0, target.find('?')) == kManifestPath;
+        const bool manifest = split.path == protocol::kManifestPath;
         if (!manifest && !limiter.Admit()) {
             Send(res, RefusalReply());
             return;
         }
-        Send(res, HandleQuery(target, table, version));
+        if (manifest || !upstream) {
+            Send(res, HandleQuery(target, table, version));
+            return;
+        }
+        Send(res, AnswerWithUpstream(split.query));
+    }
+
+    // Local data first; what it does not place comes from the cache or the online service.
+    Reply AnswerWithUpstream(std::string_view query) {
+        const std::string mobile = QueryParameter(query, "m");
+        const Record* record = table.Find(mobile);
+        UpstreamAnswer online;
+        if (!PlacesPrefix(record)) {
+            online = upstream->Resolve(mobile);
+            // The desktop program stops its batch on the refusal, as if it had asked online.
+            if (online.kind == UpstreamAnswer::Kind::Refused) return RefusalReply();
+            if (online.kind == UpstreamAnswer::Kind::Placed) record = online.record.get();
+        }
+        ++queries_answered;
+        return AttributionReply(query, mobile, record);
+    }
+
+    Reply StatsReply() const {
+        const UpstreamStats stats = upstream->Stats();
+        std::string body = "{\"queries_answered\":" + std::to_string(queries_answered.load());
+        body += ",\"upstream_requests\":" + std::to_string(stats.upstream_requests);
+        body += ",\"cache_hits\":" + std::to_string(stats.cache_hits);
+        body += ",\"upstream_failures\":" + std::to_string(stats.upstream_failures);
+        body += ",\"refusals\":" + std::to_string(stats.refusals) + "}";
+        return {200, "application/json", std::move(body)};
     }
 
     std::string version;
     PrefixTable table;
     RateLimiter limiter;
+    std::unique_ptr<UpstreamResolver> upstream;
+    std::atomic<std::uint64_t> queries_answered{0};
     httplib::Server server;
     std::thread thread;
     std::atomic<bool> finished{false};
@@ -84,7 +122,17 @@ std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptio
         for (Record& record : data.records) FillFromCityTable(CityTable::BuiltIn(), record);
     }
 
-    auto impl = std::make_unique<Impl>(options, std::move(data), std::move(builtin));
+    std::unique_ptr<UpstreamResolver> upstream;
+    if (options.upstream) {
+        try {
+            upstream = std::make_unique<UpstreamResolver>(*options.upstream);
+        } catch (const UpstreamError& error) {
+            throw ServiceError(error.what());
+        }
+    }
+
+    auto impl =
+        std::make_unique<Impl>(options, std::move(data), std::move(builtin), std::move(upstream));
     Impl& s = *impl;
     s.server.new_task_queue = [] { return new httplib::ThreadPool(PoolSize()); };
     // The library's default also sets SO_REUSEPORT, which would let a second service bind the
@@ -123,8 +171,14 @@ std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptio
 
 int AttributionService::Port() const { return impl_->port; }
 
+std::filesystem::path AttributionService::UpstreamCacheFile() const {
+    return impl_->upstream ? impl_->upstream->CacheFile() : std::filesystem::path();
+}
+
 void AttributionService::Stop() {
     if (!impl_ || !impl_->thread.joinable()) return;
+    // Queries waiting for the online service would hold the server's threads until it answers.
+    if (impl_->upstream) impl_->upstream->Shutdown();
     impl_->server.stop();
     impl_->thread.join();
 }

@@ -6,6 +6,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "product/product.h"
+#include "service/upstream_resolver.h"
+
 namespace numtrail::service {
 
 struct ServiceOptions {
@@ -13,14 +16,19 @@ struct ServiceOptions {
     int port = 8360;  // 0 = pick a free port
     std::optional<std::filesystem::path> data_file;
     int limit_per_second = 0;  // 0 = no limit
-    std::string version = "V4.1";
+    std::string version = product::kVersion;
     // Answer prefixes missing from the data file from built-in data, and fill the file's empty
     // postcodes and area codes from the city table.
     bool builtin_data = true;
+    // Ask this online service, through a cache, for the prefixes local data does not place,
+    // and serve the counters at /stats. Nothing is asked or cached without it.
+    std::optional<UpstreamOptions> upstream;
 };
 
+inline constexpr std::string_view kStatsPath = "/stats";
+
 // Thrown by Start: a damaged or unreadable data file (the message names the file and the
-// fault), or an address the service cannot listen on.
+// fault), an address the service cannot listen on, or an upstream it cannot ask.
 class ServiceError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -37,6 +45,8 @@ class AttributionService {
     ~AttributionService();
 
     int Port() const;
+    // The cache file of upstream answers; empty without an upstream.
+    std::filesystem::path UpstreamCacheFile() const;
     // Stops listening and waits for the service threads; safe to call more than once.
     void Stop();
 

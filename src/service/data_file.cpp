@@ -138,17 +138,22 @@ DataFile LoadDataFile(const std::filesystem::path& path) {
     return std::move(result.file);
 }
 
-std::filesystem::path DefaultDataFilePath() {
+std::filesystem::path UserFile(const char* xdg_variable, const std::filesystem::path& below_home,
+                               const char* name) {
     std::filesystem::path base;
-    const char* data_home = std::getenv("XDG_DATA_HOME");
-    if (data_home != nullptr && std::filesystem::path(data_home).is_absolute()) {
-        base = data_home;
+    const char* xdg_home = std::getenv(xdg_variable);
+    if (xdg_home != nullptr && std::filesystem::path(xdg_home).is_absolute()) {
+        base = xdg_home;
     } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        base = std::filesystem::path(home) / ".local" / "share";
+        base = std::filesystem::path(home) / below_home;
     } else {
         return {};
     }
-    return base / "Numtrail" / "phone.dat";
+    return base / "Numtrail" / name;
+}
+
+std::filesystem::path DefaultDataFilePath() {
+    return UserFile("XDG_DATA_HOME", ".local/share", "phone.dat");
 }
 
 std::optional<std::filesystem::path> DefaultDataFile() {

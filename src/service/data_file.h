@@ -49,6 +49,11 @@ class DataFileError : public std::runtime_error {
 // Reads and parses a file; throws DataFileError naming the file and the fault.
 DataFile LoadDataFile(const std::filesystem::path& path);
 
+// Numtrail/`name` in the base directory that $`xdg_variable` names, or in ~/`below_home` when
+// it is unset or not an absolute path; empty when neither variable gives a place.
+std::filesystem::path UserFile(const char* xdg_variable, const std::filesystem::path& below_home,
+                               const char* name);
+
 // Where the programs look for a data file when none is given: Numtrail/phone.dat in
 // $XDG_DATA_HOME, or in ~/.local/share when that is unset or not an absolute path. Empty
 // when neither variable gives a place.

@@ -6,6 +6,8 @@ namespace numtrail::service {
 
 namespace {
 
+using namespace protocol;
+
 // Echoed numbers are for the client's eyes only; anything longer than this is not a number.
 constexpr std::size_t kMaxMobileBytes = 32;
 
@@ -59,39 +61,44 @@ std::string QueryParameter(std::string_view query, std::string_view key) {
     return {};
 }
 
-Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version) {
+Target SplitTarget(std::string_view target) {
     const std::size_t question = target.find('?');
-    const std::string_view path = target.substr(0, question);
-    const std::string_view query =
-        question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+    if (question == std::string_view::npos) return {target, {}};
+    return {target.substr(0, question), target.substr(question + 1)};
+}
 
+Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version) {
+    const auto [path, query] = SplitTarget(target);
     if (path == kManifestPath) {
-        return {200, "text/plain; charset=utf-8", "sjhm:" + SanitizeValue(version) + "|"};
+        return {200, "text/plain; charset=utf-8",
+                kManifestKey + SanitizeValue(version) + kManifestVersionEnd};
     }
+    const std::string mobile = QueryParameter(query, kNumberKey);
+    return AttributionReply(query, mobile, table.Find(mobile));
+}
 
-    const std::string mobile = QueryParameter(query, "m");
-    const Record* record = table.Find(mobile);
+Reply AttributionReply(std::string_view query, std::string_view mobile, const Record* record) {
     static const Record kEmpty;
     const Record& r = record ? *record : kEmpty;
 
-    std::string body = SafeCallbackName(QueryParameter(query, "callback"));
+    std::string body = SafeCallbackName(QueryParameter(query, kCallbackKey));
     body += "({";
-    AppendField(body, "Mobile", SanitizeValue(mobile, kMaxMobileBytes), true);
-    AppendField(body, "QueryResult", record ? "True" : "False");
-    AppendField(body, "Province", SanitizeValue(r.province));
-    AppendField(body, "City", SanitizeValue(r.city));
-    AppendField(body, "AreaCode", SanitizeValue(r.area_code));
-    AppendField(body, "PostCode", SanitizeValue(r.postcode));
-    AppendField(body, "TO", SanitizeValue(r.card_type));
+    AppendField(body, kMobileKey, SanitizeValue(mobile, kMaxMobileBytes), true);
+    AppendField(body, kQueryResultKey, record ? "True" : "False");
+    AppendField(body, kProvinceKey, SanitizeValue(r.province));
+    AppendField(body, kCityKey, SanitizeValue(r.city));
+    AppendField(body, kAreaCodeKey, SanitizeValue(r.area_code));
+    AppendField(body, kPostCodeKey, SanitizeValue(r.postcode));
+    AppendField(body, kCardTypeKey, SanitizeValue(r.card_type));
     body += "});";
     return {200, "text/javascript; charset=utf-8", std::move(body)};
 }
 
 Reply RefusalReply() {
-    return {
-        503, "text/html; charset=utf-8",
-        "<html><head><title>Runtime Error</title></head>"
-        "<body><h1>Runtime Error</h1><p>Too many requests; try again shortly.</p></body></html>"};
+    const std::string marker = kRefusalMarker;
+    return {503, "text/html; charset=utf-8",
+            "<html><head><title>" + marker + "</title></head><body><h1>" + marker +
+                "</h1><p>Too many requests; try again shortly.</p></body></html>"};
 }
 
 }  // namespace numtrail::service

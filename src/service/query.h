@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "product/protocol.h"
 #include "service/prefix_table.h"
 
 namespace numtrail::service {
@@ -13,8 +14,6 @@ struct Reply {
     std::string body;
 };
 
-inline constexpr std::string_view kManifestPath = "/version/main.txt";
-
 // Answers one GET request target (path plus optional "?query", as sent on the request
 // line). "/version/main.txt" gives the version manifest "sjhm:" + version + "|"; any other
 // path is an attribution query read from the parameters m and callback:
@@ -23,7 +22,19 @@ inline constexpr std::string_view kManifestPath = "/version/main.txt";
 // A missing, malformed or unknown number gets "QueryResult":"False" and empty fields.
 Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version);
 
-// The refusal page of a service that is asked too often; clients look for "Runtime Error".
+// The path of a request target and its query string (after '?', empty when there is none).
+struct Target {
+    std::string_view path;
+    std::string_view query;
+};
+Target SplitTarget(std::string_view target);
+
+// The attribution answer for the number `mobile` (as the query gave it) in the callback the
+// query names; `record` null means no attribution.
+Reply AttributionReply(std::string_view query, std::string_view mobile, const Record* record);
+
+// The refusal page of a service that is asked too often; it holds the refusal marker that
+// clients look for.
 Reply RefusalReply();
 
 // The value of the first `key` parameter of a query string, percent- and plus-decoded;

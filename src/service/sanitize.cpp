@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "product/protocol.h"
+
 namespace numtrail::service {
 
 namespace {
@@ -80,7 +82,7 @@ std::string SafeCallbackName(std::string_view name) {
                c == '_' || c == '$' || c == '.';
     };
     if (name.empty() || name.size() > kMaxLength || !std::all_of(name.begin(), name.end(), allowed))
-        return std::string(kDefaultCallback);
+        return std::string(protocol::kCallbackName);
     return std::string(name);
 }
 

@@ -19,8 +19,7 @@ std::string SanitizeValue(std::string_view text,
 std::size_t FirstInvalidUtf8(std::string_view text);
 
 // The callback name is echoed in front of the answer: only [A-Za-z0-9_$.], 1 to 64
-// characters, or else the default the desktop program itself sends.
-inline constexpr std::string_view kDefaultCallback = "querycallback";
+// characters, or else the name the desktop program itself sends.
 std::string SafeCallbackName(std::string_view name);
 
 }  // namespace numtrail::service

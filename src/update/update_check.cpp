@@ -1,8 +1,10 @@
 #include "update/update_check.h"
 
+#include "product/protocol.h"
+
 namespace numtrail {
 namespace {
-const QString kKey = QStringLiteral("sjhm:");
+const QLatin1StringView kKey(protocol::kManifestKey);
 }
 
 QString ManifestVersion(const QString& manifest) {
@@ -11,15 +13,16 @@ QString ManifestVersion(const QString& manifest) {
     const qsizetype start = key + kKey.size();
     const qsizetype next_key = manifest.indexOf(kKey, start);
     const QString piece = manifest.mid(start, next_key < 0 ? -1 : next_key - start);
-    const qsizetype bar = piece.indexOf(QLatin1Char('|'));
+    const qsizetype bar = piece.indexOf(QLatin1Char(protocol::kManifestVersionEnd));
     return bar < 0 ? QString() : piece.left(bar);
 }
 
 ManifestVerdict JudgeManifest(const QString& manifest, const QString& own_version) {
-    // A body without the key at all is an error page or a wrong address, not a manifest:
-    // treating it as "newer version" would end the program at every start.
-    if (manifest.isEmpty() || !manifest.contains(kKey)) return {ManifestVerdict::Kind::Failed, {}};
+    // A body without the key is an error page or a wrong address, and one without a version
+    // after the key ("sjhm:|", or the bar lost) is a damaged manifest: neither names a version.
+    // Treating them as "newer version" would end the program at every start.
     const QString version = ManifestVersion(manifest);
+    if (version.isEmpty()) return {ManifestVerdict::Kind::Failed, {}};
     return {version == own_version ? ManifestVerdict::Kind::Current : ManifestVerdict::Kind::Newer,
             version};
 }

@@ -7,7 +7,8 @@ namespace numtrail {
 // What the start-up check makes of the manifest it fetched.
 struct ManifestVerdict {
     enum class Kind {
-        Failed,   // no manifest: the fetch failed, the body was empty or held no "sjhm:" key
+        Failed,   // no version: the fetch failed, or the body held no "sjhm:" key with a
+                  // version and a bar after it
         Current,  // the manifest names this version
         Newer,    // it names any other version (there is no ordering of versions)
     } kind;

@@ -1,18 +1,15 @@
-#include <QElapsedTimer>
+// The window's side of the batch: the import, and the wiring of the runner to the buttons,
+// the speed list, the pending list and the result list. The run's own logic is tested on
+// the runner alone (tests/lookup).
+#include <QDir>
 #include <QFile>
-#include <QUrlQuery>
-#include <functional>
 
 #include "app/form1_fixture.h"
 
 namespace numtrail::test {
 namespace {
 
-const QString kFinished = QStringLiteral("所有手机号码已查询完毕!");
-const QString kStopped = QStringLiteral("批量查询已停止..");
-const QString kLimited = QStringLiteral("查询受限,请等待片刻点击继续查询..");
-
-// The fields the stand-in service gives each number, so that a row shows whose answer it holds.
+// The fields the scripted service gives each number, so that a row shows whose answer it holds.
 QStringList Expected(const QString& n) {
     return {n,
             QStringLiteral("省") + n.right(2),
@@ -22,26 +19,13 @@ QStringList Expected(const QString& n) {
             QStringLiteral("卡") + n.right(2)};
 }
 
-StandInResponse AnswerFor(const QString& n) {
+QString AnswerFor(const QString& n) {
     const QStringList f = Expected(n);
-    return StandInServer::Attribution(n, f[1], f[2], f[3], f[4], f[5]);
-}
-
-QString NumberOf(const StandInRequest& request) {
-    return QUrlQuery(request.query).queryItemValue(QStringLiteral("m"));
+    return AttributionAnswer(n, f[1], f[2], f[3], f[4], f[5]);
 }
 
 class BatchTest : public Form1Test {
   protected:
-    BatchTest() {
-        settings.fetch.timeout_ms = 2000;
-        // Every number gets its own answer unless a test says otherwise.
-        server.Route(QStringLiteral("/query"), [this](const StandInRequest& request) {
-            const QString n = NumberOf(request);
-            return special.contains(n) ? special[n](n) : AnswerFor(n);
-        });
-    }
-
     QString WriteList(const QByteArray& bytes, const QString& name = QStringLiteral("list.txt")) {
         const QString path = folder.filePath(name);
         QFile file(path);
@@ -59,49 +43,10 @@ class BatchTest : public Form1Test {
         Import(WriteList(numbers.join(QStringLiteral("\r\n")).toLatin1()));
     }
 
-    void ChooseSpeed(const QString& text) {
-        auto* combo = Find<QComboBox>("Combo1");
-        const int index = combo->findText(text);
-        ASSERT_GE(index, 0) << text.toStdString();
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
-
     void StartStop() { Button("Command3")->click(); }
-
-    bool RunUntil(const std::function<bool()>& done, int timeout_ms = 5000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > timeout_ms) return false;
-            RunEventsFor(10);
-        }
-        return true;
-    }
-    bool RunToTheEnd() {
-        return RunUntil([this] { return Panel2() == kFinished && !Timer5()->isActive(); });
-    }
-
-    // The numbers asked of the service, in order.
-    QStringList LookedUp() const {
-        QStringList numbers;
-        for (const StandInRequest& r : server.Requests())
-            if (r.path == QStringLiteral("/query")) numbers << NumberOf(r);
-        return numbers;
-    }
-
-    // The number's usual answer, held back for ms milliseconds.
-    void AnswerSlowly(const QString& number, int ms) {
-        special[number] = [ms](const QString& n) {
-            StandInResponse r = AnswerFor(n);
-            r.delay_ms = ms;
-            return r;
-        };
-    }
+    void Tick() { Find<BatchRunner>("BatchRunner")->Tick(); }  // as Timer5 would
 
     QString Caption() const { return Find<QGroupBox>("Frame4")->title(); }
-
-    QMap<QString, std::function<StandInResponse(const QString&)>> special;
 };
 
 TEST_F(BatchTest, ImportReplacesTheListAndShowsItsCount) {
@@ -117,18 +62,13 @@ TEST_F(BatchTest, ImportReplacesTheListAndShowsItsCount) {
     EXPECT_EQ(dialog.filter, QStringLiteral("文本文件（TXT）|*.txt"));
     EXPECT_EQ(dialog.folder, settings.program_folder);
 
-    // A list written with LF ends, blanks and a duplicate.
-    Import(WriteList(" 13800138000 \n13800138000\n13800138000\n", QStringLiteral("lf.txt")));
-    EXPECT_EQ(List1()->count(), 3);
-    EXPECT_EQ(List1()->item(0)->text(), QStringLiteral("13800138000"));
-    EXPECT_EQ(Caption(), QStringLiteral("批量查询：3个手机号码"));
-
-    // Cancel keeps the earlier list and the panel.
-    ChooseSpeed(QStringLiteral("1"));
+    // Cancel keeps the earlier list and the panel (here the speed list's).
+    auto* speeds = Find<QComboBox>("Combo1");
+    emit speeds->activated(speeds->currentIndex());
     fake.dialogs.ExpectOpenFile(std::nullopt);
     Button("Command2")->click();
-    EXPECT_EQ(List1()->count(), 3);
-    EXPECT_EQ(Caption(), QStringLiteral("批量查询：3个手机号码"));
+    EXPECT_EQ(List1()->count(), 2);
+    EXPECT_EQ(Caption(), QStringLiteral("批量查询：2个手机号码"));
     EXPECT_EQ(Panel2(), QStringLiteral("当前速度为每1秒/次"));
 
     Import(WriteList("", QStringLiteral("empty.txt")));
@@ -146,10 +86,12 @@ TEST_F(BatchTest, ExportedListImportsWhole) {
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：4个手机号码"));
     ASSERT_EQ(List1()->count(), 4);
     EXPECT_EQ(List1()->item(3)->text(), QStringLiteral("13800138000 张三"));  // no number
-    ChooseSpeed(QStringLiteral("0.1"));
+    const QStringList numbers{"13800138000", "13912345678", "15000000001"};
+    for (const QString& n : numbers) fake.fetcher.Answer(AnswerFor(n));
     StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    EXPECT_EQ(LookedUp(), (QStringList{"13800138000", "13912345678", "15000000001"}));
+    for (int tick = 0; tick < 4; ++tick) Tick();
+    EXPECT_EQ(fake.fetcher.urls.mid(1),
+              (QStringList{QueryUrl(numbers[0]), QueryUrl(numbers[1]), QueryUrl(numbers[2])}));
 }
 
 TEST_F(BatchTest, UnreadableFileLeavesTheListAsItWas) {
@@ -167,240 +109,73 @@ TEST_F(BatchTest, UnreadableFileLeavesTheListAsItWas) {
     EXPECT_TRUE(warning.text.contains(QStringLiteral("拒绝访问")));
     EXPECT_EQ(warning.icon, MessageIcon::Exclamation);
     EXPECT_EQ(warning.title, QStringLiteral("Quorvel系列软件"));
+    EXPECT_EQ(Panel2(), "无法读取手机号码文件[" + QDir::toNativeSeparators(locked) + "]..");
     EXPECT_EQ(List1()->count(), 1);
     EXPECT_EQ(List1()->item(0)->text(), QStringLiteral("13800138000"));
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：1个手机号码"));
 }
 
-TEST_F(BatchTest, SpeedChoiceSetsTheIntervalAndSaysSo) {
-    CreateReady();
-    ChooseSpeed(QStringLiteral("3"));
-    EXPECT_EQ(Timer5()->interval(), 3000);
-    EXPECT_EQ(Panel2(), QStringLiteral("当前速度为每3秒/次"));
-    ChooseSpeed(QStringLiteral("0.5"));
-    EXPECT_EQ(Timer5()->interval(), 500);
-    EXPECT_EQ(Panel2(), QStringLiteral("当前速度为每0.5秒/次"));
-    ChooseSpeed(QStringLiteral("0.1"));
-    EXPECT_EQ(Timer5()->interval(), 100);
-    ChooseSpeed(QStringLiteral("5"));
-    EXPECT_EQ(Timer5()->interval(), 5000);
-}
-
-TEST_F(BatchTest, StartWithoutAListOnlyTellsTheUser) {
-    CreateReady();
-    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
-    StartStop();
-    const QString text = QStringLiteral("请先导入手机号码后在进行批量查询!");
-    ASSERT_EQ(fake.dialogs.Messages().size(), 1u);
-    EXPECT_EQ(fake.dialogs.Messages()[0].text, text);
-    EXPECT_EQ(fake.dialogs.Messages()[0].icon, MessageIcon::Information);
-    EXPECT_EQ(fake.dialogs.Messages()[0].title, QStringLiteral("Quorvel系列软件"));
-    EXPECT_EQ(Panel2(), text);
-    EXPECT_EQ(Button("Command3")->text(), QStringLiteral("开始查询"));
-    EXPECT_FALSE(Timer5()->isActive());
-}
-
-TEST_F(BatchTest, RunWorksThroughTheListAndAgainAfterItFinished) {
+TEST_F(BatchTest, RunShowsItsStateInTheButtonsAndTheLists) {
     CreateReady();
     const QStringList numbers{"13800138000", "13912345678", "15000000001"};
     ImportNumbers(numbers);
-    ChooseSpeed(QStringLiteral("0.1"));
     StartStop();
-    EXPECT_EQ(Panel2(), QStringLiteral("开始批量查询.."));
     EXPECT_EQ(Button("Command3")->text(), QStringLiteral("停止查询"));
     EXPECT_TRUE(Timer5()->isActive());
+    EXPECT_EQ(List1()->currentRow(), 0);
     for (const char* name : {"Command2", "Combo1", "List1"})
         EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
 
-    ASSERT_TRUE(RunToTheEnd());
+    for (const QString& n : numbers) {
+        fake.fetcher.Answer(AnswerFor(n));
+        Tick();
+    }
+    EXPECT_EQ(fake.fetcher.urls.mid(1),
+              (QStringList{QueryUrl(numbers[0]), QueryUrl(numbers[1]), QueryUrl(numbers[2])}));
     ASSERT_EQ(ListView1()->topLevelItemCount(), 3);
     EXPECT_EQ(Row(0), Expected(numbers[2]));
-    EXPECT_EQ(Row(1), Expected(numbers[1]));
-    EXPECT_EQ(Row(2), Expected(numbers[0]));
-    EXPECT_EQ(LookedUp(), numbers);
+    EXPECT_EQ(ListView1()->currentItem(), ListView1()->topLevelItem(0));
+    EXPECT_EQ(Panel2(), QStringLiteral("所有手机号码已查询完毕!"));
     EXPECT_EQ(Button("Command3")->text(), QStringLiteral("停止查询"));
-    EXPECT_EQ(List1()->currentRow(), 2);  // stays on the last entry
     EXPECT_FALSE(List1()->isEnabled());
+    EXPECT_EQ(List1()->currentRow(), 2);
 
     StartStop();
-    EXPECT_EQ(Panel2(), kStopped);
+    EXPECT_EQ(Panel2(), QStringLiteral("批量查询已停止.."));
     EXPECT_EQ(Button("Command3")->text(), QStringLiteral("开始查询"));
     for (const char* name : {"Command2", "Combo1", "List1"})
         EXPECT_TRUE(Find<QWidget>(name)->isEnabled()) << name;
 
-    // The next run starts from the top again and asks for every entry once more.
-    StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    EXPECT_EQ(LookedUp(), numbers + numbers);
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 6);
-}
-
-TEST_F(BatchTest, BadEntriesAreReportedAndSkipped) {
-    CreateReady();
-    special[QStringLiteral("15000000001")] = [](const QString& n) {
-        return StandInServer::Attribution(n, QString(), QStringLiteral("市"), {}, {}, {});
-    };
-    ImportNumbers({"13800138000", "1391234567", "15000000001", "13912345678", "1380013800a"});
-    ChooseSpeed(QStringLiteral("0.1"));
-    QStringList panels;
-    QObject::connect(Timer5(), &QTimer::timeout, form.get(), [&] { panels << Panel2(); });
-    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
-    StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-
-    EXPECT_EQ(LookedUp(), (QStringList{"13800138000", "15000000001", "13912345678"}));
-    ASSERT_EQ(ListView1()->topLevelItemCount(), 2);
-    EXPECT_EQ(Row(0), Expected(QStringLiteral("13912345678")));
-    EXPECT_EQ(Row(1), Expected(QStringLiteral("13800138000")));
-    // What each tick left in the panel.
-    EXPECT_TRUE(panels.contains(QStringLiteral("13800138000 查询完毕..")));
-    EXPECT_TRUE(panels.contains(QStringLiteral("手机号码位数不正确!")));
-    EXPECT_TRUE(panels.contains(QStringLiteral("无效手机号码,自动跳转下一个")));
-    ASSERT_EQ(fake.dialogs.Messages().size(), 1u);
-    EXPECT_EQ(fake.dialogs.Messages()[0].text, QStringLiteral("您输入的内容错误!手机号为纯数字!"));
-}
-
-TEST_F(BatchTest, EmptyAnswerIsAskedForAgain) {
-    CreateReady();
-    int asked = 0;
-    special[QStringLiteral("13800138000")] = [&asked](const QString& n) {
-        return ++asked == 1 ? StandInResponse{} : AnswerFor(n);
-    };
-    ImportNumbers({"13800138000", "13912345678"});
-    ChooseSpeed(QStringLiteral("0.1"));
-    StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    EXPECT_EQ(LookedUp(), (QStringList{"13800138000", "13800138000", "13912345678"}));
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
-}
-
-TEST_F(BatchTest, RateLimitedAnswerStopsAndTheNextStartAsksAgain) {
-    CreateReady();
-    bool refuse = true;
-    special[QStringLiteral("13912345678")] = [&refuse](const QString& n) {
-        if (!refuse) return AnswerFor(n);
-        StandInResponse r;
-        r.body = "<html>Server Runtime Error</html>";
-        return r;
-    };
-    ImportNumbers({"13800138000", "13912345678", "15000000001"});
-    ChooseSpeed(QStringLiteral("0.1"));
-    fake.dialogs.ExpectMessage(MessageAnswer::Ok, 300);  // ticks keep coming while it is open
-    StartStop();
-    ASSERT_TRUE(RunUntil([this] { return !fake.dialogs.Messages().empty(); }));
-    RunEventsFor(300);
-
-    const RecordedPrompt notice = fake.dialogs.Messages()[0];
-    EXPECT_EQ(notice.text, kLimited);
-    EXPECT_EQ(notice.icon, MessageIcon::Information);
-    EXPECT_EQ(notice.title, QStringLiteral("Quorvel系列软件"));
-    EXPECT_EQ(Panel2(), kStopped);
-    EXPECT_EQ(Button("Command3")->text(), QStringLiteral("开始查询"));
-    EXPECT_FALSE(Timer5()->isActive());
-    EXPECT_EQ(LookedUp(), (QStringList{"13800138000", "13912345678"}));
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 1);
-
-    refuse = false;
-    StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    EXPECT_EQ(LookedUp(),
-              (QStringList{"13800138000", "13912345678", "13912345678", "15000000001"}));
-    EXPECT_EQ(Row(1), Expected(QStringLiteral("13912345678")));
-}
-
-// A stop during a slow fetch enables the list, and the user picks another entry. The answer
-// still lands under the number that was asked for, and the run resumes behind that entry.
-TEST_F(BatchTest, StopDuringASlowFetchKeepsTheAnswerWithItsNumber) {
-    CreateReady();
-    AnswerSlowly(QStringLiteral("13800138000"), 700);
-    const QStringList numbers{"13800138000", "13912345678", "15000000001"};
-    ImportNumbers(numbers);
-    ChooseSpeed(QStringLiteral("0.1"));
-    QTimer::singleShot(400, form.get(), [this] {
-        StartStop();
-        List1()->setCurrentRow(2);
-    });
-    StartStop();
-    ASSERT_TRUE(RunUntil([this] { return ListView1()->topLevelItemCount() == 1; }));
-    RunEventsFor(300);
-
-    // The ticks that came during the wait asked for nothing.
-    EXPECT_EQ(LookedUp(), QStringList{numbers[0]});
-    EXPECT_EQ(Row(0), Expected(numbers[0]));
-    EXPECT_EQ(Panel2(), numbers[0] + QStringLiteral(" 查询完毕.."));
-    EXPECT_FALSE(Timer5()->isActive());
-    EXPECT_EQ(List1()->currentRow(), 1);
-
-    StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    EXPECT_EQ(LookedUp(), numbers);
-    EXPECT_EQ(Row(0), Expected(numbers[2]));
-    EXPECT_EQ(Row(1), Expected(numbers[1]));
-}
-
-TEST_F(BatchTest, ImportDuringAStoppedFetchStartsTheNewListFromTheTop) {
-    CreateReady();
-    AnswerSlowly(QStringLiteral("13800138000"), 600);
-    ImportNumbers({"13800138000", "13912345678"});
-    ChooseSpeed(QStringLiteral("0.1"));
-    const QString fresh = WriteList("15000000001\r\n15000000002\r\n15000000003", "new.txt");
-    QTimer::singleShot(300, form.get(), [this, fresh] {
-        StartStop();
-        Import(fresh);
-    });
-    StartStop();
-    ASSERT_TRUE(RunUntil([this] { return ListView1()->topLevelItemCount() == 1; }));
-    RunEventsFor(200);
-    EXPECT_EQ(Row(0), Expected(QStringLiteral("13800138000")));
-    EXPECT_EQ(Panel2(), QStringLiteral("13800138000 查询完毕.."));
-    EXPECT_EQ(List1()->currentRow(), -1);  // the old list's advance leaves the new one alone
-
-    StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    EXPECT_EQ(LookedUp(),
-              (QStringList{"13800138000", "15000000001", "15000000002", "15000000003"}));
-}
-
-TEST_F(BatchTest, RestartDuringASlowFetchAsksForEachEntryOnce) {
-    CreateReady();
-    AnswerSlowly(QStringLiteral("13800138000"), 700);
-    const QStringList numbers{"13800138000", "13912345678", "15000000001"};
-    ImportNumbers(numbers);
-    ChooseSpeed(QStringLiteral("0.1"));
-    QTimer::singleShot(300, form.get(), [this] {
-        StartStop();
-        StartStop();
-    });
-    StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    EXPECT_EQ(LookedUp(), numbers);
-    ASSERT_EQ(ListView1()->topLevelItemCount(), 3);
-    EXPECT_EQ(Row(2), Expected(numbers[0]));
-    EXPECT_EQ(Row(0), Expected(numbers[2]));
-}
-
-TEST_F(BatchTest, ChosenEntryStartsAFreshList) {
-    CreateReady();
-    ImportNumbers({"13800138000", "13912345678", "15000000001"});
-    ChooseSpeed(QStringLiteral("0.1"));
+    // The entry the user picks is where the next run starts; a list imported while that
+    // run is stopped during its fetch is left alone by the run.
     List1()->setCurrentRow(1);
     StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    EXPECT_EQ(LookedUp(), (QStringList{"13912345678", "15000000001"}));
+    fake.fetcher.Answer(AnswerFor(numbers[1]), [this] {
+        StartStop();
+        ImportNumbers({"15000000009"});
+    });
+    Tick();
+    EXPECT_EQ(fake.fetcher.urls.last(), QueryUrl(numbers[1]));
+    EXPECT_EQ(Panel2(), numbers[1] + QStringLiteral(" 查询完毕.."));
+    EXPECT_EQ(List1()->currentRow(), -1);
 }
 
-// A list longer than a 16-bit count runs to its end.
-TEST_F(BatchTest, LongListRunsToItsLastEntry) {
+TEST_F(BatchTest, ImportStaysOffWhileARunIsOn) {
     CreateReady();
-    QByteArray bytes;
-    for (int i = 0; i < 40000; ++i) bytes += QByteArray::number(13800000000LL + i) + "\r\n";
-    Import(WriteList(bytes));
-    EXPECT_EQ(Caption(), QStringLiteral("批量查询：40000个手机号码"));
-    ChooseSpeed(QStringLiteral("0.1"));
-    List1()->setCurrentRow(39998);
+    ImportNumbers({"13800138000"});
+    const auto import_after_switching_modes = [this] {
+        fake.dialogs.ExpectInput(std::nullopt);
+        Option(0)->click();
+        Option(1)->click();
+        return Button("Command2")->isEnabled();
+    };
     StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    EXPECT_EQ(LookedUp(), (QStringList{"13800039998", "13800039999"}));
+    EXPECT_FALSE(import_after_switching_modes());  // running
+    fake.fetcher.Answer(AnswerFor("13800138000"));
+    Tick();
+    EXPECT_FALSE(import_after_switching_modes());  // finished
+    StartStop();
+    EXPECT_TRUE(import_after_switching_modes());
 }
 
 // A batch tick runs inside the wait of a single query. The outer answer has no AreaCode;
@@ -409,111 +184,21 @@ TEST_F(BatchTest, TickNestedInASingleQueryKeepsBothRowsApart) {
     CreateReady();
     const QString outer = QStringLiteral("13800138000");
     const QString nested = QStringLiteral("13912345678");
-    special[outer] = [](const QString& n) {
-        StandInResponse r;
-        r.headers = {{"Content-Type", "text/javascript; charset=utf-8"}};
-        r.body = ("querycallback({\"Mobile\":\"" + n +
-                  "\",\"TO\":\"中国移动\",\"Province\":\"北京\",\"City\":\"北京\","
-                  "\"PostCode\":\"100000\"});")
-                     .toUtf8();
-        r.delay_ms = 600;
-        return r;
-    };
     ImportNumbers({nested});
-    ChooseSpeed(QStringLiteral("0.1"));
     StartStop();
+    fake.fetcher.Answer(AttributionAnswer(outer, "北京", "北京", "", "100000", "中国移动")
+                            .remove(QStringLiteral("\"AreaCode\":\"\",")),
+                        [this] { Tick(); });
+    fake.fetcher.Answer(AnswerFor(nested));
     fake.dialogs.ExpectInput(outer);
     Option(0)->click();
 
-    EXPECT_EQ(LookedUp(), (QStringList{outer, nested}));
+    EXPECT_EQ(fake.fetcher.urls.mid(1), (QStringList{QueryUrl(outer), QueryUrl(nested)}));
     ASSERT_EQ(ListView1()->topLevelItemCount(), 2);
     EXPECT_EQ(Row(0), (QStringList{outer, "北京", "北京", "", "100000", "中国移动"}));
     EXPECT_EQ(Row(1), Expected(nested));
     EXPECT_EQ(Panel2(), QStringLiteral("查询完毕.."));
     EXPECT_FALSE(Timer5()->isActive());  // the nested tick finished the one-entry run
-}
-
-// Network faults on one entry: the tick writes no row for it, the entry is asked for again
-// on the next tick, and once the service answers properly the run ends with one row per
-// entry, each under its own number. The window keeps handling events meanwhile.
-TEST_F(BatchTest, NetworkFaultsAreRetriedWithoutHalfRows) {
-    using Behaviour = StandInResponse::Behaviour;
-    const QString faulty = QStringLiteral("13912345678");
-    const std::function<StandInResponse()> faults[] = {
-        [] {
-            StandInResponse r = AnswerFor(QStringLiteral("13912345678"));
-            r.behaviour = Behaviour::ResetMidBody;
-            return r;
-        },
-        [] {
-            StandInResponse r;
-            r.behaviour = Behaviour::EndlessBody;
-            return r;
-        },
-        [] {
-            StandInResponse r;
-            r.behaviour = Behaviour::NeverAnswer;
-            return r;
-        },
-        [] {
-            StandInResponse r;  // over the size cap
-            r.body = QByteArray(5 * 1024 * 1024, ' ');
-            return r;
-        },
-    };
-    settings.fetch.timeout_ms = 400;
-    for (const auto& fault : faults) {
-        CreateReady();
-        int asked = 0;
-        special[faulty] = [&](const QString& n) { return ++asked == 1 ? fault() : AnswerFor(n); };
-        ImportNumbers({"13800138000", faulty, "13612345678"});
-        ChooseSpeed(QStringLiteral("0.1"));
-
-        int heartbeats = 0;
-        QTimer heartbeat;
-        QObject::connect(&heartbeat, &QTimer::timeout, [&] { ++heartbeats; });
-        heartbeat.start(50);
-        StartStop();
-        ASSERT_TRUE(RunToTheEnd());
-        EXPECT_GE(heartbeats, 4);  // events kept flowing through the failed fetch
-
-        EXPECT_EQ(asked, 2);
-        ASSERT_EQ(ListView1()->topLevelItemCount(), 3);
-        EXPECT_EQ(Row(0), Expected("13612345678"));
-        EXPECT_EQ(Row(1), Expected(faulty));
-        EXPECT_EQ(Row(2), Expected("13800138000"));
-        special.clear();
-    }
-}
-
-// Answers that arrive whole but are odd: several megabytes, or bytes that are not valid in
-// the declared charset. They are parsed like any answer; nothing crashes and the row holds
-// what the answer holds.
-TEST_F(BatchTest, LargeAndMisencodedAnswersAreReadAsTheyCome) {
-    CreateReady();
-    special[QStringLiteral("13800138000")] = [](const QString& n) {
-        StandInResponse r = AnswerFor(n);
-        r.body = QByteArray(3 * 1024 * 1024, ' ') + r.body;
-        return r;
-    };
-    special[QStringLiteral("13912345678")] = [](const QString& n) {
-        StandInResponse r;
-        r.headers = {{"Content-Type", "text/javascript; charset=gbk"}};
-        r.body = "querycallback({\"Mobile\":\"" + n.toLatin1() +
-                 "\",\"TO\":\"\xff\xff\",\"Province\":\"\xd6\xd0\x81\",\"City\":\"\x80\"});";
-        return r;
-    };
-    ImportNumbers({"13800138000", "13912345678"});
-    ChooseSpeed(QStringLiteral("0.1"));
-    StartStop();
-    ASSERT_TRUE(RunToTheEnd());
-    ASSERT_EQ(ListView1()->topLevelItemCount(), 2);
-    EXPECT_EQ(Row(1), Expected("13800138000"));
-    const QStringList odd = Row(0);
-    EXPECT_EQ(odd[0], QStringLiteral("13912345678"));
-    EXPECT_TRUE(odd[1].startsWith(QStringLiteral("中")));
-    EXPECT_EQ(odd[2], QStringLiteral("€"));
-    EXPECT_FALSE(odd[5].isEmpty());
 }
 
 }  // namespace

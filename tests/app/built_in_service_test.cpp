@@ -3,14 +3,23 @@
 #include <QDir>
 
 #include "app/form1_fixture.h"
+#include "lookup/http_fetcher.h"
 #include "service/data_file_builder.h"
+#include "support/run_program.h"
 
 namespace numtrail::test {
 namespace {
 
 using service::testing::DataFileBuilder;
 
-class BuiltInServiceTest : public Form1Test {};
+// The window fetches for real from the service it started, the manifest included.
+class BuiltInServiceTest : public Form1Test {
+  protected:
+    BuiltInServiceTest() {
+        fake.fetcher.otherwise = [this](const QString& url) { return http.Fetch(url); };
+    }
+    HttpFetcher http;
+};
 
 TEST_F(BuiltInServiceTest, WithoutLookupUrlTheProgramAnswersFromItsOwnService) {
     DataFileBuilder builder;
@@ -30,7 +39,7 @@ TEST_F(BuiltInServiceTest, WithoutLookupUrlTheProgramAnswersFromItsOwnService) {
 
     settings.lookup_url = options.lookup_url;
     settings.update_url = options.update_url;
-    CreateReady();  // the built-in service also answers the manifest: no failure box
+    Create().Load();  // the built-in service also answers the manifest: no failure box
     EXPECT_TRUE(fake.dialogs.Prompts().empty());
     fake.dialogs.ExpectInput(QStringLiteral("13912345678"));
     Option(0)->click();
@@ -42,7 +51,7 @@ TEST_F(BuiltInServiceTest, WithoutDataFileTheBuiltInDataAnswers) {
     const auto running = StartBuiltInService(options);
     settings.lookup_url = options.lookup_url;
     settings.update_url = options.update_url;
-    CreateReady();
+    Create().Load();
     fake.dialogs.ExpectInput(QStringLiteral("13800138000"));
     Option(0)->click();
     // Only what every source agrees on: a Beijing China Mobile number, dialled as 010.
@@ -88,6 +97,21 @@ TEST_F(BuiltInServiceTest, GivenEndpointStartsNothingAndDamagedDataIsRefused) {
     EXPECT_EQ(both.exit_code, 2);
 }
 
+TEST_F(BuiltInServiceTest, UpstreamGoesToTheBuiltInServiceWithItsCacheInTheUsersCache) {
+    const bool was_set = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
+    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", folder.path().toUtf8());
+    AppOptions options =
+        *ParseOptions({"numtrail", "--upstream", "http://127.0.0.1:1/query"}).options;
+    const auto running = StartBuiltInService(options);
+    was_set ? qputenv("XDG_CACHE_HOME", saved) : qunsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(running->UpstreamCacheFile(),
+              std::filesystem::path(folder.path().toStdString()) / "Numtrail/prefixes.sqlite");
+    EXPECT_EQ(ParseOptions({"numtrail", "--upstream", "http://u/q", "--lookup-url", "http://h/q"})
+                  .exit_code,
+              2);
+}
+
 TEST(Options, TimeoutAndUpdateUrl) {
     const AppOptions a =
         *ParseOptions({"numtrail", "--lookup-url", "http://h:8/a/b?x=1", "--timeout", "7"}).options;
@@ -97,6 +121,23 @@ TEST(Options, TimeoutAndUpdateUrl) {
     EXPECT_EQ(ParseOptions({"numtrail", "--update-url", "http://u"}).options->update_url,
               QStringLiteral("http://u"));
     EXPECT_FALSE(ParseOptions({"numtrail", "--version"}).options);
+}
+
+// Answered before the program asks for a display: with none, and a platform that does not
+// exist, any attempt at a window would abort.
+TEST(Options, HelpAndVersionNeedNoDisplay) {
+    const auto run = [](const char* option) {
+        return RunProgram("/usr/bin/env",
+                          {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
+                           "QT_QPA_PLATFORM=no-such-platform", NUMTRAIL_PROGRAM, option});
+    };
+    const ProgramRun version = run("--version");
+    const ProgramRun help = run("--help");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "numtrail V4.1\n");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: " NUMTRAIL_PROGRAM " [options]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--lookup-url"), std::string::npos);
 }
 
 }  // namespace

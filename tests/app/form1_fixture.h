@@ -15,26 +15,16 @@
 
 #include "app/form1.h"
 #include "support/fake_platform.h"
-#include "support/stand_in_server.h"
 
 namespace numtrail::test {
 
-// A fresh main window per test, talking to a stand-in server, with scripted dialogs.
+// A fresh main window per test, with scripted dialogs and fetches.
 class Form1Test : public ::testing::Test {
   protected:
     Form1Test() {
-        server.Route(QStringLiteral("/version/main.txt"), Manifest("sjhm:V4.1|"));
-        settings.lookup_url = server.BaseUrl() + QStringLiteral("/query");
-        settings.update_url = server.BaseUrl();
+        settings.lookup_url = QStringLiteral("http://lookup.test/query");
+        settings.update_url = QStringLiteral("http://update.test");
         settings.program_folder = folder.path();
-        settings.fetch.timeout_ms = 5000;
-    }
-
-    static StandInResponse Manifest(const QByteArray& body) {
-        StandInResponse r;
-        r.headers = {{"Content-Type", "text/plain"}};
-        r.body = body;
-        return r;
     }
 
     Form1& Create() {
@@ -44,14 +34,19 @@ class Form1Test : public ::testing::Test {
 
     // A window after an up-to-date start: batch mode selected, overlay gone.
     Form1& CreateReady() {
+        fake.fetcher.Answer(QStringLiteral("sjhm:V4.1|"));
         Create().Load();
         return *form;
     }
 
+    // The answer to the next attribution query.
     void AnswerWith(const QString& number, const QString& province, const QString& city,
                     const QString& area_code, const QString& postcode, const QString& card) {
-        server.Route(QStringLiteral("/query"),
-                     StandInServer::Attribution(number, province, city, area_code, postcode, card));
+        fake.fetcher.Answer(AttributionAnswer(number, province, city, area_code, postcode, card));
+    }
+    QString QueryUrl(const QString& number) const {
+        return settings.lookup_url + QStringLiteral("?m=") + number +
+               QStringLiteral("&output=json&callback=querycallback");
     }
 
     template <typename T>
@@ -79,7 +74,6 @@ class Form1Test : public ::testing::Test {
     }
 
     QTemporaryDir folder;
-    StandInServer server;
     FakePlatform fake;
     Form1Settings settings;
     std::unique_ptr<Form1> form;

@@ -68,6 +68,11 @@ TEST_F(ResultsMenuTest, RemoveTakesOutTheSelectedRowOnly) {
     EXPECT_EQ(Panel2(), QStringLiteral("手机号码:[13800000002]信息已被移除..."));
     EXPECT_EQ(List1()->count(), 1);
     EXPECT_TRUE(fake.dialogs.Messages().empty());
+
+    // Nothing is left selected: a second remove warns instead of taking a neighbour.
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    Trigger("ycxxx");
+    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
 }
 
 TEST_F(ResultsMenuTest, RemoveWithoutANumberToRemoveWarns) {
@@ -258,19 +263,24 @@ TEST_F(ResultsMenuTest, CopyWithoutANumberWarnsAndLeavesTheClipboard) {
     EXPECT_EQ(Panel2(), before);
 }
 
+// The text read back must be the block itself: an empty clipboard and another program's
+// text both mean the copy failed.
 TEST_F(ResultsMenuTest, RefusedClipboardIsNotReportedAsCopied) {
     CreateReady();
     AddRow({"13800138000", "a", "", "", "", ""});
     Select(0);
-    fake.clipboard.refuse = true;
-    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
-    Trigger("cpp");
-    ASSERT_EQ(fake.dialogs.Messages().size(), 1u);
-    const RecordedPrompt failure = fake.dialogs.Messages()[0];
-    EXPECT_FALSE(failure.text.contains(QStringLiteral("已复制")));
-    EXPECT_TRUE(failure.text.contains(QStringLiteral("13800138000")));
-    EXPECT_EQ(failure.icon, MessageIcon::Exclamation);
-    EXPECT_EQ(Panel2(), failure.text);
+    for (const QString& held : {QString(), QStringLiteral("另一个程序的文字")}) {
+        fake.clipboard.refuse = false;
+        fake.clipboard.SetText(held);
+        fake.clipboard.refuse = true;
+        fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+        Trigger("cpp");
+        const RecordedPrompt failure = LastMessage();
+        EXPECT_FALSE(failure.text.contains(QStringLiteral("已复制"))) << held.toStdString();
+        EXPECT_TRUE(failure.text.contains(QStringLiteral("13800138000")));
+        EXPECT_EQ(failure.icon, MessageIcon::Exclamation);
+        EXPECT_EQ(Panel2(), failure.text);
+    }
 }
 
 }  // namespace

@@ -227,7 +227,7 @@ TEST(Md5, FilesOfManySizesMatchOpenSsl) {
     CMD5Encrypt md5;
     for (const std::size_t size : {0, 1, 63, 64, 65, 65535, 65536, 65537, 3 * 65536 + 17}) {
         const Bytes data = PatternBytes(size, static_cast<std::uint32_t>(size));
-        const auto file = test::WriteFile(dir.Path("f" + std::to_string(size)), data);
+        const auto file = test::WriteFile(dir.Path(std::to_string(size) + ".bin"), data);
         EXPECT_EQ(md5.DigestFileToHexStr(file), OpenSslMd5(data)) << size;
     }
     EXPECT_EQ(md5.DigestFileToHexStr(test::WriteFile(dir.Path("empty"), Bytes{})),

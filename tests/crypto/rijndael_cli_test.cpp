@@ -6,6 +6,7 @@
 
 #include "crypto/rijndael.h"
 #include "platform/codepage.h"
+#include "support/file_size_limit.h"
 #include "support/recording_notifier.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
@@ -55,6 +56,23 @@ TEST_F(CryptProgramTest, FilesRoundTripWithTheClassLayout) {
     EXPECT_NE(err.find("Wrong key or keysize?"), std::string::npos);
 }
 
+// Every command that writes a file fails on a full disk (the limit is inherited by the
+// program) and leaves the old output as it was.
+TEST_F(CryptProgramTest, FileCommandsFailOnAFullDiskAndKeepTheOldOutput) {
+    test::WriteFile(Path("plain"), std::string(8192, 'a'));
+    test::WriteFile(Path("out"), "old output");
+    for (const auto& words : {std::vector<std::string>{"aes-encrypt-file", "--password", "pw"},
+                              {"xor-encrypt-file", "--password", "pw"},
+                              {"base64-encode-file"}}) {
+        std::vector<std::string> command = words;
+        command.insert(command.end(), {Path("plain"), Path("out")});
+        const test::FileSizeLimit full_disk(4096);
+        EXPECT_EQ(Run(command), 1) << words[0];
+        EXPECT_FALSE(err.empty()) << words[0];
+        EXPECT_TRUE(ReadFile(Path("out")) == "old output") << words[0];
+    }
+}
+
 TEST_F(CryptProgramTest, TextCommandsUseUtf8AndTheHexForm) {
     ASSERT_EQ(
         Run({"aes-encrypt-text", "--password", "密码", "--block-bits", "64", "号码归属地查询"}), 0);
@@ -78,6 +96,9 @@ TEST_F(CryptProgramTest, FailuresAndBadUsage) {
     EXPECT_EQ(Run({"aes-encrypt-text", "text"}), 2);
     EXPECT_EQ(Run({"aes-encrypt-file", "--password", "pw", Path("only-one")}), 2);
     EXPECT_EQ(Run({"aes-encrypt-text", "--password", "pw", "--key-bits", "big", "t"}), 2);
+    // A number with trailing junk is not read as its leading digits.
+    EXPECT_EQ(Run({"aes-encrypt-text", "--password", "pw", "--key-bits", "256x", "t"}), 2);
+    EXPECT_NE(err.find("256x"), std::string::npos) << err;
 
     ASSERT_EQ(Run({"--help"}), 0);
     for (const char* name :

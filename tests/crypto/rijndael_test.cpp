@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "crypto/crypto_error.h"
+#include "support/file_size_limit.h"
 #include "support/recording_notifier.h"
 #include "support/scratch_dir.h"
 #include "support/vectors.h"
@@ -239,8 +240,7 @@ TEST_F(RijndaelTest, KeyFromTextIsCodePageBytesCutOrPaddedTo32) {
     EXPECT_EQ(encrypt(aes), encrypt(reference));
 
     // A Chinese character takes two bytes of code page 936.
-    Bytes chinese = {0xD6, 0xD0, 0xCE, 0xC4, 'k'};
-    chinese.resize(16, 0);
+    const Bytes chinese = {0xD6, 0xD0, 0xCE, 0xC4, 'k', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     aes.SetCipherKeyString(u"中文k", 128);
     reference.SetCipherKey(chinese, 128);
     EXPECT_EQ(encrypt(aes), encrypt(reference));
@@ -528,6 +528,18 @@ TEST_F(RijndaelFileTest, FileEncryptedOntoItself) {
     EXPECT_TRUE(ReadFileBytes(Path("data")) == expected);
     aes.FileDecrypt(Path("data"), Path("data"));
     EXPECT_TRUE(ReadFileBytes(Path("data")) == plain);
+}
+
+TEST_F(RijndaelFileTest, AFailedEncryptionLeavesTheOldOutputIntact) {
+    WriteFile(Path("plain"), Bytes(8192, 0x61));
+    const Bytes old(16384, 0x6F);
+    WriteFile(Path("cipher"), old);
+    {
+        const test::FileSizeLimit full_disk(4096);
+        ExpectCryptoError([&] { aes.FileEncrypt(Path("plain"), Path("cipher")); }, kErrFileIo);
+    }
+    EXPECT_TRUE(ReadFileBytes(Path("cipher")) == old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("")), {}), 2);
 }
 
 TEST_F(RijndaelFileTest, MissingFilesRaiseFileErrors) {

@@ -81,4 +81,23 @@ TEST_F(XorHashCliTest, FileRoundTrip) {
               1);
 }
 
+// Only what comes back byte for byte is encrypted: a binary file is refused, and so is a
+// file too large for the 16-bit counts, by its size before it is read.
+TEST_F(XorHashCliTest, FilesThatWouldNotComeBackByteForByteAreRefused) {
+    const std::string out = (dir / "out.txt").string();
+    numtrail::test::WriteFile(dir / "binary", std::string("\x89PNG\r\n\x1A\n\xFF\xFE\0\x01", 12));
+    const ProgramRun binary =
+        Run({"xor-encrypt-file", "--password", "pw", (dir / "binary").string(), out});
+    EXPECT_EQ(binary.status, 1);
+    EXPECT_NE(binary.err.find("code page 936"), std::string::npos) << binary.err;
+    EXPECT_FALSE(fs::exists(out));
+
+    numtrail::test::WriteFile(dir / "large.txt", std::string(2 * (32767 - 8) + 1, 'a'));
+    const ProgramRun large =
+        Run({"xor-encrypt-file", "--password", "pw", (dir / "large.txt").string(), out});
+    EXPECT_EQ(large.status, 1);
+    EXPECT_NE(large.err.find("too large"), std::string::npos) << large.err;
+    EXPECT_FALSE(fs::exists(out));
+}
+
 }  // namespace

@@ -7,11 +7,14 @@
 #include <QFile>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <memory>
 
 #include "generator/generator_rules.h"
@@ -35,9 +38,10 @@ class Form6Test : public ::testing::Test {
     }
     QListWidget* List1() const { return Find<QListWidget>("List1"); }
 
-    // A focus change as the user makes it by clicking or tabbing elsewhere.
-    void LoseFocus(QLineEdit* field) {
-        QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
+    // A focus change as the user makes it by clicking or tabbing elsewhere, unless another
+    // reason is given.
+    void LoseFocus(QLineEdit* field, Qt::FocusReason reason = Qt::TabFocusReason) {
+        QFocusEvent event(QEvent::FocusOut, reason);
         QApplication::sendEvent(field, &event);
     }
 
@@ -125,6 +129,46 @@ TEST_F(Form6Test, PrefixIsRepairedAtOnceWhenNotNumericAndOnFocusLossWhenNotThree
     Text(2)->setText(QStringLiteral("139"));
     LoseFocus(Text(2));
     EXPECT_EQ(Text(2)->text(), QStringLiteral("139"));
+}
+
+// A context menu or a switch to another program takes the focus without the user leaving
+// the field: a half-typed prefix stays. A click on 开始生成 leaves it and repairs it first.
+TEST_F(Form6Test, PrefixIsRepairedOnlyWhenTheFocusMovesWithinTheWindow) {
+    for (const Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        Text(2)->setText(QStringLiteral("13"));
+        LoseFocus(Text(2), reason);
+        EXPECT_EQ(Text(2)->text(), QStringLiteral("13")) << reason;
+    }
+
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    Text(2)->setFocus();
+    ASSERT_TRUE(Text(2)->hasFocus());
+    // The click goes to the window, which gives the focus to the button as a real one does.
+    auto* command1 = Find<QPushButton>("Command1");
+    const QPointF at = command1->mapTo(form.get(), QPointF(command1->rect().center()));
+    QMouseEvent press(QEvent::MouseButtonPress, at, form->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, form->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    QApplication::sendEvent(form->windowHandle(), &press);
+    QApplication::sendEvent(form->windowHandle(), &release);
+    ASSERT_EQ(List1()->count(), 10);
+    EXPECT_TRUE(List1()->item(0)->text().startsWith(QStringLiteral("186")));
+}
+
+// The list cannot be made again (the shared generator has moved on): Esc keeps the window
+// open, and only the close box closes it.
+TEST_F(Form6Test, EscKeepsTheWindowAndItsListOpen) {
+    Generate();
+    form->show();
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(Text(2), &esc);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(List1()->count(), 10);
+    form->close();
+    EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(Form6Test, MultiplierIsRepairedAndLimitedToFiveCharacters) {

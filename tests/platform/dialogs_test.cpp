@@ -1,8 +1,6 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
-#include <QTimer>
-
 #include "support/scripted_dialogs.h"
 
 namespace numtrail::test {
@@ -57,17 +55,6 @@ TEST(ScriptedDialogs, UnusedAnswerFailsTheTest) {
             dialogs.ExpectMessage(MessageAnswer::Ok);
         },
         "left unused");
-}
-
-TEST(ScriptedDialogs, TimersKeepTickingWhileABoxIsOpen) {
-    ScriptedDialogs dialogs;
-    dialogs.ExpectMessage(MessageAnswer::Ok, 250);
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(20);
-    dialogs.Message(Prompt(QStringLiteral("wait")));
-    EXPECT_GE(ticks, 3);
 }
 
 }  // namespace

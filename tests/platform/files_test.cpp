@@ -1,15 +1,15 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QTemporaryDir>
-#include <csignal>
 
 #include "platform/platform.h"
 #include "platform/qstring_bytes.h"
+#include "support/file_size_limit.h"
 
 namespace numtrail {
 namespace {
@@ -45,29 +45,49 @@ TEST(DiskFileStore, FailedWritesLeaveTheOldFileAndReportAReason) {
     EXPECT_FALSE(store.WriteAtomically(dir.filePath(QStringLiteral("no/such/file.txt")), "x").ok);
 }
 
-// A full disk, made real with a file size limit (tests run as root, which ignores
-// permissions but not resource limits): the write fails, the old content stays, and no
-// temporary file is left behind.
+// A full disk: the write fails, the old content stays, and no temporary file is left
+// behind. A payload smaller than the write buffer reaches the disk only when it is flushed;
+// a large one fails while it is written.
 TEST(DiskFileStore, FullDiskLeavesTheOldFileIntact) {
+    for (const int size : {8 * 1024, 256 * 1024}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("export.txt"));
+        DiskFileStore store;
+        ASSERT_TRUE(store.WriteAtomically(path, "old rows\r\n").ok);
+
+        const FileWriteResult result = [&] {
+            const test::FileSizeLimit limit(4096);
+            return store.WriteAtomically(path, QByteArray(size, 'x'));
+        }();
+
+        EXPECT_FALSE(result.ok) << size;
+        EXPECT_FALSE(result.error.isEmpty()) << size;
+        EXPECT_EQ(ReadRaw(path), QByteArray("old rows\r\n")) << size;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("export.txt")})
+            << size;
+    }
+}
+
+// Something takes the target's place just before the rename: the rename fails, and a
+// store that ignored it would report a save that never happened.
+class TargetTakenBeforeRename : public DiskFileStore {
+  protected:
+    bool ReplaceTarget(QSaveFile& file) override {
+        const QString target = file.fileName();
+        QFile::remove(target);
+        QDir().mkpath(target + QStringLiteral("/inside"));
+        return DiskFileStore::ReplaceTarget(file);
+    }
+};
+
+TEST(DiskFileStore, AFailedRenameIsAFailedWrite) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("export.txt"));
-    DiskFileStore store;
-    ASSERT_TRUE(store.WriteAtomically(path, "old rows\r\n").ok);
-
-    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit small = previous;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const FileWriteResult result = store.WriteAtomically(path, QByteArray(256 * 1024, 'x'));
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previous_handler);
-
+    const QString path = dir.filePath(QStringLiteral("list.txt"));
+    const FileWriteResult result = TargetTakenBeforeRename().WriteAtomically(path, "rows\r\n");
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.error.isEmpty());
-    EXPECT_EQ(ReadRaw(path), QByteArray("old rows\r\n"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("export.txt")});
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST(DiskFileStore, ReadFailuresAreReportedNotEmpty) {

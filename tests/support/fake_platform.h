@@ -13,6 +13,7 @@
 #include "platform/random.h"
 #include "support/fixed_clock.h"
 #include "support/scripted_dialogs.h"
+#include "support/scripted_fetcher.h"
 
 namespace numtrail::test {
 
@@ -26,13 +27,13 @@ class MemoryClipboard final : public Clipboard {
   public:
     void Clear() override {
         ++clears;
-        text_.clear();
+        if (!refuse) text_.clear();
     }
     void SetText(const QString& text) override {
         if (!refuse) text_ = text;
     }
     QString Text() const override { return text_; }
-    bool refuse = false;  // a clipboard that does not take the text
+    bool refuse = false;  // held by another program: changes nothing, keeps what it holds
     int clears = 0;
 
   private:
@@ -95,7 +96,8 @@ struct FakePlatform {
     FixedClock clock;
     ProcessRandom random;
     FaultyFileStore files;
-    Platform platform{dialogs, shell, clipboard, end, clock, random, files};
+    ScriptedFetcher fetcher;
+    Platform platform{dialogs, shell, clipboard, end, clock, random, files, fetcher};
 };
 
 }  // namespace numtrail::test

@@ -2,33 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include <QEventLoop>
-#include <QTimer>
-
 namespace numtrail::test {
-
-void RunEventsFor(int ms) {
-    if (ms <= 0) return;
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 ScriptedDialogs::~ScriptedDialogs() {
     EXPECT_TRUE(answers_.empty()) << answers_.size() << " scripted answer(s) left unused";
 }
 
-void ScriptedDialogs::ExpectMessage(MessageAnswer answer, int run_events_ms) {
-    answers_.push_back({RecordedPrompt::Kind::Message, answer, run_events_ms});
+void ScriptedDialogs::ExpectMessage(MessageAnswer answer) {
+    answers_.push_back({RecordedPrompt::Kind::Message, answer, false, {}});
 }
-void ScriptedDialogs::ExpectInput(std::optional<QString> answer, int run_events_ms) {
-    answers_.push_back({RecordedPrompt::Kind::Input, std::move(answer), run_events_ms});
+void ScriptedDialogs::ExpectInput(std::optional<QString> answer) {
+    answers_.push_back({RecordedPrompt::Kind::Input, {}, answer.has_value(), answer.value_or("")});
 }
 void ScriptedDialogs::ExpectOpenFile(std::optional<QString> answer) {
-    answers_.push_back({RecordedPrompt::Kind::OpenFile, std::move(answer), 0});
+    answers_.push_back(
+        {RecordedPrompt::Kind::OpenFile, {}, answer.has_value(), answer.value_or("")});
 }
 void ScriptedDialogs::ExpectSaveFile(std::optional<QString> answer) {
-    answers_.push_back({RecordedPrompt::Kind::SaveFile, std::move(answer), 0});
+    answers_.push_back(
+        {RecordedPrompt::Kind::SaveFile, {}, answer.has_value(), answer.value_or("")});
 }
 
 std::vector<RecordedPrompt> ScriptedDialogs::Messages() const {
@@ -49,9 +41,8 @@ std::optional<ScriptedDialogs::Answer> ScriptedDialogs::Take(RecordedPrompt::Kin
         ADD_FAILURE() << "unexpected prompt: " << what.toStdString();
         return std::nullopt;
     }
-    Answer answer = answers_.front();
+    Answer answer = std::move(answers_.front());
     answers_.pop_front();
-    RunEventsFor(answer.run_events_ms);
     return answer;
 }
 
@@ -66,7 +57,7 @@ MessageAnswer ScriptedDialogs::Message(const MessagePrompt& prompt) {
     const auto answer = Take(RecordedPrompt::Kind::Message, prompt.text);
     if (!answer)
         return prompt.buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
-    return std::get<MessageAnswer>(answer->value);
+    return answer->message;
 }
 
 std::optional<QString> ScriptedDialogs::Input(const QString& prompt, const QString& title) {
@@ -78,7 +69,7 @@ std::optional<QString> ScriptedDialogs::Input(const QString& prompt, const QStri
                         {},
                         {}});
     const auto answer = Take(RecordedPrompt::Kind::Input, prompt);
-    return answer ? std::get<std::optional<QString>>(answer->value) : std::nullopt;
+    return answer && answer->accepted ? std::optional(answer->text) : std::nullopt;
 }
 
 std::optional<QString> ScriptedDialogs::OpenFile(const FileDialogPrompt& prompt) {
@@ -90,7 +81,7 @@ std::optional<QString> ScriptedDialogs::OpenFile(const FileDialogPrompt& prompt)
                         prompt.filter,
                         prompt.folder});
     const auto answer = Take(RecordedPrompt::Kind::OpenFile, prompt.title);
-    return answer ? std::get<std::optional<QString>>(answer->value) : std::nullopt;
+    return answer && answer->accepted ? std::optional(answer->text) : std::nullopt;
 }
 
 std::optional<QString> ScriptedDialogs::SaveFile(const FileDialogPrompt& prompt) {
@@ -102,7 +93,7 @@ std::optional<QString> ScriptedDialogs::SaveFile(const FileDialogPrompt& prompt)
                         prompt.filter,
                         prompt.folder});
     const auto answer = Take(RecordedPrompt::Kind::SaveFile, prompt.title);
-    return answer ? std::get<std::optional<QString>>(answer->value) : std::nullopt;
+    return answer && answer->accepted ? std::optional(answer->text) : std::nullopt;
 }
 
 }  // namespace numtrail::test

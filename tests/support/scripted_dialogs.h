@@ -3,7 +3,6 @@
 #include <QString>
 #include <deque>
 #include <optional>
-#include <variant>
 #include <vector>
 
 #include "platform/platform.h"
@@ -25,15 +24,12 @@ struct RecordedPrompt {
 // answer to the next prompt of that kind, in order. A prompt with no answer queued, or of
 // another kind than the next answer, fails the test (and gets a cancel-like answer);
 // answers left unused fail the test when the double is destroyed.
-//
-// A real modal box runs a nested event loop: `run_events_ms` keeps timers and sockets
-// going for that long while the box is "open".
 class ScriptedDialogs final : public Dialogs {
   public:
     ~ScriptedDialogs() override;
 
-    void ExpectMessage(MessageAnswer answer, int run_events_ms = 0);
-    void ExpectInput(std::optional<QString> answer, int run_events_ms = 0);
+    void ExpectMessage(MessageAnswer answer);
+    void ExpectInput(std::optional<QString> answer);
     void ExpectOpenFile(std::optional<QString> answer);
     void ExpectSaveFile(std::optional<QString> answer);
 
@@ -50,16 +46,14 @@ class ScriptedDialogs final : public Dialogs {
   private:
     struct Answer {
         RecordedPrompt::Kind kind;
-        std::variant<MessageAnswer, std::optional<QString>> value;
-        int run_events_ms = 0;
+        MessageAnswer message = MessageAnswer::Ok;  // a message box
+        bool accepted = false;                      // the input box and the file dialogs
+        QString text;
     };
     std::optional<Answer> Take(RecordedPrompt::Kind kind, const QString& what);
 
     std::deque<Answer> answers_;
     std::vector<RecordedPrompt> prompts_;
 };
-
-// Runs the event loop for ms milliseconds, as a modal box or a waiting user would.
-void RunEventsFor(int ms);
 
 }  // namespace numtrail::test

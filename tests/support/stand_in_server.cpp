@@ -27,20 +27,6 @@ void StandInServer::Route(const QString& path,
     routes_[path] = std::move(handler);
 }
 
-StandInResponse StandInServer::Attribution(const QString& number, const QString& province,
-                                           const QString& city, const QString& area_code,
-                                           const QString& postcode, const QString& card_type) {
-    StandInResponse response;
-    response.headers = {{"Content-Type", "text/javascript; charset=utf-8"}};
-    response.body = QStringLiteral(
-                        "querycallback({\"Mobile\":\"%1\",\"QueryResult\":\"True\","
-                        "\"TO\":\"%6\",\"Province\":\"%2\",\"City\":\"%3\","
-                        "\"AreaCode\":\"%4\",\"PostCode\":\"%5\"});")
-                        .arg(number, province, city, area_code, postcode, card_type)
-                        .toUtf8();
-    return response;
-}
-
 void StandInServer::OnConnection() {
     while (QTcpSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnReadable(socket); });

@@ -46,11 +46,6 @@ class StandInServer : public QObject {
     void Route(const QString& path, std::function<StandInResponse(const StandInRequest&)> handler);
     const QList<StandInRequest>& Requests() const { return requests_; }
 
-    // A JSON callback answer in the attribution service's format.
-    static StandInResponse Attribution(const QString& number, const QString& province,
-                                       const QString& city, const QString& area_code,
-                                       const QString& postcode, const QString& card_type);
-
   private:
     void OnConnection();
     void OnReadable(QTcpSocket* socket);

@@ -15,15 +15,14 @@ TEST(ManifestVersion, TakesTheTextBetweenTheFirstKeyAndItsBar) {
     EXPECT_EQ(ManifestVersion("sjhm:|"), "");
 }
 
-TEST(JudgeManifest, OnlyAManifestWithTheKeyCanAnnounceAVersion) {
+TEST(JudgeManifest, OnlyAManifestThatNamesAVersionCanAnnounceOne) {
     using K = ManifestVerdict::Kind;
     EXPECT_EQ(JudgeManifest("", "V4.1").kind, K::Failed);
     EXPECT_EQ(JudgeManifest("<html>404 Not Found</html>", "V4.1").kind, K::Failed);
     EXPECT_EQ(JudgeManifest("sjhm:V4.1|", "V4.1").kind, K::Current);
     EXPECT_EQ(JudgeManifest("sjhm:v4.1|", "V4.1").kind, K::Newer);
-    const ManifestVerdict no_bar = JudgeManifest("sjhm:V4.1", "V4.1");
-    EXPECT_EQ(no_bar.kind, K::Newer);
-    EXPECT_EQ(no_bar.version, "");
+    EXPECT_EQ(JudgeManifest("sjhm:|", "V4.1").kind, K::Failed);
+    EXPECT_EQ(JudgeManifest("sjhm:V4.1", "V4.1").kind, K::Failed);  // the bar lost
 }
 
 }  // namespace

@@ -67,10 +67,9 @@ int Base64File(const Arguments& args, bool decoding) {
         return Refused("cannot read " + args.positional[0]);
     if (const auto refusal = Base64Refusal(size, decoding)) return Refused(*refusal);
     const CBase64EnDeCode codec;
-    if (decoding)
-        codec.Base64FileDecode(output, input);
-    else
-        codec.Base64FileEncode(input, output);
+    const bool written =
+        decoding ? codec.Base64FileDecode(output, input) : codec.Base64FileEncode(input, output);
+    if (!written) return Refused("nothing written: cannot write " + args.positional[1]);
     return kExitOk;
 }
 

@@ -72,13 +72,19 @@ int DecryptText(const Arguments& args) {
     return kExitOk;
 }
 
+void NothingWritten(const char* command, const XorHashSession& s) {
+    std::cerr << command << ": nothing written";
+    if (!s.cipher.LastFileError().empty()) std::cerr << ": " << s.cipher.LastFileError();
+    std::cerr << '\n';
+}
+
 int EncryptFile(const Arguments& args) {
     XorHashSession s(args);
     const bool written =
         s.cipher.FileEncrypt(std::filesystem::path(args.positional[0]),
                              std::filesystem::path(args.positional[1]), s.password);
     if (!written || s.notifier.Shown()) {
-        std::cerr << "xor-encrypt-file: nothing written\n";
+        NothingWritten("xor-encrypt-file", s);
         return kExitFailed;
     }
     return kExitOk;
@@ -91,7 +97,7 @@ int DecryptFile(const Arguments& args) {
         s.cipher.FileDecrypt(std::filesystem::path(args.positional[1]),
                              std::filesystem::path(args.positional[0]), s.password);
     if (!written || s.notifier.Shown()) {
-        if (!s.notifier.Shown()) std::cerr << "xor-decrypt-file: nothing written\n";
+        if (!s.notifier.Shown()) NothingWritten("xor-decrypt-file", s);
         return kExitFailed;
     }
     return kExitOk;

@@ -114,6 +114,8 @@ void ImmediateProgramEnd::End() {
     std::_Exit(0);
 }
 
-QtPlatform::QtPlatform() : platform_{dialogs_, shell_, clipboard_, end_, clock_, random_, files_} {}
+QtPlatform::QtPlatform(FetchOptions fetch)
+    : fetcher_(fetch), platform_{dialogs_, shell_,  clipboard_, end_,
+                                 clock_,   random_, files_,     fetcher_} {}
 
 }  // namespace numtrail

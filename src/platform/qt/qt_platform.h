@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "lookup/http_fetcher.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/platform.h"
@@ -39,7 +40,7 @@ class ImmediateProgramEnd final : public ProgramEnd {
 // The real implementations, owned together for the program's whole life.
 class QtPlatform {
   public:
-    QtPlatform();
+    explicit QtPlatform(FetchOptions fetch = {});
     Platform& Get() { return platform_; }
 
   private:
@@ -50,6 +51,7 @@ class QtPlatform {
     SystemClock clock_;
     ProcessRandom random_;
     DiskFileStore files_;
+    HttpFetcher fetcher_;
     Platform platform_;
 };
 
