@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "service/cities.h"
+#include "service/upstream_resolver.h"
 
 namespace numtrail::bulk {
 namespace {
@@ -11,9 +12,7 @@ constexpr std::size_t kSlots = service::kLastPrefix - service::kFirstPrefix + 1;
 
 Status StatusOfRecord(const service::Record* record) {
     if (record == nullptr) return Status::Unassigned;
-    if (record->province.empty() || record->province == service::kUnknownPlace)
-        return Status::UnknownPlace;
-    return Status::Ok;
+    return service::PlacesPrefix(record) ? Status::Ok : Status::UnknownPlace;
 }
 
 const service::Record& NoRecord() {
@@ -23,7 +22,7 @@ const service::Record& NoRecord() {
 
 }  // namespace
 
-Attributor::Attributor(service::DataFile data, service::PrefixResolver upstream)
+Attributor::Attributor(service::DataFile data, UpstreamLookup upstream)
     : upstream_(std::move(upstream)), file_records_(std::move(data.records)), slots_(kSlots) {
     answers_.push_back({&NoRecord(), Status::BadFormat});
     answers_.push_back({&NoRecord(), Status::Unassigned});
@@ -61,10 +60,10 @@ AnswerId Attributor::Add(const service::Record* record) {
     return static_cast<AnswerId>(answers_.size() - 1);
 }
 
-AnswerId Attributor::Upstream(std::uint32_t prefix, AnswerId local) {
+AnswerId Attributor::Upstream(std::string_view number, AnswerId local) {
     std::optional<service::Record> answer;
     try {
-        answer = upstream_(prefix);
+        answer = upstream_(number);
     } catch (...) {
         // A failing resolver leaves the local answer, as in the service.
     }

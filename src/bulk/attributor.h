@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,14 +36,19 @@ inline constexpr AnswerId kUnassignedAnswer = 1;  // a number no data attributes
 // worked out at the start (a few milliseconds), so a line costs one load; a list's prefixes
 // come in no order, so the caller can prefetch that load a few lines ahead.
 //
+// Answers a number from elsewhere (an online service, through UpstreamResolver and its
+// cache); nullopt when it places the number nowhere, or cannot say.
+using UpstreamLookup = std::function<std::optional<service::Record>(std::string_view number)>;
+
 // `upstream`, when given, is asked about each distinct prefix that the local data does not
-// place (no answer, or 未知), once, on its first number; an answer with a place wins.
+// place (no answer, or 未知), once, with the first number of that prefix; an answer with a
+// place wins.
 class Attributor {
   public:
     // The slot of a number outside the prefixes 1300000-1999999.
     static constexpr std::uint32_t kNoSlot = 0xFFFFFFFF;
 
-    explicit Attributor(service::DataFile data = {}, service::PrefixResolver upstream = nullptr);
+    explicit Attributor(service::DataFile data = {}, UpstreamLookup upstream = nullptr);
     Attributor(const Attributor&) = delete;
     Attributor& operator=(const Attributor&) = delete;
 
@@ -57,14 +63,15 @@ class Attributor {
         // Without a branch: GCC drops a prefetch that stands alone in one.
         __builtin_prefetch(slots_.data() + (slot == kNoSlot ? 0 : slot));
     }
-    AnswerId AnswerAt(std::uint32_t slot) {
+    // The answer for a number at its slot.
+    AnswerId AnswerAt(std::uint32_t slot, std::string_view number) {
         if (slot == kNoSlot) return kUnassignedAnswer;
         AnswerId& answer = slots_[slot];
         if (answer & kAskUpstream) [[unlikely]]
-            answer = Upstream(slot + service::kFirstPrefix, answer & ~kAskUpstream);
+            answer = Upstream(number, answer & ~kAskUpstream);
         return answer;
     }
-    AnswerId Find(std::string_view number) { return AnswerAt(SlotOf(number)); }
+    AnswerId Find(std::string_view number) { return AnswerAt(SlotOf(number), number); }
 
     // Every answer so far has an id below this.
     std::size_t AnswerCount() const { return answers_.size(); }
@@ -82,9 +89,9 @@ class Attributor {
     };
 
     AnswerId Add(const service::Record* record);
-    AnswerId Upstream(std::uint32_t prefix, AnswerId local);
+    AnswerId Upstream(std::string_view number, AnswerId local);
 
-    service::PrefixResolver upstream_;
+    UpstreamLookup upstream_;
     std::vector<service::Record> file_records_;
     HugePageArray<AnswerId> slots_;  // per prefix: its answer, perhaps marked kAskUpstream
     std::vector<Answer> answers_;

@@ -105,7 +105,7 @@ struct Run {
             AnswerId answer = kBadFormatAnswer;
             if (p.entry.kind == EntryKind::Number) {
                 number = p.entry.Number();
-                answer = attributor.AnswerAt(p.slot);
+                answer = attributor.AnswerAt(p.slot, number);
             }
             ++counts[static_cast<std::size_t>(attributor.StatusOf(answer))];
             writer.AppendRow(rows, p.line, number, answer);
@@ -180,8 +180,8 @@ int Lookup(LookupOptions options) {
     const std::unique_ptr<Output> output = Output::Open(options.output, error);
     if (!output) return Fail(error);
 
-    // A resolver for the prefixes that the local data does not place would come in here, as
-    // the second argument: it is asked once per such prefix, on the first number with it.
+    // Online answers (UpstreamResolver) would come in here, as the second argument: asked once
+    // per prefix that the local data does not place, with the first number of that prefix.
     Attributor attributor(std::move(data));
     Run run{attributor, RowWriter(options.format, attributor), *output};
     run.writer.AppendHeader(run.rows);

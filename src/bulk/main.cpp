@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "bulk/lookup.h"
+#include "product/product.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
         "and card type of each mobile number, one row per line.",
         "numtrail-lookup");
     app.footer(std::string(kFooter));
-    app.set_version_flag("--version", "numtrail-lookup " NUMTRAIL_VERSION);
+    app.set_version_flag("--version",
+                         std::string("numtrail-lookup ") + numtrail::product::kVersion);
     const std::map<std::string, Format> formats = {{"csv", Format::Csv},
                                                    {"tsv", Format::Tsv},
                                                    {"jsonl", Format::Jsonl},

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "bulk/atomic_file_writer.h"
+#include "platform/atomic_file.h"
 
 namespace numtrail::bulk {
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "product/product.h"
 #include "service/data_file_builder.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
@@ -205,6 +206,7 @@ TEST_F(LookupTest, OutputFileIsReplacedOnlyWhenComplete) {
 TEST_F(LookupTest, ExitStatusAndWhereTheMessageGoes) {
     WriteFile(Path("list.txt"), "13800138000\n");
     const std::string list = Path("list.txt");
+    const std::string version = std::string("numtrail-lookup ") + product::kVersion + "\n";
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -213,7 +215,7 @@ TEST_F(LookupTest, ExitStatusAndWhereTheMessageGoes) {
     };
     const Case cases[] = {
         {{"--help"}, 0, "Usage: numtrail-lookup", ""},
-        {{"--version"}, 0, "numtrail-lookup " NUMTRAIL_VERSION, ""},
+        {{"--version"}, 0, version.c_str(), ""},
         {{"--quiet", "--format=jsonl", list}, 0, "{\"line\":\"13800138000\"", ""},
         {{"--bogus", list}, 2, nullptr, "--bogus"},
         {{"--format", "xml", list}, 2, nullptr, "xml"},
