@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "service/cities.h"
-#include "service/upstream_resolver.h"
+#include "service/record.h"
 
 namespace numtrail::bulk {
 namespace {
