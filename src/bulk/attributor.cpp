@@ -36,13 +36,16 @@ Attributor::Attributor(service::DataFile data, UpstreamLookup upstream)
         Add(&record);
     }
 
-    const service::Record* const first_builtin = builtin.Records().data();
-    builtin.ForEachRun([&](std::uint32_t first, std::uint32_t last, const service::Record* r) {
-        const AnswerId answer =
-            r == nullptr ? kUnassignedAnswer : static_cast<AnswerId>(2 + (r - first_builtin));
-        std::fill(&slots_[first - service::kFirstPrefix], &slots_[last - service::kFirstPrefix] + 1,
-                  answer);
-    });
+    const std::span<const service::BuiltinTable::Run> runs = builtin.Runs();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const std::uint32_t end =
+            i + 1 < runs.size() ? runs[i + 1].first : service::kLastPrefix + 1;
+        const AnswerId answer = runs[i].record == service::BuiltinTable::kNone
+                                    ? kUnassignedAnswer
+                                    : AnswerId{2} + runs[i].record;
+        std::fill(&slots_[runs[i].first - service::kFirstPrefix],
+                  &slots_[end - service::kFirstPrefix - 1] + 1, answer);
+    }
     // The file's entries in file order, a later one winning, as PrefixTable reads them.
     for (const service::DataFile::Entry& entry : data.entries) {
         if (entry.prefix >= service::kFirstPrefix && entry.prefix <= service::kLastPrefix &&

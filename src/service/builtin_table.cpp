@@ -21,23 +21,19 @@ const BuiltinTable& BuiltinTable::Get() {
     return table;
 }
 
-std::size_t BuiltinTable::RunCount() { return data::kRunCount; }
-
-std::uint32_t BuiltinTable::RunFirst(std::size_t run) { return data::kRuns[run].first; }
-
-const Record* BuiltinTable::RunRecord(std::size_t run) const {
-    const std::uint16_t record = data::kRuns[run].record;
-    return record == data::kNoRecord ? nullptr : &records_[record];
+std::span<const BuiltinTable::Run> BuiltinTable::Runs() const {
+    return {data::kRuns, data::kRunCount};
 }
 
 const Record* BuiltinTable::Find(std::uint32_t prefix) const {
     if (prefix < kFirstPrefix || prefix > kLastPrefix) return nullptr;
     // The last run that starts at or before the prefix; the first run starts at 1300000.
-    const data::Run* const end = data::kRuns + data::kRunCount;
-    const data::Run* after =
-        std::upper_bound(data::kRuns, end, prefix,
-                         [](std::uint32_t p, const data::Run& run) { return p < run.first; });
-    return RunRecord(static_cast<std::size_t>(after - data::kRuns) - 1);
+    const std::span<const Run> runs = Runs();
+    const auto after =
+        std::upper_bound(runs.begin(), runs.end(), prefix,
+                         [](std::uint32_t p, const Run& run) { return p < run.first; });
+    const std::uint16_t record = (after - 1)->record;
+    return record == kNone ? nullptr : &records_[record];
 }
 
 PrefixResolver MakeBuiltinTableResolver() {

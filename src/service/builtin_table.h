@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "service/data_file.h"
@@ -29,22 +30,18 @@ class BuiltinTable {
     // Every distinct answer, once.
     const std::vector<Record>& Records() const { return records_; }
 
-    // Calls run(first, last, record) for each run of prefixes with one answer, in order from
-    // 1300000 to 1999999; record is nullptr for none.
-    template <typename RunFn>
-    void ForEachRun(RunFn&& run) const {
-        for (std::size_t i = 0; i < RunCount(); ++i) {
-            const std::uint32_t last = i + 1 < RunCount() ? RunFirst(i + 1) - 1 : kLastPrefix;
-            run(RunFirst(i), last, RunRecord(i));
-        }
-    }
+    // Prefixes from `first` up to the next run's first (or to 1999999) share one answer: the
+    // record at `record` in Records(), or none for kNone.
+    struct Run {
+        std::uint32_t first;
+        std::uint16_t record;
+    };
+    static constexpr std::uint16_t kNone = 0xFFFF;
+    // Every run, in order from 1300000.
+    std::span<const Run> Runs() const;
 
   private:
     BuiltinTable();
-
-    static std::size_t RunCount();
-    static std::uint32_t RunFirst(std::size_t run);
-    const Record* RunRecord(std::size_t run) const;
 
     std::vector<Record> records_;
 };

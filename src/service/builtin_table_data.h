@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "service/builtin_table.h"
+
 namespace numtrail::service::builtin_table_data {
 
 struct RecordText {
@@ -15,14 +17,8 @@ struct RecordText {
     const char* card_type;
 };
 
-// Prefixes from `first` up to the next run's first (or 1999999) share one answer: an index
-// into kRecords, or kNoRecord.
-struct Run {
-    std::uint32_t first;
-    std::uint16_t record;
-};
-
-inline constexpr std::uint16_t kNoRecord = 0xFFFF;
+using Run = BuiltinTable::Run;
+inline constexpr std::uint16_t kNoRecord = BuiltinTable::kNone;
 
 extern const RecordText kRecords[];
 extern const std::size_t kRecordCount;
