@@ -51,9 +51,9 @@ std::unique_ptr<ListInput> ListInput::Open(const std::string& path, std::string&
 }
 
 long ListInput::ReadPiece(int fd, const std::string& what, std::string& error) {
-    buffer_.resize(kPieceSize);
+    if (!buffer_) buffer_.reset(new char[kPieceSize]);  // not zeroed: read() fills it
     for (;;) {
-        const ssize_t n = ::read(fd, buffer_.data(), buffer_.size());
+        const ssize_t n = ::read(fd, buffer_.get(), kPieceSize);
         if (n >= 0) return static_cast<long>(n);
         if (errno == EINTR) continue;
         error = "cannot read " + what + ": " + Reason(errno);
@@ -88,14 +88,14 @@ bool ListInput::ChooseEncoding(std::string& error) {
         // and read again after that piece.
         long n = ReadPiece(fd_, name_, error);
         if (n < 0) return false;
-        ahead_.assign(buffer_.data(), static_cast<std::size_t>(n));
+        ahead_.assign(buffer_.get(), static_cast<std::size_t>(n));
         scan_.Add(ahead_);
         if (n == 0) {
             at_end_ = true;
             return true;
         }
         while (!scan_.Settled() && (n = ReadPiece(fd_, name_, error)) > 0)
-            scan_.Add({buffer_.data(), static_cast<std::size_t>(n)});
+            scan_.Add({buffer_.get(), static_cast<std::size_t>(n)});
         if (n < 0) return false;
         if (::lseek(fd_, start + static_cast<off_t>(ahead_.size()), SEEK_SET) < 0) {
             error = "cannot read " + name_ + " again from the start: " + Reason(errno);
@@ -110,7 +110,7 @@ bool ListInput::ChooseEncoding(std::string& error) {
             at_end_ = true;
             break;
         }
-        const std::string_view piece(buffer_.data(), static_cast<std::size_t>(n));
+        const std::string_view piece(buffer_.get(), static_cast<std::size_t>(n));
         scan_.Add(piece);
         if (spool_ < 0 && ahead_.size() + piece.size() <= kAheadInMemory)
             ahead_ += piece;
@@ -139,7 +139,7 @@ bool ListInput::Next(std::string_view& piece, std::string& error) {
         const long n = ReadPiece(spool_, "the temporary file of " + name_, error);
         if (n < 0) return false;
         if (n > 0) {
-            piece = {buffer_.data(), static_cast<std::size_t>(n)};
+            piece = {buffer_.get(), static_cast<std::size_t>(n)};
             position_ += piece.size();
             return true;
         }
@@ -150,7 +150,7 @@ bool ListInput::Next(std::string_view& piece, std::string& error) {
     const long n = ReadPiece(fd_, name_, error);
     if (n < 0) return false;
     if (n == 0) at_end_ = true;
-    piece = {buffer_.data(), static_cast<std::size_t>(n)};
+    piece = {buffer_.get(), static_cast<std::size_t>(n)};
     position_ += piece.size();
     return true;
 }

@@ -54,7 +54,7 @@ class ListInput {
     std::string name_;
     std::optional<std::uint64_t> file_size_;
     ListEncodingScan scan_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
     std::string ahead_;  // bytes read ahead while choosing, given first
     bool ahead_given_ = false;
     int spool_ = -1;  // an unlinked temporary file with more bytes read ahead, given next
