@@ -166,7 +166,13 @@ ListLineCutter::ListLineCutter(ListEncodingChoice choice)
     : encoding_(choice.encoding), skip_(choice.bom_size) {}
 
 std::string_view ListLineCutter::Decode(std::string_view raw) {
-    decoded_ = Utf16ToUtf8(AnsiBytesToString(raw));
+    if (encoding_ == ListEncoding::Utf8) {
+        const Utf8Scan scan = ScanUtf8(raw);
+        if (scan.valid && scan.partial == 0) return raw;
+        decoded_ = Utf16ToUtf8(Utf8ToUtf16(raw));
+    } else {
+        decoded_ = Utf16ToUtf8(AnsiBytesToString(raw));
+    }
     return decoded_;
 }
 

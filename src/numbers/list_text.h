@@ -53,10 +53,10 @@ class ListEncodingScan {
 // line as UTF-8 without its line end: the byte order mark is skipped, UTF-16 is converted
 // (an unpaired surrogate, or a last odd byte, becomes a replacement character), and code
 // page 936 is decoded line by line, so that a character cut short by a line end spoils only
-// its own line; bytes that cannot be decoded become a replacement character, never lost
-// silently. A line ends at CR LF, at a lone CR or at a lone LF, also when the pair is split
-// between two pieces. Every line is given, empty ones included; a last line without an end
-// comes with Finish(). The text given to `line` lives only until the call returns.
+// its own line; bytes that cannot be decoded, in any encoding, become a replacement
+// character, never lost silently. A line ends at CR LF, at a lone CR or at a lone LF, also when the
+// pair is split between two pieces. Every line is given, empty ones included; a last line without
+// an end comes with Finish(). The text given to `line` lives only until the call returns.
 class ListLineCutter {
   public:
     explicit ListLineCutter(ListEncodingChoice choice);
@@ -73,7 +73,9 @@ class ListLineCutter {
     static const char* FindLineEnd(const char* p, const char* end);
     template <typename LineFn>
     void Give(std::string_view raw, LineFn& line);
-    // Code page 936 text that is not plain ASCII, as UTF-8 (kept in decoded_).
+    // A line that is not plain ASCII, as UTF-8: code page 936 decoded, and UTF-8 as it is
+    // unless it holds bytes that are no UTF-8 (a byte order mark decides even over those),
+    // which become replacement characters. Kept in decoded_ where it had to change.
     std::string_view Decode(std::string_view raw);
     // UTF-16 bytes as UTF-8 (kept in utf8_), holding back an odd byte or a high surrogate
     // at the end for the next piece.
@@ -180,7 +182,7 @@ void ListLineCutter::Cut(std::string_view text, LineFn& line) {
 
 template <typename LineFn>
 void ListLineCutter::Give(std::string_view raw, LineFn& line) {
-    if (encoding_ == ListEncoding::CodePage936) {
+    if (encoding_ == ListEncoding::CodePage936 || encoding_ == ListEncoding::Utf8) {
         for (const char c : raw) {
             if (static_cast<unsigned char>(c) >= 0x80) {
                 line(Decode(raw));

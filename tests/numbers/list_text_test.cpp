@@ -67,6 +67,11 @@ TEST(ListTextTest, EveryEncodingGivesTheSameUtf8Lines) {
     EXPECT_EQ(Lines("\xD6\xD0\xCE\xC4\r\n13812345678\n\r\n\xB1\xB8\xD7\xA2 139"), expected);
 }
 
+TEST(ListTextTest, BytesThatAreNoUtf8BehindAByteOrderMarkBecomeReplacementCharacters) {
+    EXPECT_EQ(Lines("\xEF\xBB\xBF张三\r\n\xD5\xC5 13812345678\r\n"),
+              (std::vector<std::string>{"张三", "\uFFFD\uFFFD 13812345678"}));
+}
+
 TEST(ListTextTest, Utf16FileCutShortEndsInAReplacementCharacter) {
     const std::vector<std::string> utf16 = Lines(Utf16File(u"13812345678\r\n1", false) + "\x32");
     EXPECT_EQ(utf16, (std::vector<std::string>{"13812345678", "1\uFFFD"}));
