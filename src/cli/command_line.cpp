@@ -42,10 +42,9 @@ CLI::Validator WholeNumber(std::int64_t low, std::int64_t high) {
             std::int64_t value = 0;
             const char* end = text.data() + text.size();
             const auto [stop, error] = std::from_chars(text.data(), end, value);
-            if (error == std::errc::result_out_of_range || (stop == end && error == std::errc() &&
-                                                            (value < low || value > high)))
-                return text + " is not from " + std::to_string(low) + " to " +
-                       std::to_string(high);
+            if (error == std::errc::result_out_of_range ||
+                (stop == end && error == std::errc() && (value < low || value > high)))
+                return text + " is not from " + std::to_string(low) + " to " + std::to_string(high);
             if (text.empty() || stop != end || error != std::errc())
                 return "'" + text + "' is not a whole number";
             // CLI11 reads a leading 0 as octal; the digits go on without it.

@@ -90,7 +90,10 @@ InputArgument::~InputArgument() {
 
 OutputArgument::OutputArgument(const std::string& argument,
                                std::function<std::string(std::string)> finish)
-    : argument_(argument), finish_(std::move(finish)), stream_(IsStream(argument)), path_(argument) {
+    : argument_(argument),
+      finish_(std::move(finish)),
+      stream_(IsStream(argument)),
+      path_(argument) {
     if (!stream_ && !finish_) return;
     std::string folder = (fs::temp_directory_path() / "numtrail-crypt.XXXXXX").string();
     if (::mkdtemp(folder.data()) == nullptr) Fail("cannot create a temporary folder", errno);

@@ -56,8 +56,7 @@ std::string PasswordOptions::Read() const {
     if (text_option_->count() > 0) return text_;
     if (file_option_->count() > 0) {
         std::ifstream in(file_, std::ios::binary);
-        if (!in)
-            throw std::runtime_error("cannot read " + file_ + ": " + std::strerror(errno));
+        if (!in) throw std::runtime_error("cannot read " + file_ + ": " + std::strerror(errno));
         return FirstLine(in);
     }
     if (variable_option_->count() > 0) {
