@@ -10,6 +10,7 @@ packages=(
   openssl
   libcpp-httplib-dev libphonenumber-dev libsqlite3-dev wrk libcli11-dev
   clang libclang-rt-14-dev clang-format
+  help2man dpkg-dev
 )
 
 missing=()
