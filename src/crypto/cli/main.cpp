@@ -1,4 +1,5 @@
 // numtrail-crypt: the cipher and digest classes on the command line.
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -43,6 +44,11 @@ int main(int argc, char** argv) {
     AddMd5Commands(app, commands);
     AddBase64Commands(app, commands);
 
+    // CLI11 would only say that a command is required; name the word it did not know.
+    if (argc > 1 && argv[1][0] != '-' &&
+        std::none_of(commands.begin(), commands.end(),
+                     [&](const Command& c) { return c.app->get_name() == argv[1]; }))
+        return UsageError(app, std::string("unknown command '") + argv[1] + "'");
     if (const auto status = Parse(app, argc, argv)) return *status;
     int status = kExitFailed;
     for (const Command& command : commands)
