@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include "platform/files.h"
 #include "product/product.h"
 #include "product/protocol.h"
+#include "results/result_journal.h"
 #include "update/update_check.h"
 
 namespace numtrail {
@@ -48,6 +50,10 @@ W* Place(W* widget, const QString& name, const QRect& geometry) {
 
 Form1::Form1(Platform& platform, Form1Settings settings)
     : platform_(platform), settings_(std::move(settings)) {
+    if (!settings_.journal_folder.isEmpty())
+        journal_ = std::make_unique<ResultJournal>(
+            std::filesystem::path(QFile::encodeName(settings_.journal_folder).toStdString()),
+            platform_.clock);
     CreateControls();
     CreateStatusBar();
     CreateMenu();
@@ -160,11 +166,15 @@ void Form1::CreateStatusBar() {
 void Form1::CreateMenu() {
     menu_ = new QMenu(QStringLiteral("菜单"), this);
     menu_->setObjectName(QStringLiteral("menu"));
-    const std::pair<const char*, QString> items[] = {{"cpp", QStringLiteral("复制此号信息")},
-                                                     {"ycxxx", QStringLiteral("移除此项信息")},
-                                                     {"dcqb", QStringLiteral("导出全部信息")},
-                                                     {"cll", QStringLiteral("清空查询列表")},
-                                                     {"endd", QStringLiteral("退出应用程序")}};
+    const std::pair<const char*, QString> items[] = {
+        {"cpp", QStringLiteral("复制此号信息")},
+        {"ycxxx", QStringLiteral("移除此项信息")},
+        {"dcqb", QStringLiteral("导出全部信息")},
+        {"cll", QStringLiteral("清空查询列表")},
+        {"dccsv", QStringLiteral("导出为CSV表格...")},
+        {"dcxls", QStringLiteral("导出为Excel表格...")},
+        {"tjtb", QStringLiteral("统计图表...")},
+        {"endd", QStringLiteral("退出应用程序")}};
     for (const auto& [name, caption] : items) {
         if (!menu_->isEmpty()) menu_->addSeparator();
         menu_->addAction(caption)->setObjectName(QString::fromLatin1(name));
@@ -190,6 +200,12 @@ void Form1::Connect() {
             &Form1::dcqb);
     connect(menu_->findChild<QAction*>(QStringLiteral("cll")), &QAction::triggered, this,
             &Form1::cll);
+    connect(menu_->findChild<QAction*>(QStringLiteral("dccsv")), &QAction::triggered, this,
+            &Form1::dccsv);
+    connect(menu_->findChild<QAction*>(QStringLiteral("dcxls")), &QAction::triggered, this,
+            &Form1::dcxls);
+    connect(menu_->findChild<QAction*>(QStringLiteral("tjtb")), &QAction::triggered, this,
+            &Form1::tjtb);
     ListView1_->viewport()->installEventFilter(this);
     ConnectBatch();
 }
