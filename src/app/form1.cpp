@@ -192,20 +192,13 @@ void Form1::Connect() {
     connect(Command8_, &QPushButton::clicked, this, [this] { Form6(platform_, this).exec(); });
     connect(menu_->findChild<QAction*>(QStringLiteral("endd")), &QAction::triggered, this,
             &QWidget::close);
-    connect(menu_->findChild<QAction*>(QStringLiteral("cpp")), &QAction::triggered, this,
-            &Form1::cpp);
-    connect(menu_->findChild<QAction*>(QStringLiteral("ycxxx")), &QAction::triggered, this,
-            &Form1::ycxxx);
-    connect(menu_->findChild<QAction*>(QStringLiteral("dcqb")), &QAction::triggered, this,
-            &Form1::dcqb);
-    connect(menu_->findChild<QAction*>(QStringLiteral("cll")), &QAction::triggered, this,
-            &Form1::cll);
-    connect(menu_->findChild<QAction*>(QStringLiteral("dccsv")), &QAction::triggered, this,
-            &Form1::dccsv);
-    connect(menu_->findChild<QAction*>(QStringLiteral("dcxls")), &QAction::triggered, this,
-            &Form1::dcxls);
-    connect(menu_->findChild<QAction*>(QStringLiteral("tjtb")), &QAction::triggered, this,
-            &Form1::tjtb);
+    const std::pair<const char*, void (Form1::*)()> menu_handlers[] = {
+        {"cpp", &Form1::cpp},  {"ycxxx", &Form1::ycxxx}, {"dcqb", &Form1::dcqb},
+        {"cll", &Form1::cll},  {"dccsv", &Form1::dccsv}, {"dcxls", &Form1::dcxls},
+        {"tjtb", &Form1::tjtb}};
+    for (const auto& [name, handler] : menu_handlers)
+        connect(menu_->findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, this,
+                handler);
     ListView1_->viewport()->installEventFilter(this);
     ConnectBatch();
 }

@@ -4,8 +4,8 @@ namespace numtrail {
 namespace {
 
 QString CsvField(const QString& text) {
-    const bool quoted = text.contains(u',') || text.contains(u'"') || text.contains(u'\r') ||
-                        text.contains(u'\n');
+    const bool quoted =
+        text.contains(u',') || text.contains(u'"') || text.contains(u'\r') || text.contains(u'\n');
     if (!quoted) return text;
     return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
 }

@@ -40,9 +40,9 @@ bool ResultJournal::Append(const LookupResult& row, QueryMode mode) {
         Close();
         if (!Open(file, &record)) return false;
     }
-    record += CsvLine(QStringList{time} + ResultCells(row) +
-                      QStringList{mode == QueryMode::Single ? QStringLiteral("单号")
-                                                            : QStringLiteral("批量")});
+    record += CsvLine(
+        QStringList{time} + ResultCells(row) +
+        QStringList{mode == QueryMode::Single ? QStringLiteral("单号") : QStringLiteral("批量")});
     // One write for the whole record: appends of other writers land before or after it.
     const char* next = record.constData();
     std::size_t left = static_cast<std::size_t>(record.size());

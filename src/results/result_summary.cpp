@@ -16,9 +16,7 @@ QList<LabelCount> Ranked(const QHash<QString, qsizetype>& counts) {
     return ranked;
 }
 
-QString LabelOf(const QString& value) {
-    return value.isEmpty() ? QStringLiteral("未知") : value;
-}
+QString LabelOf(const QString& value) { return value.isEmpty() ? QStringLiteral("未知") : value; }
 
 }  // namespace
 

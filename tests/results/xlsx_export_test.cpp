@@ -46,7 +46,8 @@ class XlsxExportTest : public test::ScratchDirTest {
             if (!xml.isStartElement()) continue;
             if (xml.name() == u"c") {
                 ref = xml.attributes().value("r").toString();
-                cells[ref] = {xml.attributes().value("t").toString(), {},
+                cells[ref] = {xml.attributes().value("t").toString(),
+                              {},
                               xml.attributes().value("s").toInt()};
             } else if (xml.name() == u"t" || xml.name() == u"v") {
                 const QString text = xml.readElementText();
