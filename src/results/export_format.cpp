@@ -1,13 +1,15 @@
 #include "results/export_format.h"
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "platform/codepage.h"
 #include "platform/qstring_bytes.h"
+#include "results/export_line.h"
 
 namespace numtrail {
 namespace {
-
-constexpr std::int32_t kNumberFieldWidth = 8;
-const QString kFieldSeparator = QStringLiteral("   ");
 
 QString TrimBlanks(const QString& text) {
     qsizetype begin = 0;
@@ -17,25 +19,29 @@ QString TrimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
+std::string_view View(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
 }  // namespace
 
 QString SetStringFixedLength(const QString& strIn, std::int32_t lngFixStrLen) {
     const QString trimmed = TrimBlanks(strIn);
-    const auto width = static_cast<std::int64_t>(AnsiByteLength(
-        std::u16string_view(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size())));
-    const std::int64_t missing = std::int64_t{lngFixStrLen} - width;
-    if (width > 0 && lngFixStrLen > 0 && missing >= 1)
-        return trimmed + QString(static_cast<qsizetype>(missing), u' ');
-    return trimmed;
+    const std::size_t width = AnsiByteLength(
+        std::u16string_view(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size()));
+    return trimmed + QString(static_cast<qsizetype>(FixedLengthFill(width, lngFixStrLen)), u' ');
 }
 
 QByteArray ExportLine(const QStringList& cells) {
-    QString line;
-    for (qsizetype c = 0; c < cells.size(); ++c) {
-        if (c > 0) line += kFieldSeparator;
-        line += c == 0 ? SetStringFixedLength(cells[c], kNumberFieldWidth) : cells[c];
-    }
-    return ToAnsi(line) + QByteArrayLiteral("\r\n");
+    std::vector<QByteArray> ansi;
+    ansi.reserve(static_cast<std::size_t>(cells.size()));
+    for (const QString& cell : cells) ansi.push_back(ToAnsi(cell));
+    std::vector<std::string_view> views;
+    views.reserve(ansi.size());
+    for (const QByteArray& bytes : ansi) views.push_back(View(bytes));
+    std::string line;
+    AppendExportLine(line, views);
+    return QByteArray(line.data(), static_cast<qsizetype>(line.size()));
 }
 
 QByteArray ExportBytes(const QList<QStringList>& rows) {
