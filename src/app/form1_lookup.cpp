@@ -2,10 +2,13 @@
 #include <QButtonGroup>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTreeWidget>
+#include <cstdio>
 
 #include "app/form1.h"
 #include "results/number_list.h"
+#include "results/result_journal.h"
 
 namespace numtrail {
 
@@ -36,21 +39,15 @@ LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
     if (mode == LookupMode::Batch && IsRateLimited(answer))
         return {LookupOutcome::Kind::RateLimited, {}};
 
-    QTreeWidgetItem* row = nullptr;
-    if (mode == LookupMode::Single) {
-        row = new QTreeWidgetItem(QStringList{n});
-        ListView1_->insertTopLevelItem(0, row);
-    }
     const std::array<QString, 10> fields = ParseAnswer(answer);
     for (int i = 1; i <= 10; ++i) query_slots_[i] = fields[static_cast<std::size_t>(i - 1)];
     const LookupResult result = ResultFromSlots(n, fields);
-    if (result.province.isEmpty()) return {LookupOutcome::Kind::NoProvince, {}};
-
-    if (!row) {
-        row = new QTreeWidgetItem(QStringList{n});
-        ListView1_->insertTopLevelItem(0, row);
+    if (result.province.isEmpty()) {
+        // The single query still shows the number it asked about, alone on its row.
+        if (mode == LookupMode::Single) AddResultRow({n, {}, {}, {}, {}, {}}, mode);
+        return {LookupOutcome::Kind::NoProvince, {}};
     }
-    SetRowFields(row, result);
+    AddResultRow(result, mode);
     ShowTopRow();
     if (mode == LookupMode::Single) SetMessage(QStringLiteral("查询完毕.."));
     return {LookupOutcome::Kind::Done, {}};
@@ -61,6 +58,28 @@ int Form1::ColumnOf(const QString& key) const {
     for (int c = 0; c < header->columnCount(); ++c)
         if (header->data(c, Qt::UserRole).toString() == key) return c;
     return -1;
+}
+
+void Form1::AddResultRow(const LookupResult& result, LookupMode mode) {
+    // On disk before it is on screen: a row the user has seen is never one a crash loses.
+    JournalRow(result, mode);
+    auto* row = new QTreeWidgetItem(QStringList{result.number});
+    ListView1_->insertTopLevelItem(0, row);
+    SetRowFields(row, result);
+}
+
+// A journal that cannot be written is said once, where it stays readable (the status bar's
+// tooltip) and on stderr; the query goes on, and later rows are still tried.
+void Form1::JournalRow(const LookupResult& result, LookupMode mode) {
+    if (!journal_ ||
+        journal_->Append(result, mode == LookupMode::Single ? QueryMode::Single : QueryMode::Batch))
+        return;
+    if (journal_failure_shown_) return;
+    journal_failure_shown_ = true;
+    const QString error = QString::fromLocal8Bit(journal_->Error());
+    S1_->setToolTip(QStringLiteral("结果日志写入失败，查询照常进行：") + error);
+    std::fprintf(stderr, "numtrail: results journal: %s\n", journal_->Error().c_str());
+    std::fflush(stderr);
 }
 
 void Form1::SetRowFields(QTreeWidgetItem* row, const LookupResult& result) {

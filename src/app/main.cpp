@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
     settings.update_url = options.update_url;
     settings.program_folder = QCoreApplication::applicationDirPath();
     settings.help_folder = numtrail::HelpFolder(settings.program_folder);
+    settings.journal_folder = numtrail::JournalFolder(options);
 
     numtrail::Form1 form(platform.Get(), settings);
     form.SetDataSourceToolTip(numtrail::DataSourceText(options));

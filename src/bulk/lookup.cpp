@@ -147,6 +147,27 @@ std::string DataText(const std::optional<std::string>& file) {
                 : "built-in data";
 }
 
+// What the online service gave, for the summary. Prefixes it refused or failed on are
+// answered from the local data: said here, so that such a run is not taken for a complete one.
+std::string UpstreamText(const service::UpstreamResolver& resolver) {
+    const service::UpstreamStats stats = resolver.Stats();
+    std::string text = "upstream: " + std::to_string(stats.upstream_requests) + " asked, " +
+                       std::to_string(stats.cache_hits) + " from the cache";
+    if (stats.upstream_failures + stats.refusals > 0)
+        text += "; " + std::to_string(stats.upstream_failures) + " failed and " +
+                std::to_string(stats.refusals) +
+                " refused, their prefixes answered from local data only";
+    return text;
+}
+
+// The online answer for the prefix of a number, when it places it.
+std::optional<service::Record> AskUpstream(service::UpstreamResolver& resolver,
+                                           std::string_view number) {
+    const service::UpstreamAnswer answer = resolver.Resolve(number);
+    if (answer.kind != service::UpstreamAnswer::Kind::Placed || !answer.record) return std::nullopt;
+    return *answer.record;
+}
+
 }  // namespace
 
 int Lookup(LookupOptions options) {
@@ -180,15 +201,27 @@ int Lookup(LookupOptions options) {
     const std::unique_ptr<Output> output = Output::Open(options.output, error);
     if (!output) return Fail(error);
 
-    // Online answers (UpstreamResolver) would come in here, as the second argument: asked once
-    // per prefix that the local data does not place, with the first number of that prefix.
-    Attributor attributor(std::move(data));
-    Run run{attributor, RowWriter(options.format, attributor), *output};
-    run.writer.AppendHeader(run.rows);
-
     const bool to_terminal = options.output == "-" && ::isatty(STDOUT_FILENO);
     ProgressBar progress(!options.quiet && all_files && !to_terminal && ::isatty(STDERR_FILENO),
                          total);
+
+    std::unique_ptr<service::UpstreamResolver> resolver;
+    UpstreamLookup upstream;
+    if (!options.upstream.url.empty()) {
+        options.upstream.warn = [&progress](const std::string& line) {
+            progress.Clear();
+            std::cerr << "numtrail-lookup: " << line << '\n';
+        };
+        try {
+            resolver = std::make_unique<service::UpstreamResolver>(std::move(options.upstream));
+        } catch (const service::UpstreamError& e) {
+            return Fail(e.what());
+        }
+        upstream = [&resolver](std::string_view number) { return AskUpstream(*resolver, number); };
+    }
+    Attributor attributor(std::move(data), std::move(upstream));
+    Run run{attributor, RowWriter(options.format, attributor), *output};
+    run.writer.AppendHeader(run.rows);
     std::uint64_t done = 0;
     for (const std::string& file : options.files) {
         const auto input = ListInput::Open(file, error);
@@ -211,6 +244,7 @@ int Lookup(LookupOptions options) {
             summary += (s == 0 ? ": " : ", ") + std::to_string(run.counts[s]) + " " +
                        std::string(kStatusNames[s]);
         std::cerr << summary << " (" << DataText(options.data) << ")\n";
+        if (resolver) std::cerr << "numtrail-lookup: " << UpstreamText(*resolver) << '\n';
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bulk/row_writer.h"
+#include "service/upstream_resolver.h"
 
 namespace numtrail::bulk {
 
@@ -14,6 +15,9 @@ struct LookupOptions {
     Format format = Format::Csv;
     std::optional<std::string> data;  // a data file; by default the user's, when there is one
     bool quiet = false;
+    // Asks this online service about the prefixes the local data does not place, once each,
+    // keeping its answers in the prefix cache (`upstream.url` empty: never asks).
+    service::UpstreamOptions upstream;
 };
 
 inline constexpr int kExitFailed = 1;

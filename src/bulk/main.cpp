@@ -1,5 +1,6 @@
 // numtrail-lookup: attributes every line of number lists, as fast as the lines can be read.
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <iostream>
 #include <map>
 #include <string>
@@ -23,6 +24,9 @@ constexpr std::string_view kFooter =
     "Formats: csv (UTF-8, header row, RFC 4180), tsv (UTF-8, header row; tab, CR, LF and\n"
     "backslash in a field written \\t \\r \\n \\\\), jsonl (one JSON object a line), fixed (the\n"
     "window's export line: code page 936, CR LF).\n"
+    "\n"
+    "With --upstream, a prefix the local data does not place is asked online once; when the\n"
+    "online service fails or refuses, the local answer stands and the summary says how often.\n"
     "\n"
     "Exit status: 0 done, 1 an input, data or output file failed, 2 bad usage.";
 
@@ -53,6 +57,38 @@ int main(int argc, char** argv) {
                    "7-digit prefix data file; its entries win over the built-in data (default: "
                    "$XDG_DATA_HOME/Numtrail/phone.dat when it exists)")
         ->type_name("FILE");
+    auto* upstream =
+        app.add_option("--upstream", options.upstream.url,
+                       "ask this online attribution endpoint (callback format, without query) "
+                       "about each prefix the local data does not place, once, keeping its "
+                       "answers in the cache")
+            ->type_name("URL")
+            ->check(
+                [](const std::string& url) { return numtrail::service::UpstreamUrlProblem(url); });
+    app.add_option("--cache", options.upstream.cache_file,
+                   "the cache of online answers, an SQLite file shared with numtrail-service "
+                   "(default $XDG_CACHE_HOME/Numtrail/prefixes.sqlite)")
+        ->type_name("FILE")
+        ->needs(upstream);
+    app.add_option_function<int>(
+           "--upstream-interval",
+           [&options](int ms) { options.upstream.interval = std::chrono::milliseconds(ms); },
+           "at most one online request in MS milliseconds (default 1000)")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 3600000))
+        ->needs(upstream);
+    app.add_option_function<int>(
+           "--upstream-timeout",
+           [&options](int s) { options.upstream.timeout = std::chrono::seconds(s); },
+           "an online request not answered in S seconds has failed (default 10)")
+        ->type_name("S")
+        ->check(CLI::Range(1, 3600))
+        ->needs(upstream);
+    app.add_option("--cache-days", options.upstream.cache_days,
+                   "ask again for online answers older than N days (default 180)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 36500))
+        ->needs(upstream);
     app.add_flag("-q,--quiet", options.quiet, "no progress bar and no summary on standard error");
     app.add_option("FILE", options.files, "number lists; \"-\" is standard input")
         ->type_name("FILE");

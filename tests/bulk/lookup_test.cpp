@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "service/data_file_builder.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
+#include "support/stand_in_upstream.h"
 
 namespace numtrail {
 namespace {
@@ -203,6 +205,39 @@ TEST_F(LookupTest, OutputFileIsReplacedOnlyWhenComplete) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir()), {}), 2);  // no leftovers
 }
 
+// Prefixes the local data does not place are asked online once each, and kept in a cache that
+// the next run reads; a refusal leaves the local answer and the summary says so.
+TEST_F(LookupTest, UpstreamAnswersWhatLocalDataDoesNotPlaceOncePerPrefix) {
+    std::atomic<bool> refuse = false;
+    test::StandInUpstream upstream([&refuse](const std::string& number) {
+        return refuse ? test::StandInUpstream::Refusal()
+                      : test::StandInUpstream::Attribution(number, "江苏", "常州", "0519", "213000",
+                                                           "中国电信");
+    });
+    const std::vector<std::string> arguments = {
+        "--format", "tsv",     "--upstream",          upstream.Url(),
+        "--cache",  Path("c"), "--upstream-interval", "0",
+        "-"};
+    const std::string list = "19912345678\n13800138000\n19912340000\n";
+    const ProgramRun first = Lookup(arguments, list);
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::vector<std::string> rows = Lines(first.out);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_NE(rows[1].find("\t江苏\t常州\t0519\t213000\t中国电信\tok"), std::string::npos);
+    EXPECT_NE(rows[2].find("\t北京\t"), std::string::npos);
+    EXPECT_NE(rows[3].find("\t江苏\t常州\t"), std::string::npos);
+    EXPECT_EQ(upstream.Requests().size(), 1u);
+
+    EXPECT_EQ(Lookup(arguments, list).out, first.out);  // from the cache
+    EXPECT_EQ(upstream.Requests().size(), 1u);
+
+    refuse = true;
+    const ProgramRun refused = Lookup(arguments, "19812345678\n");
+    EXPECT_EQ(refused.status, 0);
+    EXPECT_NE(refused.out.find("unknown-place"), std::string::npos);
+    EXPECT_NE(refused.err.find("1 refused"), std::string::npos) << refused.err;
+}
+
 TEST_F(LookupTest, ExitStatusAndWhereTheMessageGoes) {
     WriteFile(Path("list.txt"), "13800138000\n");
     const std::string list = Path("list.txt");
@@ -226,6 +261,8 @@ TEST_F(LookupTest, ExitStatusAndWhereTheMessageGoes) {
         {{"--data", "missing.dat", list}, 1, nullptr, "missing.dat"},
         {{"-o", "/nonexistent/out.csv", list}, 1, nullptr, "/nonexistent/out.csv"},
         {{"--", "--quiet"}, 1, nullptr, "--quiet"},  // a file, after "--"
+        {{"--upstream", "ftp://127.0.0.1/q", list}, 2, nullptr, "--upstream"},
+        {{"--cache-days", "3", list}, 2, nullptr, "--upstream"},
     };
     for (const Case& c : cases) {
         const ProgramRun run = Lookup(c.arguments);
