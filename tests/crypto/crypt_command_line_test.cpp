@@ -43,11 +43,15 @@ TEST_F(CryptCommandLine, ExitStatusAndWhereTheTextGoes) {
         // md5sum's digest of "--abc", which only "--" lets through as a text
         {{"md5-text", "--", "--abc"}, 0, "F2B64BEB1022940DA03857A6B64A3F24\n", ""},
         {{"aes-encrypt-text", "--password=pw", "--key-bits=x", "t"}, 2, nullptr, "'x'"},
-        {{"aes-encrypt-text", "--password", "pw", "--password-env", "PW", "t"}, 2, nullptr,
+        {{"aes-encrypt-text", "--password", "pw", "--password-env", "PW", "t"},
+         2,
+         nullptr,
          "excludes"},
         // no password, and no terminal to ask on
         {{"xor-encrypt-text", "t"}, 2, nullptr, "--password-file"},
-        {{"aes-encrypt-text", "--password-env", "NUMTRAIL_UNSET", "t"}, 2, nullptr,
+        {{"aes-encrypt-text", "--password-env", "NUMTRAIL_UNSET", "t"},
+         2,
+         nullptr,
          "NUMTRAIL_UNSET"},
         {{"aes-encrypt-text", "--password-file", Path("missing"), "t"}, 1, nullptr, "missing"},
         {{"md5-file", "a", "b"}, 2, nullptr, "--md5sum"},
@@ -93,10 +97,9 @@ TEST_F(CryptCommandLine, DashIsStandardInputAndOutput) {
 
 TEST_F(CryptCommandLine, AFailedWriteToStandardOutputFails) {
     WriteFile(Path("plain"), "abc");
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"md5-text", "abc"},
-          {"base64-encode-file", Path("plain"), "-"},
-          {"--help"}}) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"md5-text", "abc"},
+                                                      {"base64-encode-file", Path("plain"), "-"},
+                                                      {"--help"}}) {
         const ProgramRun run = Shell("exec \"$0\" \"$@\" >/dev/full", arguments);
         EXPECT_EQ(run.status, 1) << arguments[0];
         EXPECT_NE(run.err.find("standard output"), std::string::npos) << run.err;
@@ -108,9 +111,9 @@ TEST_F(CryptCommandLine, PasswordFromAFileOrTheEnvironment) {
     WriteFile(Path("password"), "口令\r\nnot the password");
     EXPECT_EQ(Crypt({"aes-encrypt-text", "--password-file", Path("password"), "text"}).out,
               expected);
-    const ProgramRun from_environment =
-        test::RunProgram("/usr/bin/env", {"PW=口令", NUMTRAIL_CRYPT_PATH, "aes-encrypt-text",
-                                          "--password-env", "PW", "text"});
+    const ProgramRun from_environment = test::RunProgram(
+        "/usr/bin/env",
+        {"PW=口令", NUMTRAIL_CRYPT_PATH, "aes-encrypt-text", "--password-env", "PW", "text"});
     EXPECT_EQ(from_environment.out, expected);
 }
 
