@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "support/expect_runs.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 
@@ -27,47 +28,33 @@ ProgramRun Shell(const std::string& script, const std::vector<std::string>& argu
 class CryptCommandLine : public test::ScratchDirTest {};
 
 TEST_F(CryptCommandLine, ExitStatusAndWhereTheTextGoes) {
-    struct Case {
-        std::vector<std::string> arguments;
-        int status;
-        const char* out;  // in standard output, or nullptr for nothing there
-        const char* err;  // in standard error
-    };
-    const Case cases[] = {
-        {{}, 2, nullptr, "subcommand"},
-        {{"--help"}, 0, "base64-decode-text", ""},
-        {{"md5-text", "--help"}, 0, "Usage: numtrail-crypt md5-text", ""},
-        {{"aes-encrypt-text", "--help"}, 0, "openssl enc", ""},
-        {{"--version"}, 0, "numtrail-crypt V", ""},
-        {{"bogus"}, 2, nullptr, "bogus"},
-        // md5sum's digest of "--abc", which only "--" lets through as a text
-        {{"md5-text", "--", "--abc"}, 0, "F2B64BEB1022940DA03857A6B64A3F24\n", ""},
-        {{"aes-encrypt-text", "--password=pw", "--key-bits=x", "t"}, 2, nullptr, "'x'"},
-        {{"aes-encrypt-text", "--password", "pw", "--password-env", "PW", "t"},
-         2,
-         nullptr,
-         "excludes"},
-        // no password, and no terminal to ask on
-        {{"xor-encrypt-text", "t"}, 2, nullptr, "--password-file"},
-        {{"aes-encrypt-text", "--password-env", "NUMTRAIL_UNSET", "t"},
-         2,
-         nullptr,
-         "NUMTRAIL_UNSET"},
-        {{"aes-encrypt-text", "--password-file", Path("missing"), "t"}, 1, nullptr, "missing"},
-        {{"md5-file", "a", "b"}, 2, nullptr, "--md5sum"},
-        {{"base64-encode-text", "--wrap", "4", "foobar"}, 0, "Zm9v\nYmFy\n", ""},
-        {{"base64-decode-text", "Zm9v\r\nYmFy"}, 0, "foobar\n", ""},
-    };
-    for (const Case& c : cases) {
-        const ProgramRun run = Crypt(c.arguments);
-        const std::string what = testing::PrintToString(c.arguments);
-        EXPECT_EQ(run.status, c.status) << what << run.err;
-        if (c.out == nullptr)
-            EXPECT_EQ(run.out, "") << what;
-        else
-            EXPECT_NE(run.out.find(c.out), std::string::npos) << what << run.out;
-        EXPECT_NE(run.err.find(c.err), std::string::npos) << what << run.err;
-    }
+    test::ExpectRuns(
+        NUMTRAIL_CRYPT_PATH,
+        {
+            {{}, 2, nullptr, "subcommand"},
+            {{"--help"}, 0, "base64-decode-text", ""},
+            {{"md5-text", "--help"}, 0, "Usage: numtrail-crypt md5-text", ""},
+            {{"aes-encrypt-text", "--help"}, 0, "openssl enc", ""},
+            {{"--version"}, 0, "numtrail-crypt V", ""},
+            {{"bogus"}, 2, nullptr, "bogus"},
+            // md5sum's digest of "--abc", which only "--" lets through as a text
+            {{"md5-text", "--", "--abc"}, 0, "F2B64BEB1022940DA03857A6B64A3F24\n", ""},
+            {{"aes-encrypt-text", "--password=pw", "--key-bits=x", "t"}, 2, nullptr, "'x'"},
+            {{"aes-encrypt-text", "--password", "pw", "--password-env", "PW", "t"},
+             2,
+             nullptr,
+             "excludes"},
+            // no password, and no terminal to ask on
+            {{"xor-encrypt-text", "t"}, 2, nullptr, "--password-file"},
+            {{"aes-encrypt-text", "--password-env", "NUMTRAIL_UNSET", "t"},
+             2,
+             nullptr,
+             "NUMTRAIL_UNSET"},
+            {{"aes-encrypt-text", "--password-file", Path("missing"), "t"}, 1, nullptr, "missing"},
+            {{"md5-file", "a", "b"}, 2, nullptr, "--md5sum"},
+            {{"base64-encode-text", "--wrap", "4", "foobar"}, 0, "Zm9v\nYmFy\n", ""},
+            {{"base64-decode-text", "Zm9v\r\nYmFy"}, 0, "foobar\n", ""},
+        });
 }
 
 // Standard input and output give the bytes the files give.

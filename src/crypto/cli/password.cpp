@@ -31,8 +31,11 @@ std::string Prompt() {
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     std::cerr << "Password: " << std::flush;
     const std::string password = FirstLine(std::cin);
+    const bool answered = !std::cin.fail();
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
     std::cerr << '\n';
+    // An end of input is no answer, not an empty password.
+    if (!answered) throw std::runtime_error("no password read");
     return password;
 }
 
