@@ -9,6 +9,7 @@
 #include "product/product.h"
 #include "service/data_file_builder.h"
 #include "support/expect_runs.h"
+#include "support/named_pipe.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 #include "support/stand_in_upstream.h"
@@ -239,6 +240,15 @@ TEST_F(LookupTest, UpstreamAnswersWhatLocalDataDoesNotPlaceOncePerPrefix) {
     EXPECT_NE(refused.err.find("1 refused"), std::string::npos) << refused.err;
 }
 
+// A pipe or a device named as the output is written into, not replaced by a file.
+TEST_F(LookupTest, APipeNamedAsTheOutputIsWrittenInto) {
+    WriteFile(Path("list.txt"), "13800138000\n");
+    const test::NamedPipe pipe(Path("rows"));
+    EXPECT_EQ(Lookup({"-q", "-o", Path("rows"), Path("list.txt")}).status, 0);
+    EXPECT_TRUE(pipe.StillAPipe());
+    EXPECT_NE(pipe.Read().find("13800138000,13800138000,"), std::string::npos);
+}
+
 TEST_F(LookupTest, ExitStatusAndWhereTheMessageGoes) {
     WriteFile(Path("list.txt"), "13800138000\n");
     const std::string list = Path("list.txt");
@@ -257,6 +267,8 @@ TEST_F(LookupTest, ExitStatusAndWhereTheMessageGoes) {
                          {{"--data", "missing.dat", list}, 1, nullptr, "missing.dat"},
                          {{"-o", "/nonexistent/out.csv", list}, 1, nullptr, "/nonexistent/out.csv"},
                          {{"--", "--quiet"}, 1, nullptr, "--quiet"},  // a file, after "--"
+                         // a device is written into, not replaced by a file
+                         {{"-q", "-o", "/dev/stdout", list}, 0, "13800138000,13800138000,", ""},
                          {{"--upstream", "ftp://127.0.0.1/q", list}, 2, nullptr, "--upstream"},
                          {{"--cache-days", "3", list}, 2, nullptr, "--upstream"},
                      });

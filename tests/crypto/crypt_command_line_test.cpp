@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/expect_runs.h"
+#include "support/named_pipe.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 
@@ -64,13 +65,17 @@ TEST_F(CryptCommandLine, DashIsStandardInputAndOutput) {
     for (const std::vector<std::string>& command :
          {std::vector<std::string>{"aes-encrypt-file", "--password", "pw"},
           {"base64-encode-file", "--wrap", "8"}}) {
-        std::vector<std::string> files = command, streams = command, device = command;
+        std::vector<std::string> files = command, streams = command, devices = command;
         files.insert(files.end(), {Path("plain"), Path("out")});
         streams.insert(streams.end(), {"-", "-"});
-        device.insert(device.end(), {"/dev/stdin", "/dev/stdout"});
         ASSERT_EQ(Crypt(files).status, 0) << command[0];
         EXPECT_EQ(Crypt(streams, plain).out, ReadFile(Path("out"))) << command[0];
-        EXPECT_EQ(Crypt(device, plain).out, ReadFile(Path("out"))) << command[0];
+        // A pipe named as the output is written into, not replaced by a file.
+        const test::NamedPipe pipe(Path("pipe-" + command[0]));
+        devices.insert(devices.end(), {"/dev/stdin", Path("pipe-" + command[0])});
+        EXPECT_EQ(Crypt(devices, plain).status, 0) << command[0];
+        EXPECT_TRUE(pipe.StillAPipe()) << command[0];
+        EXPECT_EQ(pipe.Read(), ReadFile(Path("out"))) << command[0];
     }
     // The salted cipher, which takes code page 936 text, comes back through both.
     const std::string text = "\xD6\xD0\xCE\xC4\r\nline two";

@@ -160,7 +160,10 @@ void AddMd5Commands(CLI::App& app, std::vector<Command>& commands) {
     md5_file->add_flag("--md5sum", file_args->md5sum,
                        "one line per FILE as md5sum writes it (lower-case hex, two blanks, the "
                        "name), for md5sum -c");
-    md5_file->add_option("FILE", file_args->files, "the file; \"-\" is standard input")->required();
+    md5_file
+        ->add_option("FILE", file_args->files,
+                     "the file (several with --md5sum); \"-\" is standard input")
+        ->required();
     commands.push_back({md5_file, [file_args] { return Md5File(*file_args); }});
 
     auto text = std::make_shared<std::string>();

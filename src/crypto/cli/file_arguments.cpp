@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "crypto/file_bytes.h"
+#include "platform/atomic_file.h"
 
 namespace numtrail::cli {
 namespace {
@@ -27,13 +28,7 @@ std::string Shown(const std::string& argument) {
     return argument == "-" ? "standard input" : argument;
 }
 
-bool IsStream(const std::string& argument) {
-    if (argument == "-") return true;
-    std::error_code error;
-    const fs::file_status status = fs::status(argument, error);
-    return !error && fs::exists(status) && !fs::is_regular_file(status) &&
-           !fs::is_directory(status);
-}
+bool IsStream(const std::string& argument) { return argument == "-" || IsStreamTarget(argument); }
 
 std::string ReadAll(const std::string& argument) {
     const int fd = argument == "-" ? STDIN_FILENO : ::open(argument.c_str(), O_RDONLY | O_CLOEXEC);
