@@ -2,10 +2,11 @@
 #include <QButtonGroup>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
+#include <QTableView>
 
 #include "app/form1.h"
 #include "results/number_list.h"
+#include "results/result_list_model.h"
 
 namespace numtrail {
 
@@ -36,45 +37,38 @@ LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
     if (mode == LookupMode::Batch && IsRateLimited(answer))
         return {LookupOutcome::Kind::RateLimited, {}};
 
-    QTreeWidgetItem* row = nullptr;
-    if (mode == LookupMode::Single) {
-        row = new QTreeWidgetItem(QStringList{n});
-        ListView1_->insertTopLevelItem(0, row);
-    }
     const std::array<QString, 10> fields = ParseAnswer(answer);
     for (int i = 1; i <= 10; ++i) query_slots_[i] = fields[static_cast<std::size_t>(i - 1)];
     const LookupResult result = ResultFromSlots(n, fields);
-    if (result.province.isEmpty()) return {LookupOutcome::Kind::NoProvince, {}};
-
-    if (!row) {
-        row = new QTreeWidgetItem(QStringList{n});
-        ListView1_->insertTopLevelItem(0, row);
+    if (result.province.isEmpty()) {
+        // The single query shows the number it asked about all the same, alone on its row.
+        if (mode == LookupMode::Single) WriteRow({n, {}, {}, {}, {}, {}});
+        return {LookupOutcome::Kind::NoProvince, {}};
     }
-    SetRowFields(row, result);
+    WriteRow(result);
     ShowTopRow();
     if (mode == LookupMode::Single) SetMessage(QStringLiteral("查询完毕.."));
     return {LookupOutcome::Kind::Done, {}};
 }
 
-int Form1::ColumnOf(const QString& key) const {
-    const QTreeWidgetItem* header = ListView1_->headerItem();
-    for (int c = 0; c < header->columnCount(); ++c)
-        if (header->data(c, Qt::UserRole).toString() == key) return c;
-    return -1;
-}
-
-void Form1::SetRowFields(QTreeWidgetItem* row, const LookupResult& result) {
-    const std::pair<const char*, const QString*> cells[] = {{"pro", &result.province},
-                                                            {"city", &result.city},
-                                                            {"qh", &result.area_code},
-                                                            {"yb", &result.postcode},
-                                                            {"lx", &result.card_type}};
-    for (const auto& [key, value] : cells) row->setText(ColumnOf(QString::fromLatin1(key)), *value);
+void Form1::WriteRow(const LookupResult& result) {
+    if (row_to_select_ >= 0) ++row_to_select_;  // one more row above the one waiting
+    results_->InsertTop(result);
+    WidenColumnsFor(result);
 }
 
 void Form1::ShowTopRow() {
     ListView1_->setFocus();
-    if (QTreeWidgetItem* top = ListView1_->topLevelItem(0)) ListView1_->setCurrentItem(top);
+    row_to_select_ = 0;
+    SelectWaitingRow();
+}
+
+// A batch's rows reach the view a few at a time: the row a lookup asked to select is selected
+// once the view has it.
+void Form1::SelectWaitingRow() {
+    if (row_to_select_ < 0 || results_->HasUnpublished()) return;
+    ListView1_->setCurrentIndex(results_->index(row_to_select_, 0));
+    row_to_select_ = -1;
 }
 
 void Form1::RunSingleQuery() {
