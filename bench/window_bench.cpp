@@ -203,7 +203,9 @@ int Run(int entries, int import_entries, int export_rows) {
     AppOptions options;
     auto service = StartBuiltInService(options);
     Bench b;
-    Form1Settings settings{options.lookup_url, options.update_url, b.folder.path()};
+    // With the results journal, as the program keeps it by default.
+    Form1Settings settings{options.lookup_url, options.update_url, b.folder.path(),
+                           b.folder.filePath(QStringLiteral("journal"))};
     b.form = std::make_unique<Form1>(b.platform, settings);
     b.form->Load();
 

@@ -1,7 +1,9 @@
 // Number list files and typed entries: choosing the encoding, cutting lines, cleaning each.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "numbers/entry_cleaning.h"
 #include "numbers/list_text.h"
@@ -32,6 +34,23 @@ void Check(std::string_view text) {
     }
 }
 
+// Every line, empty ones included, with the text given in two pieces cut at `split`.
+std::vector<std::string> CutLines(std::string_view bytes, std::size_t split) {
+    numtrail::ListEncodingScan scan;
+    scan.Add(bytes.substr(0, split));
+    scan.Add(bytes.substr(split));
+    const numtrail::ListEncodingChoice choice = scan.Choice();
+    const numtrail::ListEncodingChoice whole = numtrail::ChooseListEncoding(bytes);
+    if (choice.encoding != whole.encoding || choice.bom_size != whole.bom_size) __builtin_trap();
+    numtrail::ListLineCutter cutter(choice);
+    std::vector<std::string> lines;
+    const auto keep = [&lines](std::string_view line) { lines.emplace_back(line); };
+    cutter.Add(bytes.substr(0, split), keep);
+    cutter.Add(bytes.substr(split), keep);
+    cutter.Finish(keep);
+    return lines;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -45,5 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     // Decoding grows a byte to at most three (a code page 936 or UTF-16 unit to UTF-8).
     if (total > 3 * size) __builtin_trap();
+    // Read in pieces, the file gives the same lines wherever the pieces end.
+    if (size != 0 && CutLines(bytes, 0) != CutLines(bytes, data[0] % size)) __builtin_trap();
     return 0;
 }

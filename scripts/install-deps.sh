@@ -8,7 +8,8 @@ packages=(
   xvfb xauth fonts-wqy-microhei
   googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   openssl
-  libcpp-httplib-dev libphonenumber-dev libsqlite3-dev wrk
+  libcpp-httplib-dev libphonenumber-dev libsqlite3-dev wrk libcli11-dev
+  libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev unzip
   clang libclang-rt-14-dev clang-format
 )
 

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include "platform/throttle.h"
 #include "product/product.h"
 #include "product/protocol.h"
+#include "results/result_journal.h"
 #include "results/result_list_model.h"
 #include "update/update_check.h"
 
@@ -51,6 +53,10 @@ W* Place(W* widget, const QString& name, const QRect& geometry) {
 
 Form1::Form1(Platform& platform, Form1Settings settings)
     : platform_(platform), settings_(std::move(settings)) {
+    if (!settings_.journal_folder.isEmpty())
+        journal_ = std::make_unique<ResultJournal>(
+            std::filesystem::path(QFile::encodeName(settings_.journal_folder).toStdString()),
+            platform_.clock);
     CreateControls();
     CreateStatusBar();
     CreateMenu();
@@ -175,11 +181,15 @@ void Form1::CreateStatusBar() {
 void Form1::CreateMenu() {
     menu_ = new QMenu(QStringLiteral("菜单"), this);
     menu_->setObjectName(QStringLiteral("menu"));
-    const std::pair<const char*, QString> items[] = {{"cpp", QStringLiteral("复制此号信息")},
-                                                     {"ycxxx", QStringLiteral("移除此项信息")},
-                                                     {"dcqb", QStringLiteral("导出全部信息")},
-                                                     {"cll", QStringLiteral("清空查询列表")},
-                                                     {"endd", QStringLiteral("退出应用程序")}};
+    const std::pair<const char*, QString> items[] = {
+        {"cpp", QStringLiteral("复制此号信息")},
+        {"ycxxx", QStringLiteral("移除此项信息")},
+        {"dcqb", QStringLiteral("导出全部信息")},
+        {"cll", QStringLiteral("清空查询列表")},
+        {"dccsv", QStringLiteral("导出为CSV表格...")},
+        {"dcxls", QStringLiteral("导出为Excel表格...")},
+        {"tjtb", QStringLiteral("统计图表...")},
+        {"endd", QStringLiteral("退出应用程序")}};
     for (const auto& [name, caption] : items) {
         if (!menu_->isEmpty()) menu_->addSeparator();
         menu_->addAction(caption)->setObjectName(QString::fromLatin1(name));
@@ -197,14 +207,13 @@ void Form1::Connect() {
     connect(Command8_, &QPushButton::clicked, this, [this] { Form6(platform_, this).exec(); });
     connect(menu_->findChild<QAction*>(QStringLiteral("endd")), &QAction::triggered, this,
             &QWidget::close);
-    connect(menu_->findChild<QAction*>(QStringLiteral("cpp")), &QAction::triggered, this,
-            &Form1::cpp);
-    connect(menu_->findChild<QAction*>(QStringLiteral("ycxxx")), &QAction::triggered, this,
-            &Form1::ycxxx);
-    connect(menu_->findChild<QAction*>(QStringLiteral("dcqb")), &QAction::triggered, this,
-            &Form1::dcqb);
-    connect(menu_->findChild<QAction*>(QStringLiteral("cll")), &QAction::triggered, this,
-            &Form1::cll);
+    const std::pair<const char*, void (Form1::*)()> menu_handlers[] = {
+        {"cpp", &Form1::cpp},  {"ycxxx", &Form1::ycxxx}, {"dcqb", &Form1::dcqb},
+        {"cll", &Form1::cll},  {"dccsv", &Form1::dccsv}, {"dcxls", &Form1::dcxls},
+        {"tjtb", &Form1::tjtb}};
+    for (const auto& [name, handler] : menu_handlers)
+        connect(menu_->findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, this,
+                handler);
     ListView1_->viewport()->installEventFilter(this);
     ConnectBatch();
 }

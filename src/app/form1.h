@@ -4,6 +4,9 @@
 #include <QSet>
 #include <QString>
 #include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include "lookup/batch_runner.h"
 #include "lookup/lookup_rules.h"
@@ -25,7 +28,9 @@ class QTableView;
 namespace numtrail {
 
 class BatchProgress;
+class ResultJournal;
 class ResultListModel;
+class SummaryDialog;
 class Throttle;
 
 // What the main window needs to know about its surroundings.
@@ -33,6 +38,7 @@ struct Form1Settings {
     QString lookup_url;      // the attribution endpoint, without query
     QString update_url;      // the update server, without the manifest path
     QString program_folder;  // where the skin, the help pages and the file dialogs start
+    QString journal_folder;  // where the results journal goes; empty: no journal
 };
 
 // The main window: result list, pending number list, the controls of both query modes,
@@ -86,8 +92,9 @@ class Form1 : public QWidget, private BatchHost {
     // lookup shared by the single query and the batch tick
     bool PassesNumberCheck(const QString& n);
     LookupOutcome LookupNumber(const QString& n, LookupMode mode);
-    // Every row enters the result list here, at the top.
-    void WriteRow(const LookupResult& result);
+    // The one place a result row is written: into the journal, then on top of the list.
+    void AddResultRow(const LookupResult& result, LookupMode mode);
+    void JournalRow(const LookupResult& result, LookupMode mode);
     void ShowTopRow();
     void SelectWaitingRow();
 
@@ -140,12 +147,30 @@ class Form1 : public QWidget, private BatchHost {
     // times a second would cost more than the look-ups.
     Throttle* batch_shown_ = nullptr;
     int entry_to_show_ = -1;  // the entry the runner selected, until the list shows it
+    std::unique_ptr<ResultJournal> journal_;
+    bool journal_failure_shown_ = false;
+    QPointer<SummaryDialog> summary_;
 
     // result list operations, export and clipboard copy (form1_results.cpp)
     void cpp();    // copy the selected result to the clipboard
     void ycxxx();  // remove the selected row
     void dcqb();   // export every row to a file the user names
     void cll();    // clear the list after asking
+    void dccsv();  // export every row as a CSV table
+    void dcxls();  // export every row as an Excel table
+    void tjtb();   // charts of the rows' provinces and card types
+    // Every row in list order, newest first: what the tables and the charts are made of.
+    QList<LookupResult> ResultRows() const;
+    // The rows as a table in a file of the given filter and suffix.
+    using TableFile =
+        std::function<std::optional<QByteArray>(const QList<QStringList>& table, QString* error)>;
+    void ExportTable(const QString& filter, const QString& suffix, const TableFile& make);
+    // Asks where to save, builds the file (nullopt with *error set when that fails) and writes
+    // it whole or not at all; `done` is the success text without its "!" or "..".
+    void SaveExport(const QString& filter, const QString& suffix,
+                    const std::function<std::optional<QByteArray>(QString* error)>& build,
+                    const QString& done);
+    void ReportExportFailure(const QString& path, const QString& error);
     // false with *error empty: no rows, nothing touched; false with *error set: not written.
     bool ExportListViewContent(const ResultStore& rows, const QString& strFilePath, QString* error);
     int SelectedRow() const;  // the selected row of the view, -1 when none is

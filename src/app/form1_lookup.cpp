@@ -2,10 +2,13 @@
 #include <QButtonGroup>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTableView>
+#include <cstdio>
 
 #include "app/form1.h"
 #include "results/number_list.h"
+#include "results/result_journal.h"
 #include "results/result_list_model.h"
 
 namespace numtrail {
@@ -41,20 +44,36 @@ LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
     for (int i = 1; i <= 10; ++i) query_slots_[i] = fields[static_cast<std::size_t>(i - 1)];
     const LookupResult result = ResultFromSlots(n, fields);
     if (result.province.isEmpty()) {
-        // The single query shows the number it asked about all the same, alone on its row.
-        if (mode == LookupMode::Single) WriteRow({n, {}, {}, {}, {}, {}});
+        // The single query still shows the number it asked about, alone on its row.
+        if (mode == LookupMode::Single) AddResultRow({n, {}, {}, {}, {}, {}}, mode);
         return {LookupOutcome::Kind::NoProvince, {}};
     }
-    WriteRow(result);
+    AddResultRow(result, mode);
     ShowTopRow();
     if (mode == LookupMode::Single) SetMessage(QStringLiteral("查询完毕.."));
     return {LookupOutcome::Kind::Done, {}};
 }
 
-void Form1::WriteRow(const LookupResult& result) {
+void Form1::AddResultRow(const LookupResult& result, LookupMode mode) {
+    // On disk before it is on screen: a row the user has seen is never one a crash loses.
+    JournalRow(result, mode);
     if (row_to_select_ >= 0) ++row_to_select_;  // one more row above the one waiting
     results_->InsertTop(result);
     WidenColumnsFor(result);
+}
+
+// A journal that cannot be written is said once, where it stays readable (the status bar's
+// tooltip) and on stderr; the query goes on, and later rows are still tried.
+void Form1::JournalRow(const LookupResult& result, LookupMode mode) {
+    if (!journal_ ||
+        journal_->Append(result, mode == LookupMode::Single ? QueryMode::Single : QueryMode::Batch))
+        return;
+    if (journal_failure_shown_) return;
+    journal_failure_shown_ = true;
+    const QString error = QString::fromLocal8Bit(journal_->Error());
+    S1_->setToolTip(QStringLiteral("结果日志写入失败，查询照常进行：") + error);
+    std::fprintf(stderr, "numtrail: results journal: %s\n", journal_->Error().c_str());
+    std::fflush(stderr);
 }
 
 void Form1::ShowTopRow() {

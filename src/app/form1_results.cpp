@@ -1,5 +1,5 @@
-// The result list's own commands (copy one result, remove one row, export every row, clear)
-// and the widths of its columns.
+// The result list's own commands (copy one result, remove one row, export every row as text,
+// CSV or Excel, clear, the charts of the list) and the widths of its columns.
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QStyle>
@@ -7,10 +7,14 @@
 
 #include "app/column_width.h"
 #include "app/form1.h"
+#include "app/summary_dialog.h"
 #include "platform/files.h"
 #include "results/clipboard_block.h"
+#include "results/csv_format.h"
 #include "results/export_format.h"
 #include "results/result_list_model.h"
+#include "results/result_summary.h"
+#include "results/xlsx_export.h"
 
 namespace numtrail {
 namespace {
@@ -27,6 +31,8 @@ int Form1::SelectedRow() const {
     const QModelIndexList selected = ListView1_->selectionModel()->selectedRows();
     return selected.isEmpty() ? -1 : selected.first().row();
 }
+
+QList<LookupResult> Form1::ResultRows() const { return {Results().begin(), Results().end()}; }
 
 void Form1::cpp() {
     const int row = SelectedRow();
@@ -96,11 +102,87 @@ void Form1::dcqb() {
         Message(QStringLiteral("没有可导出的数据!"), MessageIcon::Information);
         SetMessage(QStringLiteral("没有可导出的数据.."));
     } else {
-        // The rows are there; the file is what failed, and the user must know which one.
-        Message(QStringLiteral("导出失败!无法写入文件[") + *path + QStringLiteral("]!\r\n") + error,
-                MessageIcon::Exclamation);
-        SetMessage(QStringLiteral("导出失败!无法写入文件[") + *path + QStringLiteral("].."));
+        ReportExportFailure(*path, error);
     }
+}
+
+// The rows are there; the file is what failed, and the user must know which one.
+void Form1::ReportExportFailure(const QString& path, const QString& error) {
+    Message(QStringLiteral("导出失败!无法写入文件[") + path + QStringLiteral("]!\r\n") + error,
+            MessageIcon::Exclamation);
+    SetMessage(QStringLiteral("导出失败!无法写入文件[") + path + QStringLiteral("].."));
+}
+
+void Form1::dccsv() {
+    ExportTable(QStringLiteral("CSV表格（CSV）|*.csv"), QStringLiteral("csv"),
+                [](const QList<QStringList>& table, QString*) {
+                    return std::optional(CsvBytes(ResultHeaders(), table));
+                });
+}
+
+void Form1::dcxls() {
+    ExportTable(QStringLiteral("Excel表格（XLSX）|*.xlsx"), QStringLiteral("xlsx"),
+                [](const QList<QStringList>& table, QString* error) {
+                    return XlsxBytes(ResultHeaders(), table, error);
+                });
+}
+
+void Form1::ExportTable(const QString& filter, const QString& suffix, const TableFile& make) {
+    const QList<LookupResult> rows = ResultRows();
+    if (rows.isEmpty()) {
+        Message(QStringLiteral("没有可导出的数据!"), MessageIcon::Information);
+        return;
+    }
+    SaveExport(
+        filter, suffix, [&](QString* error) { return make(ResultTable(rows), error); },
+        QStringLiteral("成功导出全部数据"));
+}
+
+void Form1::SaveExport(const QString& filter, const QString& suffix,
+                       const std::function<std::optional<QByteArray>(QString* error)>& build,
+                       const QString& done) {
+    const std::optional<QString> path = platform_.dialogs.SaveFile(
+        {QStringLiteral("请选择您要保存的位置"), filter, settings_.program_folder, suffix});
+    if (!path) {
+        Message(QStringLiteral("已取消保存"), MessageIcon::Information);
+        return;
+    }
+    QString error;
+    const std::optional<QByteArray> bytes = build(&error);
+    const FileWriteResult written =
+        bytes ? platform_.files.WriteAtomically(*path, *bytes) : FileWriteResult{false, error};
+    if (!written.ok) {
+        ReportExportFailure(*path,
+                            written.error.isEmpty() ? QStringLiteral("写入失败") : written.error);
+        return;
+    }
+    Message(done + u'!', MessageIcon::Information);
+    SetMessage(done + QStringLiteral(".."));
+}
+
+void Form1::tjtb() {
+    const QList<LookupResult> rows = ResultRows();
+    if (rows.isEmpty()) {
+        Message(QStringLiteral("没有可统计的数据!"), MessageIcon::Information);
+        return;
+    }
+    // One chart window at a time, showing the list as it is now.
+    if (summary_) summary_->close();
+    summary_ = new SummaryDialog(SummarizeResults(rows), this);
+    summary_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(summary_, &SummaryDialog::SaveRequested, this, [this](const QByteArray& png) {
+        SaveExport(
+            QStringLiteral("PNG图片（PNG）|*.png"), QStringLiteral("png"),
+            [&](QString* error) -> std::optional<QByteArray> {
+                if (png.isEmpty()) {
+                    *error = QStringLiteral("无法生成图片");
+                    return std::nullopt;
+                }
+                return png;
+            },
+            QStringLiteral("成功导出统计图表"));
+    });
+    summary_->show();
 }
 
 bool Form1::ExportListViewContent(const ResultStore& rows, const QString& strFilePath,

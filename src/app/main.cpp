@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     settings.lookup_url = options.lookup_url;
     settings.update_url = options.update_url;
     settings.program_folder = QCoreApplication::applicationDirPath();
+    settings.journal_folder = numtrail::JournalFolder(options);
 
     numtrail::Form1 form(platform.Get(), settings);
     form.SetDataSourceToolTip(numtrail::DataSourceText(options));

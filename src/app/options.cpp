@@ -1,11 +1,13 @@
 #include "app/options.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QUrl>
 
 #include "app/defaults.h"
 #include "product/product.h"
 #include "product/protocol.h"
+#include "service/data_file.h"
 
 namespace numtrail {
 
@@ -15,6 +17,13 @@ QString ServerRootOf(const QString& url) {
         .adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
                   QUrl::RemoveUserInfo)
         .toString(QUrl::StripTrailingSlash);
+}
+
+QString JournalFolder(const AppOptions& options) {
+    if (!options.journal) return {};
+    const std::filesystem::path folder =
+        service::UserFile("XDG_DATA_HOME", ".local/share", "journal");
+    return QFile::decodeName(folder.string().c_str());
 }
 
 OptionsOutcome ParseOptions(const QStringList& arguments) {
@@ -50,8 +59,12 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         QStringLiteral("An attribution endpoint the built-in service asks, once per prefix, "
                        "for the numbers its data does not place; answers are cached."),
         QStringLiteral("URL"));
+    const QCommandLineOption no_journal_option(
+        QStringLiteral("no-journal"),
+        QStringLiteral("Keep no results journal (default: every result row is also appended to "
+                       "$XDG_DATA_HOME/Numtrail/journal/YYYY-MM-DD.csv)."));
     parser.addOptions({help_option, version_option, lookup_option, update_option, timeout_option,
-                       data_option, upstream_option});
+                       data_option, upstream_option, no_journal_option});
 
     OptionsOutcome outcome;
     if (!parser.parse(arguments)) {
@@ -99,6 +112,7 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         options.update_url_given ? parser.value(update_option) : ServerRootOf(options.lookup_url);
     options.data_file = parser.value(data_option);
     options.upstream_url = parser.value(upstream_option);
+    options.journal = !parser.isSet(no_journal_option);
     options.timeout_seconds = kDefaultTimeoutSeconds;
     if (parser.isSet(timeout_option)) {
         bool ok = false;

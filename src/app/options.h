@@ -13,6 +13,7 @@ struct AppOptions {
     // The online service the built-in service asks for what its data does not place, if any.
     QString upstream_url;
     int timeout_seconds = 0;
+    bool journal = true;  // keep the results journal (off with --no-journal)
     bool lookup_url_given = false;
     bool update_url_given = false;
 };
@@ -28,5 +29,10 @@ OptionsOutcome ParseOptions(const QStringList& arguments);
 
 // "http://host:port/path?x" → "http://host:port"
 QString ServerRootOf(const QString& url);
+
+// Where the results journal goes: Numtrail/journal in $XDG_DATA_HOME, or in ~/.local/share
+// when that is unset or not an absolute path. Empty with --no-journal, or when neither
+// variable gives a place.
+QString JournalFolder(const AppOptions& options);
 
 }  // namespace numtrail

@@ -13,8 +13,10 @@ enum class EntryKind {
 };
 
 struct CleanedEntry {
-    EntryKind kind = EntryKind::NoDigits;
+    // The digits first: a caller reading the number as words right after the call then reads
+    // what was stored as words, which the processor forwards without a stall.
     std::array<char, 11> digits{};  // the number, when kind is Number
+    EntryKind kind = EntryKind::NoDigits;
 
     std::string_view Number() const { return {digits.data(), digits.size()}; }
 };

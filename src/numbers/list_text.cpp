@@ -1,5 +1,6 @@
 #include "numbers/list_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,19 +14,21 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
 
-bool AllAscii(std::string_view s) {
-    for (const char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
 struct Utf8Scan {
     bool valid = true;
     bool multi_byte = false;
+    std::size_t partial = 0;  // bytes at the end that start a sequence cut short
 };
 
+// The length of the sequence that a valid lead byte starts.
+std::size_t SequenceSize(char lead) {
+    const auto b = static_cast<unsigned char>(lead);
+    return b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+}
+
 // Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF). Runs of ASCII,
-// which a number list is mostly made of, are skipped eight bytes at a time.
+// which a number list is mostly made of, are skipped eight bytes at a time. A sequence that
+// is cut short by the end of the text, but valid as far as it goes, is counted in `partial`.
 Utf8Scan ScanUtf8(std::string_view s) {
     Utf8Scan scan;
     const std::size_t n = s.size();
@@ -64,79 +67,171 @@ Utf8Scan ScanUtf8(std::string_view s) {
         else if (lead == 0xF4)
             size = 4, high = 0x8F;
         else
-            return {false, true};
-        if (n - i < size) return {false, true};
-        const auto second = static_cast<unsigned char>(s[i + 1]);
-        if (second < low || second > high) return {false, true};
-        for (std::size_t k = 2; k < size; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return {false, true};
+            return {false, true, 0};
+        const std::size_t available = n - i < size ? n - i : size;
+        if (available >= 2) {
+            const auto second = static_cast<unsigned char>(s[i + 1]);
+            if (second < low || second > high) return {false, true, 0};
+        }
+        for (std::size_t k = 2; k < available; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return {false, true, 0};
+        if (available < size) {
+            scan.partial = available;
+            return scan;
+        }
         i += size;
     }
     return scan;
 }
 
-std::string Utf16BytesToUtf8(std::string_view bytes, bool big_endian) {
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (std::size_t k = 0; k < units.size(); ++k) {
-        const auto first = static_cast<unsigned char>(bytes[2 * k]);
-        const auto second = static_cast<unsigned char>(bytes[2 * k + 1]);
-        units[k] =
-            static_cast<char16_t>(big_endian ? (first << 8) | second : (second << 8) | first);
-    }
-    if (bytes.size() % 2 != 0) units += u'\uFFFD';  // a file cut short inside a character
-    return Utf16ToUtf8(units);
-}
-
-// Calls f with each non-empty line of text.
-template <typename F>
-void SplitLines(std::string_view text, const F& f) {
-    const char* const end = text.data() + text.size();
-    const char* line = text.data();
-    for (const char* p = line;; ++p) {
-        if (p != end && *p != '\r' && *p != '\n') continue;
-        if (p != line) f(std::string_view(line, static_cast<std::size_t>(p - line)));
-        if (p == end) break;
-        if (*p == '\r' && p + 1 != end && p[1] == '\n') ++p;
-        line = p + 1;
-    }
-}
-
 }  // namespace
 
 ListEncodingChoice ChooseListEncoding(std::string_view bytes) {
-    if (bytes.starts_with(kUtf8Bom)) return {ListEncoding::Utf8, kUtf8Bom.size()};
-    if (bytes.starts_with(kUtf16LeBom)) return {ListEncoding::Utf16Le, kUtf16LeBom.size()};
-    if (bytes.starts_with(kUtf16BeBom)) return {ListEncoding::Utf16Be, kUtf16BeBom.size()};
-    const Utf8Scan scan = ScanUtf8(bytes);
-    return {scan.valid && scan.multi_byte ? ListEncoding::Utf8 : ListEncoding::CodePage936, 0};
+    ListEncodingScan scan;
+    scan.Add(bytes);
+    return scan.Choice();
+}
+
+void ListEncodingScan::Add(std::string_view piece) {
+    if (bom_ == Bom::Undecided) {
+        // The longest mark has three bytes; a start that may still become one waits for the
+        // next piece.
+        const std::size_t take = std::min(piece.size(), kUtf8Bom.size() - head_.size());
+        head_.append(piece.substr(0, take));
+        piece.remove_prefix(take);
+        if (head_.starts_with(kUtf8Bom)) {
+            bom_ = Bom::Utf8;
+        } else if (head_.starts_with(kUtf16LeBom)) {
+            bom_ = Bom::Utf16Le;
+        } else if (head_.starts_with(kUtf16BeBom)) {
+            bom_ = Bom::Utf16Be;
+        } else if (head_.size() < kUtf8Bom.size() &&
+                   (kUtf8Bom.starts_with(head_) || kUtf16LeBom.starts_with(head_) ||
+                    kUtf16BeBom.starts_with(head_))) {
+            return;
+        } else {
+            bom_ = Bom::None;
+            ScanText(head_);
+            head_.clear();
+        }
+    }
+    if (bom_ == Bom::None) ScanText(piece);
+}
+
+void ListEncodingScan::ScanText(std::string_view text) {
+    if (invalid_ || text.empty()) return;
+    if (!partial_.empty()) {
+        // Complete the sequence that the last piece ended inside.
+        const std::size_t missing = SequenceSize(partial_[0]) - partial_.size();
+        const std::size_t take = std::min(missing, text.size());
+        partial_.append(text.substr(0, take));
+        text.remove_prefix(take);
+        const Utf8Scan joined = ScanUtf8(partial_);
+        if (!joined.valid) {
+            invalid_ = true;
+            return;
+        }
+        if (joined.partial != 0) return;
+        partial_.clear();
+    }
+    const Utf8Scan scan = ScanUtf8(text);
+    multi_byte_ = multi_byte_ || scan.multi_byte;
+    if (!scan.valid) {
+        invalid_ = true;
+        return;
+    }
+    partial_.assign(text.substr(text.size() - scan.partial));
+}
+
+ListEncodingChoice ListEncodingScan::Choice() const {
+    switch (bom_) {
+        case Bom::Utf8:
+            return {ListEncoding::Utf8, kUtf8Bom.size()};
+        case Bom::Utf16Le:
+            return {ListEncoding::Utf16Le, kUtf16LeBom.size()};
+        case Bom::Utf16Be:
+            return {ListEncoding::Utf16Be, kUtf16BeBom.size()};
+        case Bom::Undecided:
+        case Bom::None:
+            break;
+    }
+    // The first bytes of a text shorter than a byte order mark have not been scanned yet.
+    const Utf8Scan head = ScanUtf8(head_);
+    const bool valid = !invalid_ && head.valid && head.partial == 0 && partial_.empty();
+    const bool multi_byte = multi_byte_ || head.multi_byte;
+    return {valid && multi_byte ? ListEncoding::Utf8 : ListEncoding::CodePage936, 0};
+}
+
+ListLineCutter::ListLineCutter(ListEncodingChoice choice)
+    : encoding_(choice.encoding), skip_(choice.bom_size) {}
+
+std::string_view ListLineCutter::Decode(std::string_view raw) {
+    if (encoding_ == ListEncoding::Utf8) {
+        const Utf8Scan scan = ScanUtf8(raw);
+        if (scan.valid && scan.partial == 0) return raw;
+        decoded_ = Utf16ToUtf8(Utf8ToUtf16(raw));
+    } else {
+        decoded_ = Utf16ToUtf8(AnsiBytesToString(raw));
+    }
+    return decoded_;
+}
+
+void ListLineCutter::AppendUnit(char16_t unit) {
+    const auto put = [this](unsigned v) { utf8_ += static_cast<char>(v); };
+    if (high_surrogate_ != 0) {
+        const char16_t high = high_surrogate_;
+        high_surrogate_ = 0;
+        if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            const char32_t c = 0x10000 + ((char32_t{high} - 0xD800) << 10) + (unit - 0xDC00);
+            put(0xF0 | (c >> 18));
+            put(0x80 | ((c >> 12) & 0x3F));
+            put(0x80 | ((c >> 6) & 0x3F));
+            put(0x80 | (c & 0x3F));
+            return;
+        }
+        utf8_ += "\uFFFD";
+    }
+    if (unit < 0x80) {
+        put(unit);
+    } else if (unit < 0x800) {
+        put(0xC0 | (unit >> 6));
+        put(0x80 | (unit & 0x3F));
+    } else if (unit >= 0xD800 && unit <= 0xDBFF) {
+        high_surrogate_ = unit;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        utf8_ += "\uFFFD";
+    } else {
+        put(0xE0 | (unit >> 12));
+        put(0x80 | ((unit >> 6) & 0x3F));
+        put(0x80 | (unit & 0x3F));
+    }
+}
+
+std::string_view ListLineCutter::FromUtf16(std::string_view bytes) {
+    const bool big_endian = encoding_ == ListEncoding::Utf16Be;
+    const auto unit = [big_endian](char a, char b) {
+        const auto first = static_cast<unsigned char>(a), second = static_cast<unsigned char>(b);
+        return static_cast<char16_t>(big_endian ? (first << 8) | second : (second << 8) | first);
+    };
+    utf8_.clear();
+    if (!odd_byte_.empty() && !bytes.empty()) {
+        AppendUnit(unit(odd_byte_[0], bytes[0]));
+        odd_byte_.clear();
+        bytes.remove_prefix(1);
+    }
+    std::size_t k = 0;
+    for (; k + 1 < bytes.size(); k += 2) AppendUnit(unit(bytes[k], bytes[k + 1]));
+    if (k < bytes.size()) odd_byte_.assign(1, bytes[k]);
+    return utf8_;
 }
 
 void ForEachListLine(std::string_view bytes, const std::function<void(std::string_view)>& line) {
-    const ListEncodingChoice choice = ChooseListEncoding(bytes);
-    bytes.remove_prefix(choice.bom_size);
-    switch (choice.encoding) {
-        case ListEncoding::Utf8:
-            SplitLines(bytes, line);
-            return;
-        case ListEncoding::Utf16Le:
-        case ListEncoding::Utf16Be: {
-            // CR and LF are single bytes in UTF-8, so the whole text is converted first.
-            const std::string text =
-                Utf16BytesToUtf8(bytes, choice.encoding == ListEncoding::Utf16Be);
-            SplitLines(text, line);
-            return;
-        }
-        case ListEncoding::CodePage936:
-            // CR and LF are never part of a two-byte character either; ASCII lines, which a
-            // list of numbers is made of, skip the converter.
-            SplitLines(bytes, [&line](std::string_view text) {
-                if (AllAscii(text))
-                    line(text);
-                else
-                    line(Utf16ToUtf8(AnsiBytesToString(text)));
-            });
-            return;
-    }
+    ListLineCutter cutter(ChooseListEncoding(bytes));
+    const auto non_empty = [&line](std::string_view text) {
+        if (!text.empty()) line(text);
+    };
+    cutter.Add(bytes, non_empty);
+    cutter.Finish(non_empty);
 }
 
 }  // namespace numtrail

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace numtrail {
@@ -19,12 +23,174 @@ struct ListEncodingChoice {
 // 936, as lists were always read; plain ASCII reads the same either way.
 ListEncodingChoice ChooseListEncoding(std::string_view bytes);
 
+// The same choice for a file that arrives in pieces, so that a list need not be held whole:
+// after the pieces have been added in order, Choice() is what ChooseListEncoding says of
+// their concatenation.
+class ListEncodingScan {
+  public:
+    void Add(std::string_view piece);
+
+    // True once no further text can change the choice: a byte order mark was read, or bytes
+    // that are no UTF-8.
+    bool Settled() const { return invalid_ || (bom_ != Bom::Undecided && bom_ != Bom::None); }
+
+    // The choice for the text added so far, as if it ended there.
+    ListEncodingChoice Choice() const;
+
+  private:
+    enum class Bom { Undecided, Utf8, Utf16Le, Utf16Be, None };
+
+    void ScanText(std::string_view text);
+
+    Bom bom_ = Bom::Undecided;
+    std::string head_;     // the first bytes, until they show whether a byte order mark starts
+    std::string partial_;  // a UTF-8 sequence that the last piece ended inside
+    bool invalid_ = false;
+    bool multi_byte_ = false;
+};
+
+// Cuts the text of a number list file into lines as it arrives in pieces, and gives each
+// line as UTF-8 without its line end: the byte order mark is skipped, UTF-16 is converted
+// (an unpaired surrogate, or a last odd byte, becomes a replacement character), and code
+// page 936 is decoded line by line, so that a character cut short by a line end spoils only
+// its own line; bytes that cannot be decoded, in any encoding, become a replacement
+// character, never lost silently. A line ends at CR LF, at a lone CR or at a lone LF, also when the
+// pair is split between two pieces. Every line is given, empty ones included; a last line without
+// an end comes with Finish(). The text given to `line` lives only until the call returns.
+class ListLineCutter {
+  public:
+    explicit ListLineCutter(ListEncodingChoice choice);
+
+    template <typename LineFn>
+    void Add(std::string_view piece, LineFn&& line);
+    template <typename LineFn>
+    void Finish(LineFn&& line);
+
+  private:
+    template <typename LineFn>
+    void Cut(std::string_view text, LineFn& line);
+    // The first CR or LF from p on, or end.
+    static const char* FindLineEnd(const char* p, const char* end);
+    template <typename LineFn>
+    void Give(std::string_view raw, LineFn& line);
+    // A line that is not plain ASCII, as UTF-8: code page 936 decoded, and UTF-8 as it is
+    // unless it holds bytes that are no UTF-8 (a byte order mark decides even over those),
+    // which become replacement characters. Kept in decoded_ where it had to change.
+    std::string_view Decode(std::string_view raw);
+    // UTF-16 bytes as UTF-8 (kept in utf8_), holding back an odd byte or a high surrogate
+    // at the end for the next piece.
+    std::string_view FromUtf16(std::string_view bytes);
+    void AppendUnit(char16_t unit);
+
+    ListEncoding encoding_;
+    std::size_t skip_;       // bytes of the byte order mark still to skip
+    std::string carry_;      // the start of a line that the last piece ended inside
+    bool after_cr_ = false;  // the last piece ended in CR: an LF first is its pair
+    std::string utf8_;       // UTF-16 converted, reused from piece to piece
+    std::string odd_byte_;   // the first byte of a UTF-16 unit cut by the piece's end
+    char16_t high_surrogate_ = 0;
+    std::string decoded_;
+};
+
 // Calls `line` with each line of a number list file, as UTF-8 text without its line end,
-// in file order, after choosing the encoding as above. A line ends at CR LF, at a lone CR or
-// at a lone LF; a last line without an end counts too; empty lines are skipped. Code page
-// 936 is decoded line by line, so a character cut short by a line end spoils only its own
-// line; bytes that cannot be decoded become a replacement character, never lost silently.
-// The text a call receives lives only until the call returns.
+// in file order, after choosing the encoding as above. Empty lines are skipped; otherwise
+// the lines are those of ListLineCutter.
 void ForEachListLine(std::string_view bytes, const std::function<void(std::string_view)>& line);
+
+template <typename LineFn>
+void ListLineCutter::Add(std::string_view piece, LineFn&& line) {
+    if (skip_ != 0) {
+        const std::size_t n = skip_ < piece.size() ? skip_ : piece.size();
+        piece.remove_prefix(n);
+        skip_ -= n;
+    }
+    if (encoding_ == ListEncoding::Utf16Le || encoding_ == ListEncoding::Utf16Be)
+        piece = FromUtf16(piece);
+    Cut(piece, line);
+}
+
+template <typename LineFn>
+void ListLineCutter::Finish(LineFn&& line) {
+    if (!odd_byte_.empty() || high_surrogate_ != 0) {
+        utf8_.clear();
+        if (high_surrogate_ != 0) utf8_ += "\uFFFD";
+        if (!odd_byte_.empty()) utf8_ += "\uFFFD";
+        high_surrogate_ = 0;
+        odd_byte_.clear();
+        Cut(utf8_, line);
+    }
+    if (!carry_.empty()) {
+        Give(carry_, line);
+        carry_.clear();
+    }
+}
+
+// Eight bytes at a time: a line of a number list is a dozen or two bytes, and looking at them
+// one by one was most of the cost of cutting.
+inline const char* ListLineCutter::FindLineEnd(const char* p, const char* end) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+        constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+        while (end - p >= 8) {
+            std::uint64_t v;
+            std::memcpy(&v, p, 8);
+            const std::uint64_t lf = v ^ (kOnes * '\n');
+            const std::uint64_t cr = v ^ (kOnes * '\r');
+            // The lowest byte flagged is the first CR or LF; flags above it may be false.
+            const std::uint64_t found =
+                ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
+            if (found != 0) return p + std::countr_zero(found) / 8;
+            p += 8;
+        }
+    }
+    while (p != end && *p != '\n' && *p != '\r') ++p;
+    return p;
+}
+
+template <typename LineFn>
+void ListLineCutter::Cut(std::string_view text, LineFn& line) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    if (after_cr_ && p != end) {
+        after_cr_ = false;
+        if (*p == '\n') ++p;
+    }
+    while (p != end) {
+        const char* e = FindLineEnd(p, end);
+        if (e == end) {
+            carry_.append(p, end);
+            return;
+        }
+        const std::string_view piece(p, static_cast<std::size_t>(e - p));
+        if (carry_.empty()) {
+            Give(piece, line);
+        } else {
+            carry_ += piece;
+            Give(carry_, line);
+            carry_.clear();
+        }
+        if (*e == '\r') {
+            if (e + 1 == end) {
+                after_cr_ = true;
+                return;
+            }
+            if (e[1] == '\n') ++e;
+        }
+        p = e + 1;
+    }
+}
+
+template <typename LineFn>
+void ListLineCutter::Give(std::string_view raw, LineFn& line) {
+    if (encoding_ == ListEncoding::CodePage936 || encoding_ == ListEncoding::Utf8) {
+        for (const char c : raw) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                line(Decode(raw));
+                return;
+            }
+        }
+    }
+    line(raw);
+}
 
 }  // namespace numtrail

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 namespace numtrail {
@@ -12,6 +13,11 @@ QString ToQtFileFilter(const QString& filter) {
                        QLatin1Char(')');
     if (parts.size() % 2 == 1 && !parts.last().isEmpty()) entries << parts.last();
     return entries.join(QStringLiteral(";;"));
+}
+
+QString WithDefaultSuffix(const QString& path, const QString& suffix) {
+    if (suffix.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+    return path + u'.' + suffix;
 }
 
 }  // namespace numtrail

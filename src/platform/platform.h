@@ -28,6 +28,9 @@ struct FileDialogPrompt {
     QString title;
     QString filter;
     QString folder;
+    // For a save dialog: the suffix ("csv") a name the user typed without one gets, before
+    // the dialog asks about replacing a file. Empty: the name is taken exactly as typed.
+    QString default_suffix = {};
 };
 
 // Modal boxes. Every text is shown as plain text, never as HTML.
@@ -101,5 +104,9 @@ struct Platform {
 
 // "文本文件（TXT）|*.txt" → "文本文件（TXT） (*.txt)"; pairs of description and pattern.
 QString ToQtFileFilter(const QString& filter);
+
+// "/d/out" → "/d/out.csv"; a name that has a suffix ("out.txt") and an empty suffix leave the
+// path as it is.
+QString WithDefaultSuffix(const QString& path, const QString& suffix);
 
 }  // namespace numtrail

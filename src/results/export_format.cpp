@@ -2,32 +2,18 @@
 
 #include <QHash>
 #include <algorithm>
+#include <array>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/qstring_bytes.h"
+#include "results/export_line.h"
 
 namespace numtrail {
 namespace {
-
-constexpr std::int32_t kNumberFieldWidth = 8;
-const QString kFieldSeparator = QStringLiteral("   ");
-
-const QByteArray kFieldSeparatorBytes = QByteArrayLiteral("   ");
-
-// Appends text in code page 936; ASCII text, which numbers are, is copied as it is.
-void AppendAnsi(QByteArray& out, const QString& text) {
-    const bool ascii =
-        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    if (!ascii) {
-        out += ToAnsi(text);
-        return;
-    }
-    const qsizetype at = out.size();
-    out.resize(at + text.size());
-    std::transform(text.cbegin(), text.cend(), out.data() + at,
-                   [](QChar c) { return static_cast<char>(c.unicode()); });
-}
 
 QString TrimBlanks(const QString& text) {
     qsizetype begin = 0;
@@ -37,25 +23,42 @@ QString TrimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
+std::string_view View(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+// Text in code page 936; ASCII text, which numbers are, is copied as it is.
+void ToAnsiInto(QByteArray& out, const QString& text) {
+    const bool ascii =
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (!ascii) {
+        out = ToAnsi(text);
+        return;
+    }
+    out.resize(text.size());
+    std::transform(text.cbegin(), text.cend(), out.data(),
+                   [](QChar c) { return static_cast<char>(c.unicode()); });
+}
+
 }  // namespace
 
 QString SetStringFixedLength(const QString& strIn, std::int32_t lngFixStrLen) {
     const QString trimmed = TrimBlanks(strIn);
-    const auto width = static_cast<std::int64_t>(AnsiByteLength(
-        std::u16string_view(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size())));
-    const std::int64_t missing = std::int64_t{lngFixStrLen} - width;
-    if (width > 0 && lngFixStrLen > 0 && missing >= 1)
-        return trimmed + QString(static_cast<qsizetype>(missing), u' ');
-    return trimmed;
+    const std::size_t width = AnsiByteLength(
+        std::u16string_view(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size()));
+    return trimmed + QString(static_cast<qsizetype>(FixedLengthFill(width, lngFixStrLen)), u' ');
 }
 
 QByteArray ExportLine(const QStringList& cells) {
-    QString line;
-    for (qsizetype c = 0; c < cells.size(); ++c) {
-        if (c > 0) line += kFieldSeparator;
-        line += c == 0 ? SetStringFixedLength(cells[c], kNumberFieldWidth) : cells[c];
-    }
-    return ToAnsi(line) + QByteArrayLiteral("\r\n");
+    std::vector<QByteArray> ansi;
+    ansi.reserve(static_cast<std::size_t>(cells.size()));
+    for (const QString& cell : cells) ansi.push_back(ToAnsi(cell));
+    std::vector<std::string_view> views;
+    views.reserve(ansi.size());
+    for (const QByteArray& bytes : ansi) views.push_back(View(bytes));
+    std::string line;
+    AppendExportLine(line, views);
+    return QByteArray(line.data(), static_cast<qsizetype>(line.size()));
 }
 
 QByteArray ExportBytes(const QList<QStringList>& rows) {
@@ -68,34 +71,30 @@ QByteArray ExportBytes(const ResultStore& rows) {
     static constexpr QString LookupResult::*kAfterNumber[] = {
         &LookupResult::province, &LookupResult::city, &LookupResult::area_code,
         &LookupResult::postcode, &LookupResult::card_type};
-    QByteArray bytes;
-    bytes.reserve(rows.Count() * 48);
+    std::string out;
+    out.reserve(static_cast<std::size_t>(rows.Count()) * 48);
     // The store shares each repeated value, so its text is converted once, found by where it
     // lies and how long it is (nothing changes the rows while they are written).
     QHash<std::pair<const QChar*, qsizetype>, QByteArray> converted;
+    QByteArray number;
+    std::array<std::string_view, 6> cells;
     for (const LookupResult& row : rows) {
-        // Every character takes at least one byte: a number of 8 characters or more without
-        // blanks at its ends is its own field.
-        const QString& number = row.number;
-        const bool whole =
-            number.size() >= kNumberFieldWidth && number.front() != u' ' && number.back() != u' ';
-        AppendAnsi(bytes, whole ? number : SetStringFixedLength(number, kNumberFieldWidth));
-        for (QString LookupResult::*field : kAfterNumber) {
-            bytes += kFieldSeparatorBytes;
-            const QString& value = row.*field;
-            if (value.isEmpty()) continue;
+        ToAnsiInto(number, row.number);
+        cells[0] = View(number);
+        for (std::size_t c = 1; c < cells.size(); ++c) {
+            const QString& value = row.*kAfterNumber[c - 1];
             const std::pair key(value.constData(), value.size());
             auto known = converted.constFind(key);
             if (known == converted.constEnd()) {
                 QByteArray ansi;
-                AppendAnsi(ansi, value);
+                ToAnsiInto(ansi, value);
                 known = converted.insert(key, ansi);
             }
-            bytes += *known;
+            cells[c] = View(*known);
         }
-        bytes += "\r\n";
+        AppendExportLine(out, cells);
     }
-    return bytes;
+    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
 }
 
 }  // namespace numtrail

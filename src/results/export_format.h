@@ -15,9 +15,9 @@ namespace numtrail {
 // or wider, an empty text and a width of 0 or less all give the trimmed text alone.
 QString SetStringFixedLength(const QString& strIn, std::int32_t lngFixStrLen);
 
-// One line of the export file in code page 936: the cells in column order, three blanks
-// between neighbours, CR LF at the end. The first cell (the number) is trimmed and filled
-// to 8 bytes; the others are written as they are, whole.
+// One line of the export file in code page 936 (see AppendExportLine): the cells in column
+// order, three blanks between neighbours, CR LF at the end. The first cell (the number) is
+// trimmed and filled to 8 bytes; the others are written as they are, whole.
 QByteArray ExportLine(const QStringList& cells);
 
 // The whole export file: one line per row, top to bottom, no header and no byte-order mark.

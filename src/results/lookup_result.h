@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace numtrail {
 
@@ -14,5 +16,12 @@ struct LookupResult {
     QString postcode;
     QString card_type;
 };
+
+// The result list's column headers, in column order, for files that carry a header row.
+QStringList ResultHeaders();
+
+// The six fields of a row in column order.
+QStringList ResultCells(const LookupResult& result);
+QList<QStringList> ResultTable(const QList<LookupResult>& rows);
 
 }  // namespace numtrail

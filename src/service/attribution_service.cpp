@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "service/builtin_data.h"
+#include "service/builtin_table.h"
 #include "service/cities.h"
 #include "service/prefix_table.h"
 #include "service/query.h"
@@ -130,7 +130,7 @@ std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptio
 
     PrefixResolver builtin;
     if (options.builtin_data) {
-        builtin = MakeBuiltinResolver(std::make_shared<const BuiltinData>());
+        builtin = MakeBuiltinTableResolver();
         // The user's values win; only what the file leaves empty comes from the city table.
         for (Record& record : data.records) FillFromCityTable(CityTable::BuiltIn(), record);
     }

@@ -14,10 +14,6 @@
 
 namespace numtrail::service {
 
-// The province and city answered for a prefix of an allocated segment that no data places:
-// the carrier is still known, and a row in the window shows it.
-inline constexpr std::string_view kUnknownPlace = "未知";
-
 // Attribution without a data file: province and city from the offline geocoder of the
 // phone-number library shipped with the system (Simplified-Chinese descriptions of mobile
 // prefixes), area code and postcode from our city table, and the card type from our table of

@@ -4,6 +4,10 @@
 
 namespace numtrail::service {
 
+bool PlacesPrefix(const Record* local) {
+    return local != nullptr && !local->province.empty() && local->province != kUnknownPlace;
+}
+
 std::string_view CardTypeText(std::uint8_t code) {
     static constexpr std::array<std::string_view, 9> kTexts = {
         "",

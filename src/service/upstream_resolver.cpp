@@ -5,7 +5,6 @@
 #include <cctype>
 #include <iostream>
 
-#include "service/builtin_data.h"
 #include "service/prefix_table.h"
 #include "service/upstream_answer.h"
 
@@ -20,9 +19,7 @@ constexpr std::int64_t kNotPlacedLifetime = kDay;
 // that stamped them was wrong and they are asked again.
 constexpr std::int64_t kClockSlack = 60;
 
-bool Places(const Record& record) {
-    return !record.province.empty() && record.province != kUnknownPlace;
-}
+bool Places(const Record& record) { return PlacesPrefix(&record); }
 
 bool ValidHost(std::string_view host) {
     if (host.size() > 2 && host.front() == '[' && host.back() == ']') return true;
@@ -44,8 +41,6 @@ bool ValidPort(std::string_view port) {
 }
 
 }  // namespace
-
-bool PlacesPrefix(const Record* local) { return local != nullptr && Places(*local); }
 
 std::string UpstreamUrlProblem(const std::string& url) {
     try {

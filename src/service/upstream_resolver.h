@@ -71,10 +71,6 @@ struct UpstreamStats {
 // Why the resolver cannot ask this endpoint (the message UpstreamError would carry), or empty.
 std::string UpstreamUrlProblem(const std::string& url);
 
-// Whether local data places a prefix: its answer names a province other than 未知. Numbers
-// whose local answer does not are the ones to resolve online.
-bool PlacesPrefix(const Record* local);
-
 // Online answers for the prefixes local data does not place, kept in a PrefixCache. Each
 // 7-digit prefix is asked once within the cache's life: callers asking for the same prefix
 // while its request is in flight wait for that request, and requests are paced across all

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTest>
 
 #include "app/form1_fixture.h"
@@ -233,6 +234,60 @@ TEST_F(BatchTest, TickNestedInASingleQueryKeepsBothRowsApart) {
     EXPECT_EQ(Row(1), Expected(nested));
     EXPECT_EQ(Panel2(), QStringLiteral("查询完毕.."));
     EXPECT_FALSE(Timer5()->isActive());  // the nested tick finished the one-entry run
+}
+
+// Every row the window writes, single or batch, goes to the journal as it is written; a
+// lookup that writes no row writes nothing there either.
+TEST_F(BatchTest, JournalHoldsEveryRowTheWindowShows) {
+    settings.journal_folder = folder.filePath(QStringLiteral("journal"));
+    CreateReady();
+    fake.fetcher.Answer(AnswerFor("13800138000"));
+    fake.dialogs.ExpectInput(QStringLiteral("13800138000"));
+    Option(0)->click();
+    fake.fetcher.Answer(AttributionAnswer("13800000000", "", "", "", "", ""));
+    fake.dialogs.ExpectInput(QStringLiteral("13800000000"));
+    Option(0)->click();
+    Option(1)->click();
+    ImportNumbers({"13912345678", "13900000000"});
+    fake.fetcher.Answer(AnswerFor("13912345678"));
+    fake.fetcher.Answer(AttributionAnswer("13900000000", "", "", "", "", ""));
+    StartStop();
+    Tick();
+    Tick();
+    ASSERT_EQ(RowCount(), 3);
+
+    QFile journal(folder.filePath(QStringLiteral("journal/2026-12-08.csv")));
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    EXPECT_EQ(
+        journal.readAll(),
+        QByteArray("\xEF\xBB\xBF时间,手机号码,所属省份,所属城市,区号,邮编,号码类型,查询模式\r\n"
+                   "2026-12-08 09:30:00,13800138000,省00,市00,0000,238000,卡00,单号\r\n"
+                   "2026-12-08 09:30:00,13800000000,,,,,,单号\r\n"
+                   "2026-12-08 09:30:00,13912345678,省78,市78,0678,245678,卡78,批量\r\n"));
+}
+
+TEST_F(BatchTest, JournalFailureIsSaidOnceAndTheRunGoesOn) {
+    QFile blocker(folder.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    settings.journal_folder = folder.filePath(QStringLiteral("blocker/journal"));
+    CreateReady();
+    const QStringList numbers{"13800138000", "13912345678"};
+    ImportNumbers(numbers);
+    for (const QString& n : numbers) fake.fetcher.Answer(AnswerFor(n));
+    ::testing::internal::CaptureStderr();
+    StartStop();
+    Tick();
+    Tick();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(RowCount(), 2);
+    EXPECT_EQ(Panel2(), QStringLiteral("所有手机号码已查询完毕!"));
+    EXPECT_TRUE(fake.dialogs.Messages().empty());
+    const QString tip = Find<QStatusBar>("S1")->toolTip();
+    EXPECT_TRUE(tip.startsWith(QStringLiteral("结果日志写入失败"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(settings.journal_folder)) << tip.toStdString();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("numtrail: results journal: "), std::string::npos) << err;
 }
 
 }  // namespace

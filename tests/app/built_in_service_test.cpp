@@ -123,6 +123,17 @@ TEST(Options, TimeoutAndUpdateUrl) {
     EXPECT_FALSE(ParseOptions({"numtrail", "--version"}).options);
 }
 
+TEST(Options, JournalGoesUnderTheDataHomeUnlessTurnedOff) {
+    const bool was_set = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/data/home");
+    const QString on = JournalFolder(*ParseOptions({"numtrail"}).options);
+    const QString off = JournalFolder(*ParseOptions({"numtrail", "--no-journal"}).options);
+    was_set ? qputenv("XDG_DATA_HOME", saved) : qunsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(on, QStringLiteral("/data/home/Numtrail/journal"));
+    EXPECT_EQ(off, QString());
+}
+
 // Answered before the program asks for a display: with none, and a platform that does not
 // exist, any attempt at a window would abort.
 TEST(Options, HelpAndVersionNeedNoDisplay) {

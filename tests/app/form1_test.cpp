@@ -52,9 +52,10 @@ TEST_F(Form1Test, DesignStateBeforeTheUpdateCheck) {
     QStringList items;
     for (QAction* a : Find<QMenu>("menu")->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + ":" + a->text());
-    EXPECT_EQ(items,
-              (QStringList{"cpp:复制此号信息", "-", "ycxxx:移除此项信息", "-", "dcqb:导出全部信息",
-                           "-", "cll:清空查询列表", "-", "endd:退出应用程序"}));
+    EXPECT_EQ(items, (QStringList{"cpp:复制此号信息", "-", "ycxxx:移除此项信息", "-",
+                                  "dcqb:导出全部信息", "-", "cll:清空查询列表", "-",
+                                  "dccsv:导出为CSV表格...", "-", "dcxls:导出为Excel表格...", "-",
+                                  "tjtb:统计图表...", "-", "endd:退出应用程序"}));
 }
 
 TEST_F(Form1Test, UpToDateStartUnlocksWithBatchModeSelected) {

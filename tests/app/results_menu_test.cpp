@@ -1,7 +1,12 @@
 #include <QAction>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QtCharts/QAbstractBarSeries>
+#include <QtCharts/QBarSet>
+#include <QtCharts/QChartView>
+#include <QtCharts/QPieSeries>
 
 #include "app/form1_fixture.h"
 #include "results/clipboard_block.h"
@@ -281,6 +286,92 @@ TEST_F(ResultsMenuTest, RefusedClipboardIsNotReportedAsCopied) {
         EXPECT_EQ(failure.icon, MessageIcon::Exclamation);
         EXPECT_EQ(Panel2(), failure.text);
     }
+}
+
+// The tables and the picture: the suffix comes with a name typed without one.
+TEST_F(ResultsMenuTest, TablesHoldEveryRowNewestFirst) {
+    CreateReady();
+    Query("13800138000", "北京", "北京");
+    Query("13912345678", "江苏", "常州");
+    const QString base = QDir(folder.path()).filePath(QStringLiteral("结果"));
+    fake.dialogs.ExpectSaveFile(base);
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    Trigger("dccsv");
+    EXPECT_EQ(ReadRaw(base + ".csv"),
+              QByteArray("\xEF\xBB\xBF手机号码,所属省份,所属城市,区号,邮编,号码类型\r\n"
+                         "13912345678,江苏,常州,010,100000,中国移动\r\n"
+                         "13800138000,北京,北京,010,100000,中国移动\r\n"));
+    EXPECT_EQ(LastMessage().text, QStringLiteral("成功导出全部数据!"));
+    EXPECT_EQ(Panel2(), QStringLiteral("成功导出全部数据.."));
+
+    fake.dialogs.ExpectSaveFile(base);
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    Trigger("dcxls");
+    EXPECT_TRUE(ReadRaw(base + ".xlsx").startsWith("PK\x03\x04"));
+    EXPECT_EQ(LastMessage().text, QStringLiteral("成功导出全部数据!"));
+    const auto& prompts = fake.dialogs.Prompts();
+    const RecordedPrompt& save = prompts.at(prompts.size() - 2);
+    EXPECT_EQ(save.title, QStringLiteral("请选择您要保存的位置"));
+    EXPECT_EQ(save.default_suffix, QStringLiteral("xlsx"));
+}
+
+TEST_F(ResultsMenuTest, TablesAndChartsNeedRowsAndReportFailures) {
+    CreateReady();
+    for (const char* item : {"dccsv", "dcxls", "tjtb"}) {
+        fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+        Trigger(item);
+        EXPECT_EQ(LastMessage().icon, MessageIcon::Information);
+    }
+    ASSERT_EQ(fake.dialogs.Prompts().size(), 3u);  // no save dialog
+    EXPECT_EQ(fake.dialogs.Messages()[1].text, QStringLiteral("没有可导出的数据!"));
+    EXPECT_EQ(fake.dialogs.Messages()[2].text, QStringLiteral("没有可统计的数据!"));
+    EXPECT_EQ(form->findChild<QDialog*>(QStringLiteral("SummaryDialog")), nullptr);
+
+    AddRow({"13800138000", "a", "", "", "", ""});
+    const QString path = QDir(folder.path()).filePath(QStringLiteral("out.xlsx"));
+    WriteRaw(path, "old");
+    fake.files.write_faults.insert(path, QStringLiteral("磁盘已满"));
+    fake.dialogs.ExpectSaveFile(path);
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    Trigger("dcxls");
+    EXPECT_EQ(LastMessage().text,
+              QStringLiteral("导出失败!无法写入文件[") + path + QStringLiteral("]!\r\n磁盘已满"));
+    EXPECT_EQ(LastMessage().icon, MessageIcon::Exclamation);
+    EXPECT_EQ(Panel2(), QStringLiteral("导出失败!无法写入文件[") + path + "]..");
+    EXPECT_EQ(ReadRaw(path), QByteArray("old"));
+
+    fake.dialogs.ExpectSaveFile(std::nullopt);
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    Trigger("dccsv");
+    EXPECT_EQ(LastMessage().text, QStringLiteral("已取消保存"));
+}
+
+TEST_F(ResultsMenuTest, ChartsShowTheListAndSaveAsAPicture) {
+    CreateReady();
+    AddRow({"13800138000", "北京", "", "", "", "中国移动"});
+    AddRow({"13800138001", "北京", "", "", "", "中国联通"});
+    AddRow({"13800138002", "江苏", "", "", "", "中国移动"});
+    Trigger("tjtb");
+    auto* dialog = form->findChild<QDialog*>(QStringLiteral("SummaryDialog"));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    const auto* bars = qobject_cast<QAbstractBarSeries*>(
+        dialog->findChild<QChartView*>(QStringLiteral("ProvinceChart"))->chart()->series().at(0));
+    ASSERT_NE(bars, nullptr);
+    const QBarSet* set = bars->barSets().at(0);
+    EXPECT_EQ((QList<qreal>{set->at(0), set->at(1)}), (QList<qreal>{1, 2}));  // largest on top
+    const auto* pie = qobject_cast<QPieSeries*>(
+        dialog->findChild<QChartView*>(QStringLiteral("CardTypeChart"))->chart()->series().at(0));
+    ASSERT_NE(pie, nullptr);
+    EXPECT_EQ(pie->sum(), 3);
+
+    const QString base = QDir(folder.path()).filePath(QStringLiteral("图表"));
+    fake.dialogs.ExpectSaveFile(base);
+    fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+    dialog->findChild<QPushButton*>(QStringLiteral("SaveChartsButton"))->click();
+    EXPECT_TRUE(ReadRaw(base + ".png").startsWith("\x89PNG\r\n\x1A\n"));
+    EXPECT_EQ(LastMessage().text, QStringLiteral("成功导出统计图表!"));
+    EXPECT_EQ(Panel2(), QStringLiteral("成功导出统计图表.."));
 }
 
 }  // namespace

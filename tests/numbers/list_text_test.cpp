@@ -67,9 +67,80 @@ TEST(ListTextTest, EveryEncodingGivesTheSameUtf8Lines) {
     EXPECT_EQ(Lines("\xD6\xD0\xCE\xC4\r\n13812345678\n\r\n\xB1\xB8\xD7\xA2 139"), expected);
 }
 
+TEST(ListTextTest, BytesThatAreNoUtf8BehindAByteOrderMarkBecomeReplacementCharacters) {
+    EXPECT_EQ(Lines("\xEF\xBB\xBF张三\r\n\xD5\xC5 13812345678\r\n"),
+              (std::vector<std::string>{"张三", "\uFFFD\uFFFD 13812345678"}));
+}
+
 TEST(ListTextTest, Utf16FileCutShortEndsInAReplacementCharacter) {
     const std::vector<std::string> utf16 = Lines(Utf16File(u"13812345678\r\n1", false) + "\x32");
     EXPECT_EQ(utf16, (std::vector<std::string>{"13812345678", "1\uFFFD"}));
+}
+
+// Every line, empty ones included, as the cutter gives them when the text comes in `pieces`
+// of the given size (0: whole).
+std::vector<std::string> CutLines(std::string_view bytes, std::size_t piece_size) {
+    ListLineCutter cutter(ChooseListEncoding(bytes));
+    std::vector<std::string> lines;
+    const auto keep = [&lines](std::string_view line) { lines.emplace_back(line); };
+    if (piece_size == 0) piece_size = bytes.size() + 1;
+    for (std::size_t at = 0; at < bytes.size(); at += piece_size)
+        cutter.Add(bytes.substr(at, piece_size), keep);
+    cutter.Finish(keep);
+    return lines;
+}
+
+TEST(ListTextTest, CutterKeepsEmptyLinesAndTheLastLineWithoutEnd) {
+    EXPECT_EQ(CutLines("a\r\n\r\nb\n\nc\r\rd", 0),
+              (std::vector<std::string>{"a", "", "b", "", "c", "", "d"}));
+    EXPECT_EQ(CutLines("\n", 0), (std::vector<std::string>{""}));
+    EXPECT_EQ(CutLines("a\r", 0), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(CutLines("\xEF\xBB\xBF", 0), (std::vector<std::string>{}));
+    EXPECT_EQ(CutLines("", 0), (std::vector<std::string>{}));
+}
+
+// A file read in pieces gives the encoding and the lines of the file read whole, wherever the
+// pieces end: inside a byte order mark, a CR LF pair, a UTF-8 or code page 936 character, a
+// UTF-16 unit or surrogate pair.
+TEST(ListTextTest, PiecesGiveWhatTheWholeFileGives) {
+    const std::string files[] = {
+        "\xEF\xBB\xBF手机号\r\n+86 138 0013 8000\r\n\r\n13912345678",
+        "中文\r\n13812345678\n\r\n😀 139\r",
+        "\xD6\xD0\xCE\xC4\r\n13812345678\n\r\n\xB1\xB8\xD7\xA2 139",
+        "13812345678\r\n\xE6\x89\x8B\xE6\x9C",  // UTF-8 cut short: code page 936
+        Utf16File(u"中文\r\n13812345678\n\r\n\U0001F600 139\r", false),
+        Utf16File(u"中文\r\n\U0001F600\n\xD800x\r", true) + "\x31",
+        "\xFF",
+        "\xEF\xBB",
+    };
+    for (const std::string& file : files) {
+        const std::vector<std::string> whole = CutLines(file, 0);
+        for (std::size_t size = 1; size <= file.size(); ++size)
+            EXPECT_EQ(CutLines(file, size), whole) << testing::PrintToString(file) << size;
+        for (std::size_t split = 0; split <= file.size(); ++split) {
+            ListEncodingScan scan;
+            scan.Add(std::string_view(file).substr(0, split));
+            scan.Add(std::string_view(file).substr(split));
+            const ListEncodingChoice choice = ChooseListEncoding(file);
+            EXPECT_EQ(scan.Choice().encoding, choice.encoding) << testing::PrintToString(file);
+            EXPECT_EQ(scan.Choice().bom_size, choice.bom_size) << testing::PrintToString(file);
+        }
+    }
+    EXPECT_EQ(CutLines(files[5], 0), (std::vector<std::string>{"中文", "😀", "\uFFFDx", "\uFFFD"}));
+}
+
+TEST(ListTextTest, ScanSettlesOnAByteOrderMarkOrBytesThatAreNoUtf8) {
+    ListEncodingScan scan;
+    scan.Add("\xEF\xBB");
+    EXPECT_FALSE(scan.Settled());
+    scan.Add("\xBF\xD6\xD0");
+    EXPECT_TRUE(scan.Settled());
+    ListEncodingScan utf8;
+    utf8.Add("中文 13812345678");
+    EXPECT_FALSE(utf8.Settled());  // a later byte may still be no UTF-8
+    utf8.Add("\xD6\xD0");
+    EXPECT_TRUE(utf8.Settled());
+    EXPECT_EQ(utf8.Choice().encoding, ListEncoding::CodePage936);
 }
 
 }  // namespace

@@ -112,5 +112,16 @@ TEST(FileFilter, ProgramFormToQtForm) {
               QStringLiteral("A (*.a);;B (*.b *.c)"));
 }
 
+TEST(FileFilter, SaveDialogSuffixGoesOnlyOnANameWithout) {
+    const std::pair<const char*, const char*> cases[] = {{"/d/结果", "/d/结果.csv"},
+                                                         {"/d/out.csv", "/d/out.csv"},
+                                                         {"/d/out.txt", "/d/out.txt"},
+                                                         {"/d.x/out", "/d.x/out.csv"}};
+    for (const auto& [typed, saved] : cases)
+        EXPECT_EQ(WithDefaultSuffix(QString::fromUtf8(typed), QStringLiteral("csv")),
+                  QString::fromUtf8(saved));
+    EXPECT_EQ(WithDefaultSuffix(QStringLiteral("/d/out"), QString()), QStringLiteral("/d/out"));
+}
+
 }  // namespace
 }  // namespace numtrail

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "service/attribution_service.h"
+#include "service/builtin_table.h"
 #include "service/cities.h"
 #include "service/data_file_builder.h"
 #include "service/description.h"
@@ -199,6 +200,22 @@ TEST_F(BuiltinDataTest, TableWinsOverTheseLandlineAreaCodes) {
                          }));
     EXPECT_EQ(Data().Resolve(1300276), (Record{"山东", "莱芜", "250000", "0531", "中国联通"}));
     EXPECT_EQ(Data().Resolve(1303130)->area_code, "0999");
+}
+
+// The compiled table is what the geocoder answers, run for run: every seventh prefix lands on
+// both sides of most run boundaries.
+TEST_F(BuiltinDataTest, CompiledTableAnswersAsTheGeocoder) {
+    const BuiltinTable& table = BuiltinTable::Get();
+    const auto same = [&table](std::uint32_t prefix) {
+        const std::optional<Record> expected = Data().Resolve(prefix);
+        const Record* found = table.Find(prefix);
+        return expected ? found != nullptr && *found == *expected : found == nullptr;
+    };
+    for (std::uint32_t prefix = kFirstPrefix; prefix <= kLastPrefix; prefix += 7)
+        ASSERT_TRUE(same(prefix)) << prefix;
+    EXPECT_TRUE(same(kLastPrefix));
+    EXPECT_EQ(table.Find(kFirstPrefix - 1), nullptr);
+    EXPECT_EQ(table.Find(kLastPrefix + 1), nullptr);
 }
 
 TEST(BuiltinService, DataFileWinsAndTheRestIsBuiltIn) {

@@ -91,9 +91,11 @@ std::optional<QString> ScriptedDialogs::SaveFile(const FileDialogPrompt& prompt)
                         MessageIcon::None,
                         MessageButtons::Ok,
                         prompt.filter,
-                        prompt.folder});
+                        prompt.folder,
+                        prompt.default_suffix});
     const auto answer = Take(RecordedPrompt::Kind::SaveFile, prompt.title);
-    return answer && answer->accepted ? std::optional(answer->text) : std::nullopt;
+    if (!answer || !answer->accepted) return std::nullopt;
+    return WithDefaultSuffix(answer->text, prompt.default_suffix);
 }
 
 }  // namespace numtrail::test

@@ -18,6 +18,7 @@ struct RecordedPrompt {
     MessageButtons buttons = MessageButtons::Ok;
     QString filter;  // file dialogs
     QString folder;
+    QString default_suffix = {};
 };
 
 // Answers modal boxes from a script instead of showing them. Each Expect... queues the
@@ -31,6 +32,8 @@ class ScriptedDialogs final : public Dialogs {
     void ExpectMessage(MessageAnswer answer);
     void ExpectInput(std::optional<QString> answer);
     void ExpectOpenFile(std::optional<QString> answer);
+    // The path the user picks or types; a save dialog adds the prompt's default suffix to a
+    // name without one, as the real dialog does.
     void ExpectSaveFile(std::optional<QString> answer);
 
     const std::vector<RecordedPrompt>& Prompts() const { return prompts_; }

@@ -92,10 +92,16 @@ std::optional<QString> QtDialogs::OpenFile(const FileDialogPrompt& prompt) {
 }
 
 std::optional<QString> QtDialogs::SaveFile(const FileDialogPrompt& prompt) {
-    const QString path = QFileDialog::getSaveFileName(ActiveWindow(), prompt.title, prompt.folder,
-                                                      ToQtFileFilter(prompt.filter));
+    QFileDialog dialog(ActiveWindow(), prompt.title, prompt.folder, ToQtFileFilter(prompt.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Qt's own dialog adds the suffix before it asks about replacing a file; a system dialog
+    // may not, so the name it returns gets the suffix too.
+    dialog.setDefaultSuffix(prompt.default_suffix);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QString path = dialog.selectedFiles().value(0);
     if (path.isEmpty()) return std::nullopt;
-    return path;
+    return WithDefaultSuffix(path, prompt.default_suffix);
 }
 
 void QtShell::OpenPage(const QString& address) {

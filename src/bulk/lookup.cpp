@@ -1,0 +1,252 @@
+#include "bulk/lookup.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "bulk/attributor.h"
+#include "bulk/list_input.h"
+#include "bulk/output.h"
+#include "bulk/row_writer.h"
+#include "numbers/entry_cleaning.h"
+#include "numbers/list_text.h"
+#include "service/data_file.h"
+
+namespace numtrail::bulk {
+namespace {
+
+// Rows are written in whole blocks of this size: the kernel takes whole, aligned pages into the
+// page cache faster than pieces of them.
+constexpr std::size_t kOutputBlock = 256 * 1024;
+
+// Shows how far the inputs have been read, on standard error, at most ten times a second.
+class ProgressBar {
+  public:
+    ProgressBar(bool shown, std::uint64_t total) : shown_(shown && total > 0), total_(total) {}
+
+    void Update(std::uint64_t done, const std::string& name) {
+        if (!shown_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
+        constexpr int kWidth = 30;
+        const int filled = static_cast<int>(kWidth * done / total_);
+        std::fprintf(stderr, "\r[%-*s] %3d%% %s", kWidth, std::string(filled, '#').c_str(),
+                     static_cast<int>(100 * done / total_), name.c_str());
+        drawn_ = true;
+    }
+
+    void Clear() {
+        if (drawn_) std::fputs("\r\033[K", stderr);
+        drawn_ = false;
+    }
+
+  private:
+    bool shown_;
+    std::uint64_t total_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+struct Run {
+    Attributor& attributor;
+    RowWriter writer;
+    Output& output;
+    RowBuffer rows{kOutputBlock + 64 * 1024};
+    std::array<std::uint64_t, kStatusNames.size()> counts = {};
+
+    // Lines are cleaned a few at a time and their answers prefetched, so that the loads of
+    // answers from all over the prefix table overlap instead of waiting one after the other.
+    // A line lies in the piece being cut, which stays put until the batch is written at the
+    // piece's end; the few that do not (decoded, or begun in the piece before) are copied.
+    struct Pending {
+        std::string_view line;
+        CleanedEntry entry;
+        std::uint32_t slot;
+    };
+    static constexpr std::size_t kBatch = 16;
+    std::array<Pending, kBatch> batch = {};
+    std::array<std::string, kBatch> copies = {};
+    std::size_t batched = 0;
+    std::string_view piece = {};
+
+    // Writes the whole blocks gathered, or everything for `all`. After a failure nothing
+    // more is written; Output::Error() says what failed.
+    void Flush(bool all = false) {
+        const std::size_t n = all ? rows.size() : rows.size() / kOutputBlock * kOutputBlock;
+        output.Write(rows.View().substr(0, n));
+        rows.Consume(n);
+    }
+
+    void Line(std::string_view line) {
+        Pending& p = batch[batched];
+        p.line = line;
+        if (line.data() < piece.data() || line.data() >= piece.data() + piece.size())
+            p.line = copies[batched].assign(line);
+        ++batched;
+        p.entry = CleanEntry(line);
+        p.slot = Attributor::kNoSlot;
+        if (p.entry.kind == EntryKind::Number) {
+            p.slot = Attributor::SlotOf(p.entry.Number());
+            attributor.Prefetch(p.slot);
+        }
+        if (batched == kBatch) WriteBatch();
+    }
+
+    void WriteBatch() {
+        for (std::size_t i = 0; i < batched; ++i) {
+            const Pending& p = batch[i];
+            std::string_view number;
+            AnswerId answer = kBadFormatAnswer;
+            if (p.entry.kind == EntryKind::Number) {
+                number = p.entry.Number();
+                answer = attributor.AnswerAt(p.slot, number);
+            }
+            ++counts[static_cast<std::size_t>(attributor.StatusOf(answer))];
+            writer.AppendRow(rows, p.line, number, answer);
+        }
+        batched = 0;
+        if (rows.size() >= kOutputBlock) Flush();
+    }
+
+    // Reads one list to its end; false with `error` set when it cannot be read.
+    bool List(ListInput& input, ProgressBar& progress, std::uint64_t done_before,
+              std::string& error) {
+        if (!input.ChooseEncoding(error)) return false;
+        ListLineCutter cutter(input.Encoding());
+        const auto line = [this](std::string_view text) { Line(text); };
+        for (;;) {
+            if (!input.Next(piece, error)) return false;
+            if (piece.empty()) break;
+            cutter.Add(piece, line);
+            WriteBatch();
+            if (!output.Error().empty()) {
+                error = output.Error();
+                return false;
+            }
+            progress.Update(done_before + input.Position(), input.Name());
+        }
+        cutter.Finish(line);
+        WriteBatch();
+        return true;
+    }
+};
+
+int Fail(const std::string& message) {
+    std::cerr << "numtrail-lookup: " << message << '\n';
+    return kExitFailed;
+}
+
+std::string DataText(const std::optional<std::string>& file) {
+    return file ? "data file " + *file + ", built-in data for the prefixes it lacks"
+                : "built-in data";
+}
+
+// What the online service gave, for the summary. Prefixes it refused or failed on are
+// answered from the local data: said here, so that such a run is not taken for a complete one.
+std::string UpstreamText(const service::UpstreamResolver& resolver) {
+    const service::UpstreamStats stats = resolver.Stats();
+    std::string text = "upstream: " + std::to_string(stats.upstream_requests) + " asked, " +
+                       std::to_string(stats.cache_hits) + " from the cache";
+    if (stats.upstream_failures + stats.refusals > 0)
+        text += "; " + std::to_string(stats.upstream_failures) + " failed and " +
+                std::to_string(stats.refusals) +
+                " refused, their prefixes answered from local data only";
+    return text;
+}
+
+// The online answer for the prefix of a number, when it places it.
+std::optional<service::Record> AskUpstream(service::UpstreamResolver& resolver,
+                                           std::string_view number) {
+    const service::UpstreamAnswer answer = resolver.Resolve(number);
+    if (answer.kind != service::UpstreamAnswer::Kind::Placed || !answer.record) return std::nullopt;
+    return *answer.record;
+}
+
+}  // namespace
+
+int Lookup(LookupOptions options) {
+    if (options.files.empty()) options.files.push_back("-");
+
+    if (!options.data) {
+        if (const auto found = service::DefaultDataFile()) options.data = found->string();
+    }
+    service::DataFile data;
+    if (options.data) {
+        try {
+            data = service::LoadDataFile(*options.data);
+        } catch (const service::DataFileError& error) {
+            return Fail(error.what());
+        }
+    }
+
+    // Every input is checked before anything is written, so that a mistyped name does not
+    // leave half the rows behind; the total size drives the progress bar.
+    std::string error;
+    std::uint64_t total = 0;
+    bool all_files = true;
+    for (const std::string& file : options.files) {
+        const auto input = ListInput::Open(file, error);
+        if (!input) return Fail(error);
+        if (file == "-" || !input->FileSize())
+            all_files = false;
+        else
+            total += *input->FileSize();
+    }
+    const std::unique_ptr<Output> output = Output::Open(options.output, error);
+    if (!output) return Fail(error);
+
+    const bool to_terminal = options.output == "-" && ::isatty(STDOUT_FILENO);
+    ProgressBar progress(!options.quiet && all_files && !to_terminal && ::isatty(STDERR_FILENO),
+                         total);
+
+    std::unique_ptr<service::UpstreamResolver> resolver;
+    UpstreamLookup upstream;
+    if (!options.upstream.url.empty()) {
+        options.upstream.warn = [&progress](const std::string& line) {
+            progress.Clear();
+            std::cerr << "numtrail-lookup: " << line << '\n';
+        };
+        try {
+            resolver = std::make_unique<service::UpstreamResolver>(std::move(options.upstream));
+        } catch (const service::UpstreamError& e) {
+            return Fail(e.what());
+        }
+        upstream = [&resolver](std::string_view number) { return AskUpstream(*resolver, number); };
+    }
+    Attributor attributor(std::move(data), std::move(upstream));
+    Run run{attributor, RowWriter(options.format, attributor), *output};
+    run.writer.AppendHeader(run.rows);
+    std::uint64_t done = 0;
+    for (const std::string& file : options.files) {
+        const auto input = ListInput::Open(file, error);
+        if (!input || !run.List(*input, progress, done, error)) {
+            progress.Clear();
+            return Fail(error);
+        }
+        done += input->Position();
+    }
+    run.Flush(true);
+    progress.Clear();
+    if (!output->Finish()) return Fail(output->Error());
+
+    if (!options.quiet) {
+        std::uint64_t lines = 0;
+        for (const std::uint64_t n : run.counts) lines += n;
+        std::string summary =
+            "numtrail-lookup: " + std::to_string(lines) + (lines == 1 ? " line" : " lines");
+        for (std::size_t s = 0; s < kStatusNames.size(); ++s)
+            summary += (s == 0 ? ": " : ", ") + std::to_string(run.counts[s]) + " " +
+                       std::string(kStatusNames[s]);
+        std::cerr << summary << " (" << DataText(options.data) << ")\n";
+        if (resolver) std::cerr << "numtrail-lookup: " << UpstreamText(*resolver) << '\n';
+    }
+    return 0;
+}
+
+}  // namespace numtrail::bulk

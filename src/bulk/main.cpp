@@ -1,0 +1,104 @@
+// numtrail-lookup: attributes every line of number lists, as fast as the lines can be read.
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <iostream>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "bulk/lookup.h"
+#include "product/product.h"
+
+namespace {
+
+using numtrail::bulk::Format;
+
+constexpr std::string_view kFooter =
+    "Each FILE is read in turn (standard input when there is none, or for \"-\"), in the\n"
+    "encoding the window's import would choose, and every line gives one row, in order: blank\n"
+    "lines and lines without a number too. Columns: the line as read, the cleaned number,\n"
+    "province, city, area code, postcode, card type, and a status: ok, unknown-place (an\n"
+    "assigned segment that no data places), unassigned, bad-format (no number in the line).\n"
+    "\n"
+    "Formats: csv (UTF-8, header row, RFC 4180), tsv (UTF-8, header row; tab, CR, LF and\n"
+    "backslash in a field written \\t \\r \\n \\\\), jsonl (one JSON object a line), fixed (the\n"
+    "window's export line: code page 936, CR LF).\n"
+    "\n"
+    "With --upstream, a prefix the local data does not place is asked online once; when the\n"
+    "online service fails or refuses, the local answer stands and the summary says how often.\n"
+    "\n"
+    "Exit status: 0 done, 1 an input, data or output file failed, 2 bad usage.";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    numtrail::bulk::LookupOptions options;
+    CLI::App app(
+        "Attributes every line of number lists: province, city, area code, postcode "
+        "and card type of each mobile number, one row per line.",
+        "numtrail-lookup");
+    app.footer(std::string(kFooter));
+    app.set_version_flag("--version",
+                         std::string("numtrail-lookup ") + numtrail::product::kVersion);
+    const std::map<std::string, Format> formats = {{"csv", Format::Csv},
+                                                   {"tsv", Format::Tsv},
+                                                   {"jsonl", Format::Jsonl},
+                                                   {"fixed", Format::Fixed}};
+    std::string format = "csv";
+    app.add_option("-o,--output", options.output,
+                   "write the rows to FILE, replacing it only once complete (default \"-\": "
+                   "standard output)")
+        ->type_name("FILE");
+    app.add_option("--format", format, "csv (default), tsv, jsonl or fixed")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember(formats));
+    app.add_option("--data", options.data,
+                   "7-digit prefix data file; its entries win over the built-in data (default: "
+                   "$XDG_DATA_HOME/Numtrail/phone.dat when it exists)")
+        ->type_name("FILE");
+    auto* upstream =
+        app.add_option("--upstream", options.upstream.url,
+                       "ask this online attribution endpoint (callback format, without query) "
+                       "about each prefix the local data does not place, once, keeping its "
+                       "answers in the cache")
+            ->type_name("URL")
+            ->check(
+                [](const std::string& url) { return numtrail::service::UpstreamUrlProblem(url); });
+    app.add_option("--cache", options.upstream.cache_file,
+                   "the cache of online answers, an SQLite file shared with numtrail-service "
+                   "(default $XDG_CACHE_HOME/Numtrail/prefixes.sqlite)")
+        ->type_name("FILE")
+        ->needs(upstream);
+    app.add_option_function<int>(
+           "--upstream-interval",
+           [&options](int ms) { options.upstream.interval = std::chrono::milliseconds(ms); },
+           "at most one online request in MS milliseconds (default 1000)")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 3600000))
+        ->needs(upstream);
+    app.add_option_function<int>(
+           "--upstream-timeout",
+           [&options](int s) { options.upstream.timeout = std::chrono::seconds(s); },
+           "an online request not answered in S seconds has failed (default 10)")
+        ->type_name("S")
+        ->check(CLI::Range(1, 3600))
+        ->needs(upstream);
+    app.add_option("--cache-days", options.upstream.cache_days,
+                   "ask again for online answers older than N days (default 180)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 36500))
+        ->needs(upstream);
+    app.add_flag("-q,--quiet", options.quiet, "no progress bar and no summary on standard error");
+    app.add_option("FILE", options.files, "number lists; \"-\" is standard input")
+        ->type_name("FILE");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(e);
+        std::cerr << "numtrail-lookup: " << e.what() << "\nRun with --help for more information.\n";
+        return numtrail::bulk::kExitUsage;
+    }
+    options.format = formats.at(format);
+    return numtrail::bulk::Lookup(std::move(options));
+}

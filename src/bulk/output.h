@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/atomic_file.h"
+
+namespace numtrail::bulk {
+
+// Writes all of `bytes` to a file descriptor, going on after short writes and interrupts;
+// false (errno set) on a failure.
+bool WriteAll(int fd, std::string_view bytes);
+
+// Where the rows go: standard output for "-", otherwise a file written atomically (the file
+// appears, or is replaced, only when Finish() succeeds).
+class Output {
+  public:
+    // nullptr with `error` set when the file cannot be created.
+    static std::unique_ptr<Output> Open(const std::string& path, std::string& error);
+
+    bool Write(std::string_view bytes);
+    bool Finish();
+    // What failed, naming the file or standard output.
+    const std::string& Error() const { return error_; }
+
+  private:
+    explicit Output(std::unique_ptr<AtomicFileWriter> file) : file_(std::move(file)) {}
+
+    std::unique_ptr<AtomicFileWriter> file_;  // null for standard output
+    std::string error_;
+};
+
+}  // namespace numtrail::bulk

@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "product/product.h"
+#include "service/data_file_builder.h"
+#include "support/run_program.h"
+#include "support/scratch_dir.h"
+#include "support/stand_in_upstream.h"
+
+namespace numtrail {
+namespace {
+
+using test::ProgramRun;
+using test::ReadFile;
+using test::WriteFile;
+
+ProgramRun Lookup(const std::vector<std::string>& arguments, const std::string& input = {}) {
+    return test::RunProgram(NUMTRAIL_LOOKUP_PROGRAM, arguments, input);
+}
+
+// The lines of `text` cut at LF.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+// The first field of each TSV row after the header: the input line as written back.
+std::vector<std::string> FirstFields(const std::string& tsv) {
+    std::vector<std::string> fields;
+    for (const std::string& row : Lines(tsv)) fields.push_back(row.substr(0, row.find('\t')));
+    fields.erase(fields.begin());
+    return fields;
+}
+
+class LookupTest : public test::ScratchDirTest {
+  protected:
+    // No data file of the machine's user may answer in a test.
+    void SetUp() override { ::setenv("XDG_DATA_HOME", Dir().c_str(), 1); }
+};
+
+// Numbers written the ways users write them, a header, blank lines and bad entries, line ends
+// of every kind, and a last line without one: each line gives its row, in order.
+TEST_F(LookupTest, EveryLineGivesOneRowInOrder) {
+    const std::string list =
+        "\xEF\xBB\xBF手机号\r\n13800138000\r\n\r\n+86 139 1234 5678\rabc\n\n1380013800\r\n"
+        "138-0013-8000";
+    const ProgramRun run = Lookup({"--format", "tsv", "-"}, list);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(FirstFields(run.out),
+              (std::vector<std::string>{"手机号", "13800138000", "", "+86 139 1234 5678", "abc", "",
+                                        "1380013800", "138-0013-8000"}));
+}
+
+// One small list in every format: quoting and escaping, the four statuses, code page 936 and
+// the export line's layout for `fixed`.
+TEST_F(LookupTest, FormatsWriteTheseBytes) {
+    WriteFile(Path("list.txt"),
+              "13800138000\n张三,+86 199 1234 5678\n\n15400000000\na\"b,1380013800\n"
+              "\"13800138000\"\n\t13800138000");
+    struct Case {
+        const char* format;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"csv",
+         "line,number,province,city,area_code,postcode,card_type,status\r\n"
+         "13800138000,13800138000,北京,北京,010,100000,中国移动,ok\r\n"
+         "\"张三,+86 199 1234 5678\",19912345678,未知,未知,,,中国电信,unknown-place\r\n"
+         ",,,,,,,bad-format\r\n"
+         "15400000000,15400000000,,,,,,unassigned\r\n"
+         "\"a\"\"b,1380013800\",,,,,,,bad-format\r\n"
+         "\"\"\"13800138000\"\"\",13800138000,北京,北京,010,100000,中国移动,ok\r\n"
+         "\t13800138000,13800138000,北京,北京,010,100000,中国移动,ok\r\n"},
+        {"tsv",
+         "line\tnumber\tprovince\tcity\tarea_code\tpostcode\tcard_type\tstatus\n"
+         "13800138000\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"
+         "张三,+86 199 1234 5678\t19912345678\t未知\t未知\t\t\t中国电信\tunknown-place\n"
+         "\t\t\t\t\t\t\tbad-format\n"
+         "15400000000\t15400000000\t\t\t\t\t\tunassigned\n"
+         "a\"b,1380013800\t\t\t\t\t\t\tbad-format\n"
+         "\"13800138000\"\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"
+         "\\t13800138000\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"},
+        {"jsonl",
+         "{\"line\":\"13800138000\",\"number\":\"13800138000\",\"province\":\"北京\","
+         "\"city\":\"北京\",\"area_code\":\"010\",\"postcode\":\"100000\","
+         "\"card_type\":\"中国移动\",\"status\":\"ok\"}\n"
+         "{\"line\":\"张三,+86 199 1234 5678\",\"number\":\"19912345678\",\"province\":\"未知\","
+         "\"city\":\"未知\",\"area_code\":\"\",\"postcode\":\"\",\"card_type\":\"中国电信\","
+         "\"status\":\"unknown-place\"}\n"
+         "{\"line\":\"\",\"number\":\"\",\"province\":\"\",\"city\":\"\",\"area_code\":\"\","
+         "\"postcode\":\"\",\"card_type\":\"\",\"status\":\"bad-format\"}\n"
+         "{\"line\":\"15400000000\",\"number\":\"15400000000\",\"province\":\"\",\"city\":\"\","
+         "\"area_code\":\"\",\"postcode\":\"\",\"card_type\":\"\",\"status\":\"unassigned\"}\n"
+         "{\"line\":\"a\\\"b,1380013800\",\"number\":\"\",\"province\":\"\",\"city\":\"\","
+         "\"area_code\":\"\",\"postcode\":\"\",\"card_type\":\"\",\"status\":\"bad-format\"}\n"
+         "{\"line\":\"\\\"13800138000\\\"\",\"number\":\"13800138000\",\"province\":\"北京\","
+         "\"city\":\"北京\",\"area_code\":\"010\",\"postcode\":\"100000\","
+         "\"card_type\":\"中国移动\",\"status\":\"ok\"}\n"
+         "{\"line\":\"\\t13800138000\",\"number\":\"13800138000\",\"province\":\"北京\","
+         "\"city\":\"北京\",\"area_code\":\"010\",\"postcode\":\"100000\","
+         "\"card_type\":\"中国移动\",\"status\":\"ok\"}\n"},
+        // Code page 936: 北京 B1B1 BEA9, 中国移动 D6D0 B9FA D2C6 B6AF, 未知 CEB4 D6AA,
+        // 中国电信 D6D0 B9FA B5E7 D0C5, 张三 D5C5 C8FD.
+        {"fixed",
+         "13800138000   13800138000   \xB1\xB1\xBE\xA9   \xB1\xB1\xBE\xA9   010   100000   "
+         "\xD6\xD0\xB9\xFA\xD2\xC6\xB6\xAF   ok\r\n"
+         "\xD5\xC5\xC8\xFD,+86 199 1234 5678   19912345678   \xCE\xB4\xD6\xAA   "
+         "\xCE\xB4\xD6\xAA         \xD6\xD0\xB9\xFA\xB5\xE7\xD0\xC5   unknown-place\r\n"
+         "                     bad-format\r\n"
+         "15400000000   15400000000                  unassigned\r\n"
+         "a\"b,1380013800                     bad-format\r\n"
+         "\"13800138000\"   13800138000   \xB1\xB1\xBE\xA9   \xB1\xB1\xBE\xA9   010   100000   "
+         "\xD6\xD0\xB9\xFA\xD2\xC6\xB6\xAF   ok\r\n"
+         "\t13800138000   13800138000   \xB1\xB1\xBE\xA9   \xB1\xB1\xBE\xA9   010   100000   "
+         "\xD6\xD0\xB9\xFA\xD2\xC6\xB6\xAF   ok\r\n"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = Lookup({"--format", c.format, Path("list.txt")});
+        EXPECT_EQ(run.status, 0) << c.format << run.err;
+        EXPECT_EQ(run.out, c.bytes) << c.format;
+        EXPECT_EQ(run.err,
+                  "numtrail-lookup: 7 lines: 3 ok, 1 unknown-place, 1 unassigned, "
+                  "2 bad-format (built-in data)\n")
+            << c.format;
+    }
+}
+
+// Files are read in turn, standard input where "-" stands, each in its own encoding.
+TEST_F(LookupTest, StandardInputAndSeveralFilesInTurn) {
+    WriteFile(Path("gbk.txt"), "\xD5\xC5\xC8\xFD,13800138000\r\n");  // 张三 in code page 936
+    WriteFile(Path("utf16.txt"), std::string("\xFF\xFE"
+                                             "1\0"
+                                             "5\0"
+                                             "4\0",
+                                             8));
+    const ProgramRun run = Lookup({"-q", "--format=tsv", Path("gbk.txt"), "-", Path("utf16.txt")},
+                                  "张三 19912345678\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(FirstFields(run.out),
+              (std::vector<std::string>{"张三,13800138000", "张三 19912345678", "154"}));
+}
+
+// The encoding is chosen from the whole list, as the import chooses it, also where the first
+// text that is not ASCII comes long after the start: past the first piece of a file, and past
+// what standard input keeps in memory before it goes on to a temporary file.
+TEST_F(LookupTest, EncodingIsChosenFromTheWholeList) {
+    std::string list;
+    while (list.size() < 9 * 1024 * 1024) list += "13800138000\r\n";
+    list += "张三,13912345678\r\n";
+    WriteFile(Path("list.txt"), list);
+    for (const bool from_stdin : {false, true}) {
+        const ProgramRun run = from_stdin ? Lookup({"--format", "tsv"}, list)
+                                          : Lookup({"--format", "tsv", Path("list.txt")});
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::vector<std::string> rows = Lines(run.out);
+        ASSERT_EQ(rows.size(), list.size() / 13 + 1);
+        EXPECT_EQ(rows.back(),
+                  "张三,13912345678\t13912345678\t江苏\t常州\t0519\t213000\t中国移动\tok")
+            << from_stdin;
+    }
+}
+
+TEST_F(LookupTest, DataFileWinsAndIsFoundWhereTheServiceFindsIt) {
+    service::testing::DataFileBuilder b;
+    b.records = {"文件省|文件市|123456|0999", "江苏|常州||"};
+    b.entries = {{1380013, 0, 3}, {1390519, 1, 1}};
+    std::filesystem::create_directories(Path("Numtrail"));
+    service::testing::WriteFile(Path("Numtrail") / "phone.dat", b.Build());
+    const std::string expected =
+        "13800138000\t13800138000\t文件省\t文件市\t0999\t123456\t中国电信\tok\n"
+        "13905191234\t13905191234\t江苏\t常州\t0519\t213000\t中国移动\tok\n"
+        "13800100000\t13800100000\t北京\t北京\t010\t100000\t中国移动\tok\n";
+    const std::string list = "13800138000\n13905191234\n13800100000\n";
+    for (const auto& arguments :
+         {std::vector<std::string>{"--format", "tsv"},
+          std::vector<std::string>{"--format", "tsv", "--data", Path("Numtrail") / "phone.dat"}}) {
+        const ProgramRun run = Lookup(arguments, list);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out.substr(run.out.find('\n') + 1), expected);
+        EXPECT_NE(run.err.find("data file"), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(LookupTest, OutputFileIsReplacedOnlyWhenComplete) {
+    WriteFile(Path("list.txt"), "13800138000\n");
+    WriteFile(Path("out.csv"), "what was there");
+    // A list that cannot be read leaves the file as it was.
+    EXPECT_EQ(Lookup({"-o", Path("out.csv"), Path("list.txt"), Path("missing.txt")}).status, 1);
+    EXPECT_EQ(ReadFile(Path("out.csv")), "what was there");
+    // A list may be replaced by its own rows.
+    const ProgramRun run = Lookup({"--format", "tsv", "-o", Path("list.txt"), Path("list.txt")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(FirstFields(ReadFile(Path("list.txt"))), std::vector<std::string>{"13800138000"});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir()), {}), 2);  // no leftovers
+}
+
+// Prefixes the local data does not place are asked online once each, and kept in a cache that
+// the next run reads; a refusal leaves the local answer and the summary says so.
+TEST_F(LookupTest, UpstreamAnswersWhatLocalDataDoesNotPlaceOncePerPrefix) {
+    std::atomic<bool> refuse = false;
+    test::StandInUpstream upstream([&refuse](const std::string& number) {
+        return refuse ? test::StandInUpstream::Refusal()
+                      : test::StandInUpstream::Attribution(number, "江苏", "常州", "0519", "213000",
+                                                           "中国电信");
+    });
+    const std::vector<std::string> arguments = {
+        "--format", "tsv",     "--upstream",          upstream.Url(),
+        "--cache",  Path("c"), "--upstream-interval", "0",
+        "-"};
+    const std::string list = "19912345678\n13800138000\n19912340000\n";
+    const ProgramRun first = Lookup(arguments, list);
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::vector<std::string> rows = Lines(first.out);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_NE(rows[1].find("\t江苏\t常州\t0519\t213000\t中国电信\tok"), std::string::npos);
+    EXPECT_NE(rows[2].find("\t北京\t"), std::string::npos);
+    EXPECT_NE(rows[3].find("\t江苏\t常州\t"), std::string::npos);
+    EXPECT_EQ(upstream.Requests().size(), 1u);
+
+    EXPECT_EQ(Lookup(arguments, list).out, first.out);  // from the cache
+    EXPECT_EQ(upstream.Requests().size(), 1u);
+
+    refuse = true;
+    const ProgramRun refused = Lookup(arguments, "19812345678\n");
+    EXPECT_EQ(refused.status, 0);
+    EXPECT_NE(refused.out.find("unknown-place"), std::string::npos);
+    EXPECT_NE(refused.err.find("1 refused"), std::string::npos) << refused.err;
+}
+
+TEST_F(LookupTest, ExitStatusAndWhereTheMessageGoes) {
+    WriteFile(Path("list.txt"), "13800138000\n");
+    const std::string list = Path("list.txt");
+    const std::string version = std::string("numtrail-lookup ") + product::kVersion + "\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        const char* out;  // in standard output, or nullptr for nothing there
+        const char* err;  // in standard error
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "Usage: numtrail-lookup", ""},
+        {{"--version"}, 0, version.c_str(), ""},
+        {{"--quiet", "--format=jsonl", list}, 0, "{\"line\":\"13800138000\"", ""},
+        {{"--bogus", list}, 2, nullptr, "--bogus"},
+        {{"--format", "xml", list}, 2, nullptr, "xml"},
+        {{"--format"}, 2, nullptr, "--format"},
+        {{"-o"}, 2, nullptr, "--output"},
+        {{list, "missing.txt"}, 1, nullptr, "missing.txt"},
+        {{Dir().string()}, 1, nullptr, Dir().c_str()},
+        {{"--data", "missing.dat", list}, 1, nullptr, "missing.dat"},
+        {{"-o", "/nonexistent/out.csv", list}, 1, nullptr, "/nonexistent/out.csv"},
+        {{"--", "--quiet"}, 1, nullptr, "--quiet"},  // a file, after "--"
+        {{"--upstream", "ftp://127.0.0.1/q", list}, 2, nullptr, "--upstream"},
+        {{"--cache-days", "3", list}, 2, nullptr, "--upstream"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = Lookup(c.arguments);
+        const std::string what = testing::PrintToString(c.arguments);
+        EXPECT_EQ(run.status, c.status) << what;
+        if (c.out == nullptr)
+            EXPECT_EQ(run.out, "") << what;
+        else
+            EXPECT_NE(run.out.find(c.out), std::string::npos) << what << run.out;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << what << run.err;
+    }
+    // A failed write to standard output is a failure too.
+    const ProgramRun full = test::RunProgram(
+        "/bin/sh", {"-c", "exec \"$0\" \"$1\" >/dev/full", NUMTRAIL_LOOKUP_PROGRAM, list});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("standard output"), std::string::npos) << full.err;
+}
+
+}  // namespace
+}  // namespace numtrail
