@@ -12,17 +12,20 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTreeWidget>
+#include <QTableView>
 
 #include "app/defaults.h"
 #include "generator/form6.h"
 #include "platform/files.h"
+#include "platform/throttle.h"
 #include "product/product.h"
 #include "product/protocol.h"
 #include "results/result_journal.h"
+#include "results/result_list_model.h"
 #include "update/update_check.h"
 
 namespace numtrail {
@@ -96,30 +99,7 @@ void Form1::CreateControls() {
                                            "次，效果最佳，否则会出现受限情况。）"),
                             this),
               QStringLiteral("Frame2"), Twips(2880, 240, 8655, 6615));
-    ListView1_ = Place(new QTreeWidget(Frame2_), QStringLiteral("ListView1"),
-                       Twips(3000, 480, 8415, 5655, kFrame2Origin));
-    ListView1_->setRootIsDecorated(false);
-    ListView1_->setUniformRowHeights(true);
-    ListView1_->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1_->setContextMenuPolicy(Qt::PreventContextMenu);
-    struct Column {
-        const char* key;
-        QString header;
-        int twips;
-    };
-    const Column columns[] = {
-        {"num", QStringLiteral("手机号码"), 1300},  {"pro", QStringLiteral("所属省份"), 1500},
-        {"city", QStringLiteral("所属城市"), 1500}, {"qh", QStringLiteral("区号"), 1200},
-        {"yb", QStringLiteral("邮编"), 1200},       {"lx", QStringLiteral("号码类型"), 1300}};
-    auto* header = new QTreeWidgetItem;
-    for (int c = 0; c < 6; ++c) {
-        header->setText(c, columns[c].header);
-        header->setData(c, Qt::UserRole, QString::fromLatin1(columns[c].key));
-    }
-    ListView1_->setColumnCount(6);
-    ListView1_->setHeaderItem(header);
-    for (int c = 0; c < 6; ++c) ListView1_->setColumnWidth(c, columns[c].twips / 15);
+    CreateResultList();
 
     Command1_ = Place(new QPushButton(QStringLiteral("官方论坛"), Frame2_),
                       QStringLiteral("Command1"), Twips(4440, 6240, 1335, 495, kFrame2Origin));
@@ -144,11 +124,39 @@ void Form1::CreateControls() {
     batch_ = new BatchRunner(*this, this);
 }
 
+// A list view in report view: whole rows, one selected at a time, no grid and no row numbers,
+// over a model that keeps a million rows.
+void Form1::CreateResultList() {
+    ListView1_ = Place(new QTableView(Frame2_), QStringLiteral("ListView1"),
+                       Twips(3000, 480, 8415, 5655, kFrame2Origin));
+    results_ = new ResultListModel(this);
+    ListView1_->setModel(results_);
+    ListView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1_->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1_->setContextMenuPolicy(Qt::PreventContextMenu);
+    ListView1_->setTabKeyNavigation(false);
+    ListView1_->setShowGrid(false);
+    ListView1_->setWordWrap(false);
+    ListView1_->setCornerButtonEnabled(false);
+    QHeaderView* rows = ListView1_->verticalHeader();
+    rows->hide();
+    // Rows of one height are laid out without measuring any of them.
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    QHeaderView* columns = ListView1_->horizontalHeader();
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    columns->setHighlightSections(false);
+    columns->setStretchLastSection(false);
+    FitColumns();
+    connect(results_, &QAbstractItemModel::rowsInserted, this, &Form1::SelectWaitingRow);
+}
+
 void Form1::CreateStatusBar() {
     S1_ = Place(new QStatusBar(this), QStringLiteral("S1"), Twips(0, 7080, 11685, 615));
     S1_->setSizeGripEnabled(false);
     const QString texts[3] = {QStringLiteral("提示："), QStringLiteral("检测更新中请稍等.."),
                               QStringLiteral("Quorvel出品")};
+    message_ = texts[1];
     for (int i = 0; i < 3; ++i) {
         panels_[i] = new QLabel(texts[i], S1_);
         panels_[i]->setObjectName(QStringLiteral("S1Panel%1").arg(i + 1));
@@ -158,8 +166,15 @@ void Form1::CreateStatusBar() {
     }
     panels_[0]->setFixedWidth(1440 / 15);
     panels_[2]->setFixedWidth(1440 / 15);
+    // Shown from the first run on, between the message line and the maker's mark.
+    ProgressBar1_ = new QProgressBar(S1_);
+    ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1_->setTextVisible(true);
+    ProgressBar1_->setAlignment(Qt::AlignCenter);
+    ProgressBar1_->hide();
     S1_->addWidget(panels_[0]);
     S1_->addWidget(panels_[1], 1);
+    S1_->addPermanentWidget(ProgressBar1_);
     S1_->addPermanentWidget(panels_[2]);
 }
 
@@ -206,6 +221,7 @@ void Form1::Connect() {
 void Form1::Load() {
     setWindowIcon(QIcon());
     AttachSkin();
+    FitColumns();  // in the font the skin gives
     FillSpeedList();
     show();
     gx();
@@ -297,11 +313,19 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::ShowPopupMenu(const QPoint& global_position) { menu_->popup(global_position); }
 
-QString Form1::PanelText(int panel) const { return panels_[panel - 1]->text(); }
+QString Form1::PanelText(int panel) const {
+    return panel == 2 ? message_ : panels_[panel - 1]->text();
+}
 
 void Form1::SetDataSourceToolTip(const QString& text) { panels_[2]->setToolTip(text); }
 
-void Form1::SetMessage(const QString& text) { panels_[1]->setText(text); }
+void Form1::SetMessage(const QString& text) {
+    message_ = text;
+    if (BatchRunning())
+        batch_shown_->Request();
+    else
+        panels_[1]->setText(text);
+}
 
 MessageAnswer Form1::Message(const QString& text, MessageIcon icon, MessageButtons buttons) {
     return platform_.dialogs.Message(

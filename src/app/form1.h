@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -10,6 +11,7 @@
 #include "lookup/batch_runner.h"
 #include "lookup/lookup_rules.h"
 #include "platform/platform.h"
+#include "results/result_store.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -17,16 +19,19 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTableView;
 
 namespace numtrail {
 
+class BatchProgress;
 class ResultJournal;
+class ResultListModel;
 class SummaryDialog;
+class Throttle;
 
 // What the main window needs to know about its surroundings.
 struct Form1Settings {
@@ -53,6 +58,8 @@ class Form1 : public QWidget, private BatchHost {
     void gx();
 
     QString PanelText(int panel) const;  // status bar panels 1 to 3
+    // Every result row, top (newest) first, as the list holds it.
+    const ResultStore& Results() const;
     // Says which data answers the lookups, as panel 3's tooltip; the panel's text stays.
     void SetDataSourceToolTip(const QString& text);
     QuerySlots& Slots() { return query_slots_; }
@@ -66,6 +73,7 @@ class Form1 : public QWidget, private BatchHost {
 
     // construction
     void CreateControls();
+    void CreateResultList();
     void CreateStatusBar();
     void CreateMenu();
     void Connect();
@@ -85,12 +93,16 @@ class Form1 : public QWidget, private BatchHost {
     // lookup shared by the single query and the batch tick
     bool PassesNumberCheck(const QString& n);
     LookupOutcome LookupNumber(const QString& n, LookupMode mode);
-    int ColumnOf(const QString& key) const;
     // The one place a result row is written: into the journal, then on top of the list.
     void AddResultRow(const LookupResult& result, LookupMode mode);
-    void SetRowFields(QTreeWidgetItem* row, const LookupResult& result);
-    void ShowTopRow();
     void JournalRow(const LookupResult& result, LookupMode mode);
+    void ShowTopRow();
+    void SelectWaitingRow();
+
+    // result list columns (form1_results.cpp)
+    int TextMargin() const;
+    void FitColumns();
+    void WidenColumnsFor(const LookupResult& row);
 
     void ShowPopupMenu(const QPoint& global_position);
     void SetMessage(const QString& text);  // panel 2, the message line
@@ -110,7 +122,11 @@ class Form1 : public QWidget, private BatchHost {
     QPushButton* Command3_ = nullptr;
     QPushButton* Command8_ = nullptr;
     QGroupBox* Frame2_ = nullptr;
-    QTreeWidget* ListView1_ = nullptr;
+    QTableView* ListView1_ = nullptr;
+    ResultListModel* results_ = nullptr;
+    // The row to select once the view shows it, counted from the top; -1: none.
+    int row_to_select_ = -1;
+    QSet<QString> measured_texts_;  // field values the columns are known to be wide enough for
     QPushButton* Command1_ = nullptr;
     QPushButton* Command4_ = nullptr;
     QPushButton* Command5_ = nullptr;
@@ -119,10 +135,19 @@ class Form1 : public QWidget, private BatchHost {
     QLabel* Label2_ = nullptr;
     QStatusBar* S1_ = nullptr;
     QLabel* panels_[3] = {nullptr, nullptr, nullptr};
+    QProgressBar* ProgressBar1_ = nullptr;  // the batch's progress, beside the panels
+    QString message_;                       // panel 2's text, which it shows at the latest
+                                            // a moment later while a batch runs
     QWidget* Picture1_ = nullptr;
     QLabel* Label6_ = nullptr;
     QMenu* menu_ = nullptr;
     BatchRunner* batch_ = nullptr;  // owns Timer5
+    BatchProgress* progress_ = nullptr;
+    // While a batch runs, the message line, the pending list's selection and the progress bar
+    // follow it a few times a second rather than at every entry: repainting them thousands of
+    // times a second would cost more than the look-ups.
+    Throttle* batch_shown_ = nullptr;
+    int entry_to_show_ = -1;  // the entry the runner selected, until the list shows it
     std::unique_ptr<ResultJournal> journal_;
     bool journal_failure_shown_ = false;
     QPointer<SummaryDialog> summary_;
@@ -137,7 +162,6 @@ class Form1 : public QWidget, private BatchHost {
     void tjtb();   // charts of the rows' provinces and card types
     // Every row in list order, newest first: what the tables and the charts are made of.
     QList<LookupResult> ResultRows() const;
-    LookupResult ResultOf(const QTreeWidgetItem* row) const;
     // The rows as a table in a file of the given filter and suffix.
     using TableFile =
         std::function<std::optional<QByteArray>(const QList<QStringList>& table, QString* error)>;
@@ -149,15 +173,17 @@ class Form1 : public QWidget, private BatchHost {
                     const QString& done);
     void ReportExportFailure(const QString& path, const QString& error);
     // false with *error empty: no rows, nothing touched; false with *error set: not written.
-    bool ExportListViewContent(const QTreeWidget* objListView, const QString& strFilePath,
-                               QString* error);
-    QTreeWidgetItem* SelectedRow() const;
+    bool ExportListViewContent(const ResultStore& rows, const QString& strFilePath, QString* error);
+    int SelectedRow() const;  // the selected row of the view, -1 when none is
     // number list import and the batch runner's side of the window (form1_batch.cpp)
     void ConnectBatch();
     void OnImportClicked();  // Command2
     bool LoadListFromFile(QListWidget& list, const QString& path);
     void ShowListCount();
     void ReflectBatchState(BatchRunner::State state);
+    bool BatchRunning() const;
+    void ShowBatch();
+    void ShowProgress();
     int EntryCount() const override;
     int CurrentEntry() const override;
     QString EntryText(int index) const override;

@@ -3,12 +3,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTreeWidget>
+#include <QTableView>
 #include <cstdio>
 
 #include "app/form1.h"
 #include "results/number_list.h"
 #include "results/result_journal.h"
+#include "results/result_list_model.h"
 
 namespace numtrail {
 
@@ -53,19 +54,12 @@ LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
     return {LookupOutcome::Kind::Done, {}};
 }
 
-int Form1::ColumnOf(const QString& key) const {
-    const QTreeWidgetItem* header = ListView1_->headerItem();
-    for (int c = 0; c < header->columnCount(); ++c)
-        if (header->data(c, Qt::UserRole).toString() == key) return c;
-    return -1;
-}
-
 void Form1::AddResultRow(const LookupResult& result, LookupMode mode) {
     // On disk before it is on screen: a row the user has seen is never one a crash loses.
     JournalRow(result, mode);
-    auto* row = new QTreeWidgetItem(QStringList{result.number});
-    ListView1_->insertTopLevelItem(0, row);
-    SetRowFields(row, result);
+    if (row_to_select_ >= 0) ++row_to_select_;  // one more row above the one waiting
+    results_->InsertTop(result);
+    WidenColumnsFor(result);
 }
 
 // A journal that cannot be written is said once, where it stays readable (the status bar's
@@ -82,18 +76,18 @@ void Form1::JournalRow(const LookupResult& result, LookupMode mode) {
     std::fflush(stderr);
 }
 
-void Form1::SetRowFields(QTreeWidgetItem* row, const LookupResult& result) {
-    const std::pair<const char*, const QString*> cells[] = {{"pro", &result.province},
-                                                            {"city", &result.city},
-                                                            {"qh", &result.area_code},
-                                                            {"yb", &result.postcode},
-                                                            {"lx", &result.card_type}};
-    for (const auto& [key, value] : cells) row->setText(ColumnOf(QString::fromLatin1(key)), *value);
-}
-
 void Form1::ShowTopRow() {
     ListView1_->setFocus();
-    if (QTreeWidgetItem* top = ListView1_->topLevelItem(0)) ListView1_->setCurrentItem(top);
+    row_to_select_ = 0;
+    SelectWaitingRow();
+}
+
+// A batch's rows reach the view a few at a time: the row a lookup asked to select is selected
+// once the view has it.
+void Form1::SelectWaitingRow() {
+    if (row_to_select_ < 0 || results_->HasUnpublished()) return;
+    ListView1_->setCurrentIndex(results_->index(row_to_select_, 0));
+    row_to_select_ = -1;
 }
 
 void Form1::RunSingleQuery() {

@@ -1,14 +1,18 @@
-// The result list's own commands: copy one result, remove one row, export every row (as text,
-// CSV or Excel), clear, and the charts of the list.
+// The result list's own commands (copy one result, remove one row, export every row as text,
+// CSV or Excel, clear, the charts of the list) and the widths of its columns.
+#include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QTreeWidget>
+#include <QStyle>
+#include <QTableView>
 
+#include "app/column_width.h"
 #include "app/form1.h"
 #include "app/summary_dialog.h"
 #include "platform/files.h"
 #include "results/clipboard_block.h"
 #include "results/csv_format.h"
 #include "results/export_format.h"
+#include "results/result_list_model.h"
 #include "results/result_summary.h"
 #include "results/xlsx_export.h"
 
@@ -21,33 +25,22 @@ bool SameClipboardText(QString a, QString b) { return a.remove(u'\r') == b.remov
 
 }  // namespace
 
-QTreeWidgetItem* Form1::SelectedRow() const {
-    const QList<QTreeWidgetItem*> selected = ListView1_->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
+const ResultStore& Form1::Results() const { return results_->Store(); }
+
+int Form1::SelectedRow() const {
+    const QModelIndexList selected = ListView1_->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
 }
 
-LookupResult Form1::ResultOf(const QTreeWidgetItem* row) const {
-    const auto cell = [&](const char* key) {
-        return row->text(ColumnOf(QString::fromLatin1(key)));
-    };
-    return {cell("num"), cell("pro"), cell("city"), cell("qh"), cell("yb"), cell("lx")};
-}
-
-QList<LookupResult> Form1::ResultRows() const {
-    QList<LookupResult> rows;
-    rows.reserve(ListView1_->topLevelItemCount());
-    for (int r = 0; r < ListView1_->topLevelItemCount(); ++r)
-        rows << ResultOf(ListView1_->topLevelItem(r));
-    return rows;
-}
+QList<LookupResult> Form1::ResultRows() const { return {Results().begin(), Results().end()}; }
 
 void Form1::cpp() {
-    const QTreeWidgetItem* row = SelectedRow();
-    const LookupResult result = row ? ResultOf(row) : LookupResult{};
-    if (result.number.isEmpty()) {
+    const int row = SelectedRow();
+    if (row < 0 || results_->RowAt(row).number.isEmpty()) {
         Message(QStringLiteral("请先查询再进行复制操作!"), MessageIcon::Exclamation);
         return;
     }
+    const LookupResult result = results_->RowAt(row);
     const QString block = ClipboardBlock(result);
     platform_.clipboard.Clear();
     platform_.clipboard.SetText(block);
@@ -67,13 +60,13 @@ void Form1::cpp() {
 }
 
 void Form1::ycxxx() {
-    QTreeWidgetItem* row = SelectedRow();
-    const QString number = row ? row->text(ColumnOf(QStringLiteral("num"))) : QString();
+    const int row = SelectedRow();
+    const QString number = row >= 0 ? results_->RowAt(row).number : QString();
     if (number.isEmpty()) {
         Message(QStringLiteral("请选择您要删除列表项!"), MessageIcon::Exclamation);
         return;
     }
-    delete ListView1_->takeTopLevelItem(ListView1_->indexOfTopLevelItem(row));
+    results_->Remove(row);
     // The view moves the selection to a neighbour, which a second remove would then delete
     // without the user ever picking it.
     ListView1_->selectionModel()->clear();
@@ -83,12 +76,14 @@ void Form1::ycxxx() {
 void Form1::cll() {
     // A running batch goes on and puts its next results into the emptied list.
     if (Message(QStringLiteral("是否确定清空查询列表?"), MessageIcon::Information,
-                MessageButtons::YesNo) == MessageAnswer::Yes)
-        ListView1_->clear();
+                MessageButtons::YesNo) != MessageAnswer::Yes)
+        return;
+    results_->Clear();
+    row_to_select_ = -1;
 }
 
 void Form1::dcqb() {
-    if (ListView1_->topLevelItemCount() == 0) {
+    if (Results().IsEmpty()) {
         Message(QStringLiteral("没有可导出的数据!"), MessageIcon::Information);
         return;
     }
@@ -100,7 +95,7 @@ void Form1::dcqb() {
         return;
     }
     QString error;
-    if (ExportListViewContent(ListView1_, *path, &error)) {
+    if (ExportListViewContent(Results(), *path, &error)) {
         Message(QStringLiteral("成功导出全部数据!"), MessageIcon::Information);
         SetMessage(QStringLiteral("成功导出全部数据.."));
     } else if (error.isEmpty()) {
@@ -190,28 +185,52 @@ void Form1::tjtb() {
     summary_->show();
 }
 
-bool Form1::ExportListViewContent(const QTreeWidget* objListView, const QString& strFilePath,
+bool Form1::ExportListViewContent(const ResultStore& rows, const QString& strFilePath,
                                   QString* error) {
     error->clear();
-    const int rows = objListView->topLevelItemCount();
-    if (rows == 0) return false;
-    const int columns = objListView->columnCount();
-    QList<QStringList> cells;
-    cells.reserve(rows);
-    for (int r = 0; r < rows; ++r) {
-        const QTreeWidgetItem* item = objListView->topLevelItem(r);
-        QStringList line;
-        for (int c = 0; c < columns; ++c) line << item->text(c);
-        cells << line;
-    }
+    if (rows.IsEmpty()) return false;
     // Written whole or not at all: a failed write leaves the file that was there.
-    const FileWriteResult written =
-        platform_.files.WriteAtomically(strFilePath, ExportBytes(cells));
+    const FileWriteResult written = platform_.files.WriteAtomically(strFilePath, ExportBytes(rows));
     if (!written.ok) {
         *error = written.error.isEmpty() ? QStringLiteral("写入失败") : written.error;
         return false;
     }
     return true;
+}
+
+// The view draws a cell's text this far in from either side of its column.
+int Form1::TextMargin() const {
+    return ListView1_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListView1_) + 1;
+}
+
+// Each column as wide as the design says, and as its header and the widest 11-digit number
+// need in the list's font; rows are as high as that font.
+void Form1::FitColumns() {
+    measured_texts_.clear();
+    const QFontMetrics metrics = ListView1_->fontMetrics();
+    ListView1_->verticalHeader()->setDefaultSectionSize(metrics.height() + 4);
+    QStringList texts{WidestNumber(metrics)};
+    for (int c = 0; c < results_->columnCount(); ++c) {
+        const int design = ResultColumns()[static_cast<std::size_t>(c)].design_twips;
+        ListView1_->setColumnWidth(c, std::max(ColumnWidth(design, metrics, texts, TextMargin()),
+                                               ListView1_->horizontalHeader()->sectionSizeHint(c)));
+        texts.clear();
+    }
+}
+
+// A column grows when a new row brings a text wider than it; each distinct value is measured
+// once (they repeat: provinces, cities, card types), and numbers of 11 digits fit already.
+void Form1::WidenColumnsFor(const LookupResult& row) {
+    for (int c = 0; c < results_->columnCount(); ++c) {
+        const QString& text = row.*ResultColumns()[static_cast<std::size_t>(c)].field;
+        if (text.isEmpty() || (c == 0 && CheckNumber(text) == NumberCheck::Ok)) continue;
+        if (c > 0) {
+            if (measured_texts_.contains(text)) continue;
+            measured_texts_.insert(text);
+        }
+        const int needed = ColumnWidth(0, ListView1_->fontMetrics(), {text}, TextMargin());
+        if (needed > ListView1_->columnWidth(c)) ListView1_->setColumnWidth(c, needed);
+    }
 }
 
 }  // namespace numtrail

@@ -63,7 +63,16 @@ int main(int argc, char** argv) {
     settings.help_folder = numtrail::HelpFolder(settings.program_folder);
     settings.journal_folder = numtrail::JournalFolder(options);
 
-    numtrail::Form1 form(platform.Get(), settings);
+    std::unique_ptr<numtrail::Fetcher> own_fetcher;
+    if (built_in_service)
+        own_fetcher = std::make_unique<numtrail::BuiltInServiceFetcher>(
+            *built_in_service, options, fetch, platform.Get().fetcher);
+    const numtrail::Platform base = platform.Get();
+    numtrail::Platform bundle{
+        base.dialogs, base.shell,  base.clipboard, base.end,
+        base.clock,   base.random, base.files,     own_fetcher ? *own_fetcher : base.fetcher};
+
+    numtrail::Form1 form(bundle, settings);
     form.SetDataSourceToolTip(numtrail::DataSourceText(options));
     form.Load();
     return app.exec();

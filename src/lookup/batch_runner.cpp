@@ -7,13 +7,13 @@ namespace numtrail {
 namespace {
 
 // "1": one request a second, the pace at start-up.
-constexpr int kStartSpeed = 9;
+constexpr int kStartSpeed = 10;
 
 }  // namespace
 
 const std::vector<BatchRunner::Speed>& BatchRunner::Speeds() {
     static const std::vector<Speed> speeds = [] {
-        std::vector<Speed> table;
+        std::vector<Speed> table{{QStringLiteral("0"), 0}};
         for (int tenths = 1; tenths <= 9; ++tenths)
             table.push_back({QStringLiteral("0.%1").arg(tenths), tenths * 100});
         for (int seconds = 1; seconds <= 5; ++seconds)
@@ -31,7 +31,9 @@ BatchRunner::BatchRunner(BatchHost& host, QObject* parent)
     connect(Timer5_, &QTimer::timeout, this, &BatchRunner::Tick);
 }
 
-int BatchRunner::IntervalMs() const { return Timer5_->interval(); }
+int BatchRunner::IntervalMs() const {
+    return Speeds()[static_cast<std::size_t>(speed_index_)].interval_ms;
+}
 
 bool BatchRunner::Ticking() const { return Timer5_->isActive(); }
 
@@ -40,6 +42,9 @@ void BatchRunner::ChooseSpeed(int index) {
     const Speed& speed = Speeds()[static_cast<std::size_t>(index)];
     speed_index_ = index;
     Timer5_->setInterval(speed.interval_ms);
+    // Without a pause a repeating timer would fire again and again while a tick waits for its
+    // fetch; each tick starts the next one as it ends instead.
+    Timer5_->setSingleShot(speed.interval_ms == 0);
     host_.ShowMessage(QStringLiteral("当前速度为每") + speed.label + QStringLiteral("秒/次"));
 }
 
@@ -57,15 +62,19 @@ void BatchRunner::StartStop() {
 }
 
 void BatchRunner::Start() {
-    SetState(State::Running);
     // A fresh list, or one that has been worked through, starts from the top unless the
     // user picked an entry since; a stopped run goes on from its selected entry.
     int start = host_.CurrentEntry();
     if ((fresh_run_ && !start_picked_) || start < 0) start = 0;
+    const bool goes_on = !fresh_run_ && start == BatchIndex_;
     fresh_run_ = false;
     BatchIndex_ = start;
+    if (!goes_on) emit RunBegun(start, host_.EntryCount());
+    // Selected before the state changes, so that a window which shows a running batch's moves
+    // only a few times a second shows the first entry at once.
     host_.SelectEntry(start);
-    Timer5_->start();
+    SetState(State::Running);
+    Timer5_->start(IntervalMs());
     host_.ShowMessage(QStringLiteral("开始批量查询.."));
 }
 
@@ -80,7 +89,15 @@ void BatchRunner::Tick() {
     // give the timer fresh ticks, which would ask for the same entry a second time.
     if (tick_running_) return;
     tick_running_ = true;
-    const auto done = qScopeGuard([this] { tick_running_ = false; });
+    bool answered = true;
+    const auto done = qScopeGuard([this, &answered] {
+        tick_running_ = false;
+        // At speed "0" each tick starts the next as it ends: at once, or after a pause when the
+        // fetch failed. A run stopped or finished meanwhile stays so; one that was started
+        // again during the fetch has its tick pending already.
+        if (state_ == State::Running && IntervalMs() == 0 && !Timer5_->isActive())
+            Timer5_->start(answered ? 0 : kRetryPauseMs);
+    });
 
     // The entry is read once: while this tick waits, a stop enables the list and the user
     // may select another entry, but the answer belongs to the number that was asked for.
@@ -91,6 +108,7 @@ void BatchRunner::Tick() {
 
     const LookupOutcome outcome = host_.LookUp(n);
     emit EntryLookedUp(entry, outcome);
+    answered = outcome.kind != LookupOutcome::Kind::NoAnswer;
     switch (outcome.kind) {
         case LookupOutcome::Kind::NoAnswer:
             return;  // the next tick asks again for the same entry
@@ -128,6 +146,7 @@ void BatchRunner::Advance(int entry_index, int list_generation) {
         BatchIndex_ = 0;
         fresh_run_ = true;
         start_picked_ = false;
+        emit RunFinished();
         // A run the user stopped during the last fetch stays stopped.
         if (state_ == State::Running) SetState(State::Finished);
         return;

@@ -50,15 +50,18 @@ class BatchRunner : public QObject {
         QString label;  // in the speed list, seconds per request
         int interval_ms;
     };
-    // "0.1" to "0.9", then "1" to "5".
+    // "0" (each tick as soon as the one before has ended), "0.1" to "0.9", then "1" to "5".
     static const std::vector<Speed>& Speeds();
+    // At speed "0", an entry whose fetch failed is asked again after this pause rather than at
+    // once, so that a service that is down is not hammered in a tight loop.
+    static constexpr int kRetryPauseMs = 100;
 
     explicit BatchRunner(BatchHost& host, QObject* parent = nullptr);
 
     State state() const { return state_; }
     int BatchIndex() const { return BatchIndex_; }
     int SpeedIndex() const { return speed_index_; }
-    int IntervalMs() const;
+    int IntervalMs() const;  // of the chosen speed
     bool Ticking() const;
 
     void ChooseSpeed(int index);  // Combo1
@@ -69,6 +72,13 @@ class BatchRunner : public QObject {
 
   signals:
     void StateChanged(BatchRunner::State state);
+    // A start that does not go on from where a stopped run stood: the list is fresh (imported
+    // or worked through) or the user chose another entry. The run takes the entries from
+    // `first` to the end of the list's `count`.
+    void RunBegun(int first, int count);
+    // The last entry of the list has been consumed: the run is over, whether or not the user
+    // stopped it during that entry's fetch.
+    void RunFinished();
     // After each lookup of a tick, before the run moves on; `index` is the entry's position.
     void EntryLookedUp(int index, const LookupOutcome& outcome);
 

@@ -58,16 +58,22 @@ QString DecodeBody(const QByteArray& body, const QByteArray& content_type) {
 }
 
 QString GetBody(const QString& url, const FetchOptions& options) {
+    QNetworkAccessManager manager;
+    return GetBody(manager, url, options);
+}
+
+QString GetBody(QNetworkAccessManager& manager, const QString& url, const FetchOptions& options) {
     const QUrl target(url);
     if (!target.isValid() || target.scheme().isEmpty())
         throw FetchError("malformed address: " + url.toStdString());
 
-    QNetworkAccessManager manager;  // a fresh one per call: nothing is shared or pooled
     QNetworkRequest request(target);
     request.setRawHeader("If-Modified-Since", "0");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
+    // A shared manager's cookie jar stays empty and unread: every call asks as a stranger.
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
 
     QNetworkReply* reply = manager.get(request);
     QByteArray body;

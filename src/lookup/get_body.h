@@ -6,6 +6,8 @@
 
 #include "product/protocol.h"
 
+class QNetworkAccessManager;
+
 namespace numtrail {
 
 struct FetchOptions {
@@ -25,6 +27,14 @@ class FetchError : public std::runtime_error {
 //
 // The wait runs the event loop, so window events, timer ticks and even another GetBody
 // run inside it; a nested fetch completes before the outer one returns.
+//
+// Each call makes its own request and reply. Through `manager`, the only thing one call leaves
+// to the next is an open connection to the same server (HTTP keep-alive), which spares a
+// connection and a network thread per call; no cookie is stored or sent and nothing is cached,
+// so the request and its answer are the same as with a manager of its own.
+QString GetBody(QNetworkAccessManager& manager, const QString& url,
+                const FetchOptions& options = {});
+// The same with a manager made for this call alone.
 QString GetBody(const QString& url, const FetchOptions& options = {});
 
 // Decodes a body by the charset parameter of a Content-Type value: gb2312, gbk and their

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <cstdint>
 
+#include "results/result_store.h"
+
 namespace numtrail {
 
 // strIn without leading and trailing blanks (U+0020 only), filled up on the right with
@@ -20,5 +22,9 @@ QByteArray ExportLine(const QStringList& cells);
 
 // The whole export file: one line per row, top to bottom, no header and no byte-order mark.
 QByteArray ExportBytes(const QList<QStringList>& rows);
+// The same for the window's result rows, in column order (number, province, city, area code,
+// postcode, card type): byte for byte what ExportLine makes of each row, at a speed that suits
+// a million rows.
+QByteArray ExportBytes(const ResultStore& rows);
 
 }  // namespace numtrail

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "service/builtin_table.h"
@@ -20,11 +21,23 @@ namespace {
 // a team's desktops rather than for the cores.
 std::size_t PoolSize() { return std::max(16u, std::thread::hardware_concurrency() * 4); }
 
+// Answers go out uncompressed. They are a few hundred bytes, and the library compresses a body
+// with brotli whenever the client accepts it (Qt's network access does), at a cost of several
+// times a whole look-up. A body given through a provider of known length is sent as it is.
 void Send(httplib::Response& res, Reply reply) {
     res.status = reply.status;
     res.set_header("Cache-Control", "no-cache");
     if (reply.status == 503) res.set_header("Retry-After", "1");
-    res.set_content(std::move(reply.body), reply.content_type.c_str());
+    if (reply.body.empty()) {
+        res.set_content(std::string(), reply.content_type.c_str());
+        return;
+    }
+    auto body = std::make_shared<const std::string>(std::move(reply.body));
+    res.set_content_provider(
+        body->size(), reply.content_type.c_str(),
+        [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            return sink.write(body->data() + offset, length);
+        });
 }
 
 }  // namespace

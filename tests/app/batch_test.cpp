@@ -3,7 +3,9 @@
 // the runner alone (tests/lookup).
 #include <QDir>
 #include <QFile>
+#include <QProgressBar>
 #include <QStatusBar>
+#include <QTest>
 
 #include "app/form1_fixture.h"
 
@@ -133,9 +135,9 @@ TEST_F(BatchTest, RunShowsItsStateInTheButtonsAndTheLists) {
     }
     EXPECT_EQ(fake.fetcher.urls.mid(1),
               (QStringList{QueryUrl(numbers[0]), QueryUrl(numbers[1]), QueryUrl(numbers[2])}));
-    ASSERT_EQ(ListView1()->topLevelItemCount(), 3);
+    ASSERT_EQ(RowCount(), 3);
     EXPECT_EQ(Row(0), Expected(numbers[2]));
-    EXPECT_EQ(ListView1()->currentItem(), ListView1()->topLevelItem(0));
+    EXPECT_TRUE(TopRowSelected());
     EXPECT_EQ(Panel2(), QStringLiteral("所有手机号码已查询完毕!"));
     EXPECT_EQ(Button("Command3")->text(), QStringLiteral("停止查询"));
     EXPECT_FALSE(List1()->isEnabled());
@@ -179,6 +181,38 @@ TEST_F(BatchTest, ImportStaysOffWhileARunIsOn) {
     EXPECT_TRUE(import_after_switching_modes());
 }
 
+// The bar beside the panels appears with the first run, counts it, warns while the same entry
+// keeps failing and ends with the run's summary, also as its tooltip.
+TEST_F(BatchTest, ProgressBarFollowsTheRun) {
+    CreateReady();
+    auto* bar = Find<QProgressBar>("ProgressBar1");
+    EXPECT_FALSE(bar->isVisible());
+    ImportNumbers({"13800138000", "1391234567", "15000000001"});
+    StartStop();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->text(), QStringLiteral("0/3，剩余约3秒"));
+
+    for (int failure = 0; failure < 3; ++failure) {
+        fake.fetcher.Fail(QStringLiteral("Connection refused"));
+        Tick();
+    }
+    // A fast run's bar follows within a tenth of a second.
+    EXPECT_TRUE(QTest::qWaitFor([bar] { return bar->text() == "连接失败，正在重试…（3次）"; }));
+    EXPECT_EQ(bar->toolTip(), QStringLiteral("Connection refused"));
+    EXPECT_EQ(Panel2(), QStringLiteral("手机号码[13800138000]查询中..."));
+
+    fake.fetcher.Answer(AnswerFor("13800138000"));
+    Tick();
+    Tick();
+    fake.fetcher.Answer(AttributionAnswer("15000000001", "", "", "", "", ""));
+    Tick();
+    const QString summary = QStringLiteral("写入1行，无归属1个，格式错误1个，重试3次");
+    EXPECT_EQ(bar->text(), summary);
+    EXPECT_EQ(bar->toolTip(), summary);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(Panel2(), QStringLiteral("所有手机号码已查询完毕!"));
+}
+
 // A batch tick runs inside the wait of a single query. The outer answer has no AreaCode;
 // the nested one has, and leaves it in the shared work area.
 TEST_F(BatchTest, TickNestedInASingleQueryKeepsBothRowsApart) {
@@ -195,7 +229,7 @@ TEST_F(BatchTest, TickNestedInASingleQueryKeepsBothRowsApart) {
     Option(0)->click();
 
     EXPECT_EQ(fake.fetcher.urls.mid(1), (QStringList{QueryUrl(outer), QueryUrl(nested)}));
-    ASSERT_EQ(ListView1()->topLevelItemCount(), 2);
+    ASSERT_EQ(RowCount(), 2);
     EXPECT_EQ(Row(0), (QStringList{outer, "北京", "北京", "", "100000", "中国移动"}));
     EXPECT_EQ(Row(1), Expected(nested));
     EXPECT_EQ(Panel2(), QStringLiteral("查询完毕.."));
@@ -220,7 +254,7 @@ TEST_F(BatchTest, JournalHoldsEveryRowTheWindowShows) {
     StartStop();
     Tick();
     Tick();
-    ASSERT_EQ(ListView1()->topLevelItemCount(), 3);
+    ASSERT_EQ(RowCount(), 3);
 
     QFile journal(folder.filePath(QStringLiteral("journal/2026-12-08.csv")));
     ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
@@ -246,7 +280,7 @@ TEST_F(BatchTest, JournalFailureIsSaidOnceAndTheRunGoesOn) {
     Tick();
     const std::string err = ::testing::internal::GetCapturedStderr();
 
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(Panel2(), QStringLiteral("所有手机号码已查询完毕!"));
     EXPECT_TRUE(fake.dialogs.Messages().empty());
     const QString tip = Find<QStatusBar>("S1")->toolTip();

@@ -65,6 +65,38 @@ TEST_F(BuiltInServiceTest, WithoutDataFileTheBuiltInDataAnswers) {
     EXPECT_EQ(Panel2(), QStringLiteral("查询完毕.."));
 }
 
+// The program's fetcher asks its own service directly and gets what the network fetch gets;
+// other addresses, and every address while the service asks online, go to the network fetch.
+TEST_F(BuiltInServiceTest, OwnServiceIsAskedDirectly) {
+    struct PassedOn final : Fetcher {
+        FetchResult Fetch(const QString& url) override {
+            urls << url;
+            return {true, QStringLiteral("passed on"), {}};
+        }
+        QStringList urls;
+    } other;
+    AppOptions options = *ParseOptions({QStringLiteral("numtrail")}).options;
+    const auto running = StartBuiltInService(options);
+    BuiltInServiceFetcher direct(*running, options, {}, other);
+    for (const QString& url : {options.lookup_url + "?m=13800138000&output=json&callback=cb",
+                               options.update_url + "/version/main.txt"}) {
+        const FetchResult got = direct.Fetch(url);
+        const FetchResult expected = http.Fetch(url);
+        EXPECT_TRUE(got.ok && expected.ok) << got.failure.toStdString();
+        EXPECT_EQ(got.body, expected.body);
+    }
+    EXPECT_TRUE(other.urls.isEmpty());
+    EXPECT_EQ(direct.Fetch(QStringLiteral("http://127.0.0.2:1/query")).body, "passed on");
+
+    const QString lookup = options.lookup_url + "?m=13800138000";
+    FetchOptions small;
+    small.max_body_bytes = 10;
+    EXPECT_FALSE(BuiltInServiceFetcher(*running, options, small, other).Fetch(lookup).ok);
+    options.upstream_url = QStringLiteral("http://online.test/query");
+    EXPECT_EQ(BuiltInServiceFetcher(*running, options, {}, other).Fetch(lookup).body, "passed on");
+    EXPECT_EQ(other.urls.size(), 2);
+}
+
 TEST_F(BuiltInServiceTest, WithoutDataOptionTheFileInTheUsersDataDirectoryIsRead) {
     const bool was_set = qEnvironmentVariableIsSet("XDG_DATA_HOME");
     const QByteArray saved = qgetenv("XDG_DATA_HOME");

@@ -4,16 +4,18 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
 #include <memory>
 
 #include "app/form1.h"
+#include "results/result_list_model.h"
 #include "support/fake_platform.h"
 
 namespace numtrail::test {
@@ -55,7 +57,22 @@ class Form1Test : public ::testing::Test {
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-    QTreeWidget* ListView1() const { return Find<QTreeWidget>("ListView1"); }
+    QTableView* ListView1() const { return Find<QTableView>("ListView1"); }
+    // The list's model once the view has heard of every row written: a fast batch's rows
+    // reach the view a few at a time, the latest within a tenth of a second.
+    ResultListModel* Shown() const {
+        auto* model = qobject_cast<ResultListModel*>(ListView1()->model());
+        model->Publish();
+        return model;
+    }
+    int RowCount() const { return Shown()->rowCount(); }
+    // The top row is the current one and the only one selected.
+    bool TopRowSelected() const {
+        Shown();
+        const QModelIndexList selected = ListView1()->selectionModel()->selectedRows();
+        return ListView1()->currentIndex().row() == 0 && selected.size() == 1 &&
+               selected.first().row() == 0;
+    }
     QListWidget* List1() const { return Find<QListWidget>("List1"); }
     QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
     QRadioButton* Option(int i) const {
@@ -64,12 +81,13 @@ class Form1Test : public ::testing::Test {
     QTimer* Timer5() const { return Find<QTimer>("Timer5"); }
     QString Panel2() const { return form->PanelText(2); }
 
-    // Column texts of a result row, in column order.
+    // Column texts of a result row as the view shows them, in column order.
     QStringList Row(int index) const {
+        const ResultListModel* model = Shown();
         QStringList cells;
-        const QTreeWidgetItem* item = ListView1()->topLevelItem(index);
-        if (!item) return cells;
-        for (int c = 0; c < 6; ++c) cells << item->text(c);
+        if (index >= model->rowCount()) return cells;
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells << model->index(index, c).data().toString();
         return cells;
     }
 

@@ -4,7 +4,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QStyle>
 
+#include "app/column_width.h"
 #include "app/form1_fixture.h"
 
 namespace numtrail::test {
@@ -37,12 +39,15 @@ TEST_F(Form1Test, DesignStateBeforeTheUpdateCheck) {
     EXPECT_EQ(Find<QLabel>("Label6")->geometry(), QRect(88, 24, 240, 16));
     EXPECT_EQ(Find<QStatusBar>("S1")->geometry(), QRect(0, 472, 779, 41));
 
-    const QTreeWidgetItem* header = ListView1()->headerItem();
-    QStringList headers;
-    for (int c = 0; c < 6; ++c) headers << header->text(c);
+    const QAbstractItemModel* list = ListView1()->model();
+    QStringList headers, keys;
+    for (int c = 0; c < list->columnCount(); ++c) {
+        headers << list->headerData(c, Qt::Horizontal).toString();
+        keys << list->headerData(c, Qt::Horizontal, ResultListModel::kKeyRole).toString();
+    }
     EXPECT_EQ(headers,
               (QStringList{"手机号码", "所属省份", "所属城市", "区号", "邮编", "号码类型"}));
-    EXPECT_EQ(ListView1()->columnWidth(1), 100);
+    EXPECT_EQ(keys, (QStringList{"num", "pro", "city", "qh", "yb", "lx"}));
 
     QStringList items;
     for (QAction* a : Find<QMenu>("menu")->actions())
@@ -64,10 +69,11 @@ TEST_F(Form1Test, UpToDateStartUnlocksWithBatchModeSelected) {
     EXPECT_TRUE(Option(1)->isEnabled());
     for (const char* b : {"Command2", "Command3", "Command8"}) EXPECT_TRUE(Button(b)->isEnabled());
     auto* combo = Find<QComboBox>("Combo1");
-    ASSERT_EQ(combo->count(), 14);
-    EXPECT_EQ(combo->itemText(0), QStringLiteral("0.1"));
-    EXPECT_EQ(combo->itemText(8), QStringLiteral("0.9"));
-    EXPECT_EQ(combo->itemText(13), QStringLiteral("5"));
+    ASSERT_EQ(combo->count(), 15);
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("0"));
+    EXPECT_EQ(combo->itemText(1), QStringLiteral("0.1"));
+    EXPECT_EQ(combo->itemText(9), QStringLiteral("0.9"));
+    EXPECT_EQ(combo->itemText(14), QStringLiteral("5"));
     EXPECT_EQ(combo->currentText(), QStringLiteral("1"));
     EXPECT_EQ(Timer5()->interval(), 1000);
     EXPECT_EQ(fake.fetcher.urls, QStringList{"http://update.test/version/main.txt"});
@@ -207,6 +213,39 @@ TEST_F(Form1Test, RightClickOnTheResultListShowsTheMenu) {
     QApplication::sendEvent(viewport, &right);  // an empty part of the list
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
+}
+
+// Whatever the font, a column is at least as wide as its design and shows every 11-digit
+// number whole.
+TEST(ColumnWidth, ElevenDigitsFitInAnyFont) {
+    for (int pixels : {6, 10, 13, 20, 32}) {
+        QFont font;
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        const int width = ColumnWidth(1300, metrics, {WidestNumber(metrics)}, 3);
+        EXPECT_GE(width, 1300 / 15);
+        for (const char* n : {"13800138000", "19999999999", "14444444444", "18080808080"})
+            EXPECT_EQ(metrics.elidedText(n, Qt::ElideRight, width - 6), n) << pixels;
+    }
+}
+
+// In the window's own font and style: the design widths at least, and a row's texts whole,
+// a long city name included.
+TEST_F(Form1Test, ColumnsFitWhatTheyShow) {
+    CreateReady();
+    AnswerWith("19912345678", "内蒙古", "西双版纳傣族自治州西双版纳傣族自治州", "0691", "666100",
+               "中国移动虚拟运营商");
+    fake.dialogs.ExpectInput(QStringLiteral("19912345678"));
+    Option(0)->click();
+    QTableView* list = ListView1();
+    const QFontMetrics metrics = list->fontMetrics();
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    const QStringList row = Row(0);
+    for (int c = 0; c < 6; ++c) {
+        const int width = list->columnWidth(c);
+        EXPECT_GE(width, ResultColumns()[static_cast<std::size_t>(c)].design_twips / 15) << c;
+        EXPECT_EQ(metrics.elidedText(row[c], Qt::ElideRight, width - 2 * margin), row[c]) << c;
+    }
 }
 
 TEST_F(Form1Test, SkinFileIsOptional) {

@@ -36,10 +36,10 @@ class ResultsMenuTest : public Form1Test {
     // A result row as a lookup leaves it: inserted at the top. Lets a test hold cells that
     // the lookup never produces (blanks, empty number, very long text).
     void AddRow(const QStringList& cells) {
-        ListView1()->insertTopLevelItem(0, new QTreeWidgetItem(cells));
+        Shown()->InsertTop({cells[0], cells[1], cells[2], cells[3], cells[4], cells[5]});
     }
 
-    void Select(int index) { ListView1()->setCurrentItem(ListView1()->topLevelItem(index)); }
+    void Select(int index) { ListView1()->setCurrentIndex(Shown()->index(index, 0)); }
 
     void Query(const QString& number, const QString& province, const QString& city) {
         AnswerWith(number, province, city, "010", "100000", "中国移动");
@@ -67,7 +67,7 @@ TEST_F(ResultsMenuTest, RemoveTakesOutTheSelectedRowOnly) {
     List1()->addItem(QStringLiteral("13800000002"));
     Select(1);
     Trigger("ycxxx");
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(Row(0).first(), QStringLiteral("13800000001"));
     EXPECT_EQ(Row(1).first(), QStringLiteral("13800000003"));
     EXPECT_EQ(Panel2(), QStringLiteral("手机号码:[13800000002]信息已被移除..."));
@@ -77,7 +77,7 @@ TEST_F(ResultsMenuTest, RemoveTakesOutTheSelectedRowOnly) {
     // Nothing is left selected: a second remove warns instead of taking a neighbour.
     fake.dialogs.ExpectMessage(MessageAnswer::Ok);
     Trigger("ycxxx");
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(RowCount(), 2);
 }
 
 TEST_F(ResultsMenuTest, RemoveWithoutANumberToRemoveWarns) {
@@ -101,7 +101,7 @@ TEST_F(ResultsMenuTest, RemoveWithoutANumberToRemoveWarns) {
         EXPECT_EQ(m.icon, MessageIcon::Exclamation);
         EXPECT_EQ(m.buttons, MessageButtons::Ok);
     }
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(Panel2(), before);
 }
 
@@ -115,7 +115,7 @@ TEST_F(ResultsMenuTest, ClearAsksFirstAndLeavesTheBatchAlone) {
 
     fake.dialogs.ExpectMessage(MessageAnswer::No);
     Trigger("cll");
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(RowCount(), 2);
     const RecordedPrompt ask = fake.dialogs.Messages().at(0);
     EXPECT_EQ(ask.text, QStringLiteral("是否确定清空查询列表?"));
     EXPECT_EQ(ask.title, kTitle);
@@ -124,8 +124,8 @@ TEST_F(ResultsMenuTest, ClearAsksFirstAndLeavesTheBatchAlone) {
 
     fake.dialogs.ExpectMessage(MessageAnswer::Yes);
     Trigger("cll");
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 0);
-    EXPECT_EQ(ListView1()->headerItem()->text(5), QStringLiteral("号码类型"));
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(ListView1()->model()->headerData(5, Qt::Horizontal), QStringLiteral("号码类型"));
     EXPECT_EQ(List1()->count(), 2);
     EXPECT_TRUE(Timer5()->isActive());
     EXPECT_EQ(Panel2(), before);
@@ -245,7 +245,7 @@ TEST_F(ResultsMenuTest, CopyPutsTheSelectedResultOnTheClipboard) {
     EXPECT_EQ(LastMessage().title, kTitle);
     EXPECT_EQ(LastMessage().icon, MessageIcon::Information);
     EXPECT_EQ(Panel2(), copied);
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(RowCount(), 2);
 }
 
 TEST_F(ResultsMenuTest, CopyWithoutANumberWarnsAndLeavesTheClipboard) {

@@ -18,7 +18,7 @@ TEST_F(SingleQueryTest, FullAnswerBecomesTheSelectedTopRow) {
     AnswerWith("13800138000", "北京", "北京", "010", "100000", "中国移动");
     Query(QStringLiteral("13800138000"));
     EXPECT_EQ(Row(0), (QStringList{"13800138000", "北京", "北京", "010", "100000", "中国移动"}));
-    EXPECT_EQ(ListView1()->currentItem(), ListView1()->topLevelItem(0));
+    EXPECT_TRUE(TopRowSelected());
     EXPECT_EQ(Panel2(), QStringLiteral("查询完毕.."));
     const RecordedPrompt ask = fake.dialogs.Prompts().at(0);
     EXPECT_EQ(ask.text, kAsk);
@@ -28,7 +28,7 @@ TEST_F(SingleQueryTest, FullAnswerBecomesTheSelectedTopRow) {
     // The option works like a push button: a second click queries again, above the first.
     AnswerWith("13912345678", "江苏", "常州", "0519", "213000", "中国移动");
     Query(QStringLiteral("13912345678"));
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 2);
+    EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(Row(0).first(), QStringLiteral("13912345678"));
     EXPECT_EQ(Row(1).first(), QStringLiteral("13800138000"));
     EXPECT_FALSE(Option(0)->isChecked());
@@ -52,7 +52,7 @@ TEST_F(SingleQueryTest, RejectedEntriesEndWithTheirPanelText) {
     EXPECT_EQ(fake.dialogs.Messages()[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(Panel2(), QStringLiteral("您输入的内容错误!手机号为纯数字!"));
 
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 0);
+    EXPECT_EQ(RowCount(), 0);
     EXPECT_EQ(fake.fetcher.urls.size(), 1);  // only the manifest
 }
 
@@ -62,7 +62,7 @@ TEST_F(SingleQueryTest, TypedNumberIsCleanedFirst) {
         AnswerWith("13800138000", "北京", "北京", "010", "100000", "中国移动");
         Query(QString::fromUtf8(typed));
     }
-    ASSERT_EQ(ListView1()->topLevelItemCount(), 2);
+    ASSERT_EQ(RowCount(), 2);
     EXPECT_EQ(Row(0).first(), QStringLiteral("13800138000"));
     EXPECT_EQ(Row(1).first(), QStringLiteral("13800138000"));
     EXPECT_EQ(fake.fetcher.urls.mid(1),
@@ -81,7 +81,7 @@ TEST_F(SingleQueryTest, FailedFetchWritesNoRow) {
     CreateReady();
     fake.fetcher.Fail(QStringLiteral("Connection refused"));
     Query(QStringLiteral("13800138000"));
-    EXPECT_EQ(ListView1()->topLevelItemCount(), 0);
+    EXPECT_EQ(RowCount(), 0);
     EXPECT_EQ(Panel2(), QStringLiteral("手机号码[13800138000]查询中..."));
     EXPECT_TRUE(form->Slots()[0].isEmpty());
 }

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QStringList>
+#include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <utility>
 
+#include "lookup/batch_progress.h"
 #include "lookup/lookup_rules.h"
 
 namespace numtrail {
@@ -30,8 +34,17 @@ class FakeWindow final : public BatchHost {
     LookupOutcome LookUp(const QString& n) override {
         if (CheckNumber(n) != NumberCheck::Ok) return {Kind::WrongFormat, {}};
         asked << n;
+        ++depth;
+        deepest = std::max(deepest, depth);
         if (auto nested = std::exchange(during_fetch, {})) nested();
-        return {answer ? answer(n) : Kind::Done, {}};
+        if (wait_in_fetch) {  // as a real fetch waits: with the event loop running
+            QEventLoop wait;
+            QTimer::singleShot(0, &wait, &QEventLoop::quit);
+            wait.exec();
+        }
+        --depth;
+        const Kind kind = answer ? answer(n) : Kind::Done;
+        return {kind, kind == Kind::NoAnswer ? QStringLiteral("Connection refused") : QString()};
     }
     void ShowMessage(const QString& text) override { log << text; }
     void Notify(const QString& text) override { log << QStringLiteral("box: ") + text; }
@@ -46,8 +59,11 @@ class FakeWindow final : public BatchHost {
     BatchRunner* runner = nullptr;
     std::function<Kind(const QString&)> answer;  // Done when not set
     std::function<void()> during_fetch;          // runs inside the next fetch, once
-    QStringList asked;                           // the numbers fetched, in order
-    QStringList log;                             // message line texts and boxes, in order
+    bool wait_in_fetch = false;                  // each fetch runs the event loop
+    int depth = 0;                               // fetches under way
+    int deepest = 0;
+    QStringList asked;  // the numbers fetched, in order
+    QStringList log;    // message line texts and boxes, in order
 };
 
 class BatchRunnerTest : public ::testing::Test {
@@ -75,17 +91,48 @@ TEST_F(BatchRunnerTest, SpeedTableAndChoice) {
     QStringList table;
     for (const BatchRunner::Speed& s : BatchRunner::Speeds())
         table << s.label + QStringLiteral("=") + QString::number(s.interval_ms);
-    EXPECT_EQ(table.join(' '), QStringLiteral("0.1=100 0.2=200 0.3=300 0.4=400 0.5=500 0.6=600 "
-                                              "0.7=700 0.8=800 0.9=900 1=1000 2=2000 3=3000 "
-                                              "4=4000 5=5000"));
+    EXPECT_EQ(table.join(' '),
+              QStringLiteral("0=0 0.1=100 0.2=200 0.3=300 0.4=400 0.5=500 0.6=600 0.7=700 "
+                             "0.8=800 0.9=900 1=1000 2=2000 3=3000 4=4000 5=5000"));
     EXPECT_EQ(table[runner.SpeedIndex()], QStringLiteral("1=1000"));
     EXPECT_EQ(runner.IntervalMs(), 1000);
 
-    runner.ChooseSpeed(11);
+    runner.ChooseSpeed(12);
     EXPECT_EQ(runner.IntervalMs(), 3000);
-    runner.ChooseSpeed(4);
+    runner.ChooseSpeed(5);
     EXPECT_EQ(runner.IntervalMs(), 500);
-    EXPECT_EQ(window.log, (QStringList{"当前速度为每3秒/次", "当前速度为每0.5秒/次"}));
+    runner.ChooseSpeed(0);
+    EXPECT_EQ(runner.IntervalMs(), 0);
+    EXPECT_EQ(window.log,
+              (QStringList{"当前速度为每3秒/次", "当前速度为每0.5秒/次", "当前速度为每0秒/次"}));
+}
+
+// At speed "0" each tick follows as soon as the one before has ended; every fetch waits with
+// the event loop running, as the real one does, and the run goes on by itself to the end.
+TEST_F(BatchRunnerTest, SpeedZeroAsksEachEntryOnceInOrder) {
+    QStringList list;
+    for (int i = 0; i < 300; ++i) list << QString::number(13800000000LL + i);
+    list[50].chop(1);  // skipped
+    Import(list);
+    bool failed = false;  // entry 7 fails once and is asked again, after a pause
+    window.answer = [&](const QString& n) {
+        return n == list[7] && !std::exchange(failed, true) ? Kind::NoAnswer : Kind::Done;
+    };
+    window.wait_in_fetch = true;
+    runner.ChooseSpeed(0);
+    QEventLoop finished;
+    QObject::connect(&runner, &BatchRunner::RunFinished, &finished, &QEventLoop::quit);
+    QTimer::singleShot(20000, &finished, &QEventLoop::quit);  // a run that stalls fails below
+    runner.StartStop();
+    finished.exec();
+
+    QStringList expected = list;
+    expected.removeAt(50);
+    expected.insert(7, list[7]);
+    EXPECT_EQ(window.asked, expected);
+    EXPECT_EQ(window.deepest, 1);
+    EXPECT_EQ(runner.state(), State::Finished);
+    EXPECT_FALSE(runner.Ticking());
 }
 
 TEST_F(BatchRunnerTest, StartWithoutEntriesOnlyTellsTheUser) {
@@ -254,6 +301,85 @@ TEST_F(BatchRunnerTest, ChosenEntryStartsAFreshList) {
     RunToTheEnd();
     EXPECT_EQ(window.asked, (QStringList{"13800039998", "13800039999"}));
     EXPECT_EQ(window.log.last(), kFinished);
+}
+
+// The progress bar's account of a run, on a clock the test moves.
+class BatchProgressTest : public BatchRunnerTest {
+  protected:
+    qint64 now = 0;
+    BatchProgress progress{runner, [this] { return now; }};
+};
+
+TEST_F(BatchProgressTest, SummaryCountsWhatTheRunDid) {
+    Import({"13800138000", "1391234567", "15000000001", "13912345678", "1380013800a"});
+    int failures = 2;
+    window.answer = [&failures](const QString& n) {
+        if (n == "15000000001") return Kind::NoProvince;
+        return n == "13912345678" && failures-- > 0 ? Kind::NoAnswer : Kind::Done;
+    };
+    runner.StartStop();
+    RunToTheEnd();
+    EXPECT_TRUE(progress.Finished());
+    EXPECT_EQ(progress.Done(), 5);
+    EXPECT_EQ(progress.Total(), 5);
+    const QString summary = QStringLiteral("写入2行，无归属1个，格式错误2个，重试2次");
+    EXPECT_EQ(progress.Text(), summary);
+    EXPECT_EQ(progress.ToolTip(), summary);
+
+    // The next run counts afresh.
+    runner.StartStop();
+    runner.StartStop();
+    runner.Tick();
+    EXPECT_EQ(progress.Summary(), QStringLiteral("写入1行，无归属0个，格式错误0个，重试0次"));
+}
+
+// Entries done of the entries in the run, and the time left at the pace of the latest ones;
+// a run that stops and goes on keeps its count.
+TEST_F(BatchProgressTest, DoneOfTheRunAndTimeLeftAtThePace) {
+    QStringList list;
+    for (int i = 0; i < 10; ++i) list << QString::number(13800000000LL + i);
+    Import(list);
+    window.Pick(2);
+    runner.ChooseSpeed(0);
+    runner.StartStop();
+    EXPECT_EQ(progress.Text(), QStringLiteral("0/8"));  // no pace yet at speed "0"
+    for (int tick = 0; tick < 3; ++tick) {
+        now += 500;
+        runner.Tick();
+    }
+    EXPECT_EQ(progress.Text(), QStringLiteral("3/8，剩余约3秒"));  // 5 at 0.5 s
+    runner.StartStop();
+    EXPECT_EQ(progress.Text(), QStringLiteral("3/8"));
+    runner.StartStop();
+    now += 60000;  // the stop says nothing about the pace
+    runner.Tick();
+    EXPECT_EQ(progress.Text(), QStringLiteral("4/8"));
+    now += 100000;
+    runner.Tick();
+    EXPECT_EQ(progress.Text(), QStringLiteral("5/8，剩余约5分0秒"));
+    EXPECT_EQ(DurationText(3600000 + 5 * 60000 + 1), QStringLiteral("1小时5分"));
+}
+
+TEST_F(BatchProgressTest, ThreeFailuresInARowWarnUntilTheNextAnswer) {
+    Import(kNumbers);
+    int failures = 4;
+    window.answer = [&failures](const QString& n) {
+        return n == kNumbers[1] && failures-- > 0 ? Kind::NoAnswer : Kind::Done;
+    };
+    runner.StartStop();
+    QStringList texts, tips;
+    for (int tick = 0; tick < 6; ++tick) {
+        runner.Tick();
+        texts << progress.Text();
+        tips << progress.ToolTip();
+    }
+    for (int tick : {0, 1, 2}) EXPECT_TRUE(texts[tick].startsWith("1/3，")) << tick;
+    EXPECT_EQ(texts[3], QStringLiteral("连接失败，正在重试…（3次）"));
+    EXPECT_EQ(texts[4], QStringLiteral("连接失败，正在重试…（4次）"));
+    EXPECT_EQ(tips[3], QStringLiteral("Connection refused"));
+    EXPECT_TRUE(texts[5].startsWith("2/3，"));
+    EXPECT_EQ(tips[5], progress.Summary());
+    EXPECT_TRUE(runner.Ticking());
 }
 
 }  // namespace

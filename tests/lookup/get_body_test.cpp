@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QNetworkAccessManager>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -14,6 +15,7 @@
 namespace numtrail {
 namespace {
 
+using test::StandInRequest;
 using test::StandInResponse;
 using test::StandInServer;
 
@@ -45,16 +47,27 @@ TEST(GetBody, EmptyBodyIsTheEmptyText) {
     EXPECT_EQ(GetBody(server.BaseUrl() + "/empty"), QString());
 }
 
+// The program's fetcher keeps one manager for all its calls; each call still asks exactly as a
+// fetch with a manager of its own, and a cookie one answer sets never comes back.
 TEST(GetBody, SendsTheUrlAsPassedWithNoCacheHeader) {
     StandInServer server;
-    server.Route(QStringLiteral("/q"), Body("x"));
-    GetBody(server.BaseUrl() + "/q?m=13800138000&output=json&callback=querycallback");
+    StandInResponse answer = Body("x");
+    answer.headers.append(qMakePair(QByteArray("Set-Cookie"), QByteArray("session=1; Path=/")));
+    server.Route(QStringLiteral("/q"), answer);
+    const QString url = server.BaseUrl() + "/q?m=13800138000&output=json&callback=querycallback";
+    GetBody(url);
+    HttpFetcher fetcher;
+    EXPECT_EQ(fetcher.Fetch(url).body, QStringLiteral("x"));
+    EXPECT_EQ(fetcher.Fetch(url).body, QStringLiteral("x"));
     GetBody(server.BaseUrl() + "/q");
-    ASSERT_EQ(server.Requests().size(), 2);
-    EXPECT_EQ(server.Requests()[0].query,
-              QStringLiteral("m=13800138000&output=json&callback=querycallback"));
-    for (const auto& request : server.Requests())
-        EXPECT_EQ(request.headers.value("if-modified-since"), QByteArray("0"));
+    ASSERT_EQ(server.Requests().size(), 4);
+    const StandInRequest& fresh = server.Requests()[0];
+    EXPECT_EQ(fresh.query, QStringLiteral("m=13800138000&output=json&callback=querycallback"));
+    EXPECT_EQ(fresh.headers.value("if-modified-since"), QByteArray("0"));
+    for (const StandInRequest& request : server.Requests()) {
+        EXPECT_EQ(request.headers, fresh.headers);
+        EXPECT_FALSE(request.headers.contains("cookie"));
+    }
 }
 
 TEST(GetBody, DecodesTheDeclaredCharset) {
@@ -127,13 +140,15 @@ TEST(GetBody, NestedFetchCompletesFirstAndBothSucceed) {
     server.Route(QStringLiteral("/outer"), outer);
     server.Route(QStringLiteral("/inner"), Body("inner"));
 
+    // One manager for both, as the program's fetcher has.
+    QNetworkAccessManager manager;
     QStringList order;
     QTimer tick;
     tick.setSingleShot(true);
     QObject::connect(&tick, &QTimer::timeout,
-                     [&] { order << GetBody(server.BaseUrl() + "/inner"); });
+                     [&] { order << GetBody(manager, server.BaseUrl() + "/inner"); });
     tick.start(50);
-    order << GetBody(server.BaseUrl() + "/outer");
+    order << GetBody(manager, server.BaseUrl() + "/outer");
     EXPECT_EQ(order, (QStringList{QStringLiteral("inner"), QStringLiteral("outer")}));
 }
 

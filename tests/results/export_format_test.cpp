@@ -52,7 +52,7 @@ TEST(ExportLine, LongCellsAreWrittenWhole) {
 }
 
 TEST(ExportBytes, OneLinePerRowTopToBottomWithoutHeaderOrBom) {
-    EXPECT_EQ(ExportBytes({}), QByteArray());
+    EXPECT_EQ(ExportBytes(QList<QStringList>{}), QByteArray());
     EXPECT_EQ(ExportBytes({{"13800138000", "a", "b", "c", "d", "e"}}),
               QByteArray("13800138000   a   b   c   d   e\r\n"));
     EXPECT_EQ(ExportBytes({{"2", "x", "", "", "", ""}, {"1", "y", "", "", "", ""}}),
