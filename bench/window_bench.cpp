@@ -208,8 +208,11 @@ int Run(int entries, int import_entries, int export_rows) {
     BuiltInServiceFetcher program(*service, options, {}, network);
     b.fetcher.program = &program;
     // With the results journal, as the program keeps it by default.
-    Form1Settings settings{options.lookup_url, options.update_url, b.folder.path(),
-                           b.folder.filePath(QStringLiteral("journal"))};
+    Form1Settings settings;
+    settings.lookup_url = options.lookup_url;
+    settings.update_url = options.update_url;
+    settings.program_folder = b.folder.path();
+    settings.journal_folder = b.folder.filePath(QStringLiteral("journal"));
     b.form = std::make_unique<Form1>(b.platform, settings);
     b.form->Load();
 

@@ -11,6 +11,7 @@ packages=(
   libcpp-httplib-dev libphonenumber-dev libsqlite3-dev wrk libcli11-dev
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev unzip
   clang libclang-rt-14-dev clang-format
+  help2man dpkg-dev
 )
 
 missing=()

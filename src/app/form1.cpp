@@ -286,7 +286,9 @@ bool Form1::ConfirmExit() {
 }
 
 void Form1::OpenHelpPage(const QString& relative_path) {
-    platform_.shell.OpenPage(QDir(settings_.program_folder).filePath(relative_path));
+    const QString& folder =
+        settings_.help_folder.isEmpty() ? settings_.program_folder : settings_.help_folder;
+    platform_.shell.OpenPage(QDir(folder).filePath(relative_path));
 }
 
 void Form1::OnOptionSelected(int index) {

@@ -39,6 +39,7 @@ struct Form1Settings {
     QString update_url;      // the update server, without the manifest path
     QString program_folder;  // where the skin, the help pages and the file dialogs start
     QString journal_folder;  // where the results journal goes; empty: no journal
+    QString help_folder;     // where the help pages lie when not in the program folder
 };
 
 // The main window: result list, pending number list, the controls of both query modes,

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     settings.lookup_url = options.lookup_url;
     settings.update_url = options.update_url;
     settings.program_folder = QCoreApplication::applicationDirPath();
+    settings.help_folder = numtrail::HelpFolder(settings.program_folder);
     settings.journal_folder = numtrail::JournalFolder(options);
 
     std::unique_ptr<numtrail::Fetcher> own_fetcher;

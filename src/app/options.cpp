@@ -1,6 +1,7 @@
 #include "app/options.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QUrl>
 
@@ -17,6 +18,13 @@ QString ServerRootOf(const QString& url) {
         .adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
                   QUrl::RemoveUserInfo)
         .toString(QUrl::StripTrailingSlash);
+}
+
+QString HelpFolder(const QString& program_folder) {
+    const QString installed = QDir(program_folder).filePath(QStringLiteral("../share/numtrail"));
+    for (const QString& folder : {program_folder, installed})
+        if (QDir(folder).exists(QStringLiteral("help"))) return QDir::cleanPath(folder);
+    return program_folder;
 }
 
 QString JournalFolder(const AppOptions& options) {

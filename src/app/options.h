@@ -27,6 +27,10 @@ struct OptionsOutcome {
 // Parses the command line (arguments[0] is the program).
 OptionsOutcome ParseOptions(const QStringList& arguments);
 
+// The folder that holds the help pages (help/): the program's own in the build folder,
+// ../share/numtrail once installed; the program's when neither has them.
+QString HelpFolder(const QString& program_folder);
+
 // "http://host:port/path?x" → "http://host:port"
 QString ServerRootOf(const QString& url);
 

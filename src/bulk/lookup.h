@@ -21,7 +21,6 @@ struct LookupOptions {
 };
 
 inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
 
 // Attributes every line of the lists and writes the rows; messages, the progress bar and the
 // summary go to standard error. Returns the exit status: 0, or kExitFailed when an input,

@@ -1,5 +1,4 @@
 // numtrail-lookup: attributes every line of number lists, as fast as the lines can be read.
-#include <CLI/CLI.hpp>
 #include <chrono>
 #include <iostream>
 #include <map>
@@ -8,11 +7,12 @@
 #include <utility>
 
 #include "bulk/lookup.h"
-#include "product/product.h"
+#include "cli/command_line.h"
 
 namespace {
 
 using numtrail::bulk::Format;
+using numtrail::cli::WholeNumber;
 
 constexpr std::string_view kFooter =
     "Each FILE is read in turn (standard input when there is none, or for \"-\"), in the\n"
@@ -39,8 +39,7 @@ int main(int argc, char** argv) {
         "and card type of each mobile number, one row per line.",
         "numtrail-lookup");
     app.footer(std::string(kFooter));
-    app.set_version_flag("--version",
-                         std::string("numtrail-lookup ") + numtrail::product::kVersion);
+    numtrail::cli::AddCommonOptions(app);
     const std::map<std::string, Format> formats = {{"csv", Format::Csv},
                                                    {"tsv", Format::Tsv},
                                                    {"jsonl", Format::Jsonl},
@@ -75,30 +74,24 @@ int main(int argc, char** argv) {
            [&options](int ms) { options.upstream.interval = std::chrono::milliseconds(ms); },
            "at most one online request in MS milliseconds (default 1000)")
         ->type_name("MS")
-        ->check(CLI::Range(0, 3600000))
+        ->check(WholeNumber(0, 3600000))
         ->needs(upstream);
     app.add_option_function<int>(
            "--upstream-timeout",
            [&options](int s) { options.upstream.timeout = std::chrono::seconds(s); },
            "an online request not answered in S seconds has failed (default 10)")
         ->type_name("S")
-        ->check(CLI::Range(1, 3600))
+        ->check(WholeNumber(1, 3600))
         ->needs(upstream);
     app.add_option("--cache-days", options.upstream.cache_days,
                    "ask again for online answers older than N days (default 180)")
         ->type_name("N")
-        ->check(CLI::Range(1, 36500))
+        ->check(WholeNumber(1, 36500))
         ->needs(upstream);
     app.add_flag("-q,--quiet", options.quiet, "no progress bar and no summary on standard error");
     app.add_option("FILE", options.files, "number lists; \"-\" is standard input")
         ->type_name("FILE");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(e);
-        std::cerr << "numtrail-lookup: " << e.what() << "\nRun with --help for more information.\n";
-        return numtrail::bulk::kExitUsage;
-    }
+    if (const auto status = numtrail::cli::Parse(app, argc, argv)) return *status;
     options.format = formats.at(format);
     return numtrail::bulk::Lookup(std::move(options));
 }

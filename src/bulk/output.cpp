@@ -1,5 +1,6 @@
 #include "bulk/output.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,7 +21,15 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 std::unique_ptr<Output> Output::Open(const std::string& path, std::string& error) {
-    if (path == "-") return std::unique_ptr<Output>(new Output(nullptr));
+    if (path == "-") return std::unique_ptr<Output>(new Output(STDOUT_FILENO, "standard output"));
+    if (IsStreamTarget(path)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) {
+            error = "cannot write " + path + ": " + std::strerror(errno);
+            return nullptr;
+        }
+        return std::unique_ptr<Output>(new Output(fd, path));
+    }
     auto file = std::make_unique<AtomicFileWriter>(path);
     if (!file->Ok()) {
         error = file->Error();
@@ -36,9 +45,13 @@ bool Output::Write(std::string_view bytes) {
         error_ = file_->Error();
         return false;
     }
-    if (WriteAll(STDOUT_FILENO, bytes)) return true;
-    error_ = std::string("cannot write standard output: ") + std::strerror(errno);
+    if (WriteAll(fd_, bytes)) return true;
+    error_ = "cannot write " + name_ + ": " + std::strerror(errno);
     return false;
+}
+
+Output::~Output() {
+    if (fd_ >= 0 && fd_ != STDOUT_FILENO) ::close(fd_);
 }
 
 bool Output::Finish() {

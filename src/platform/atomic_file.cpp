@@ -115,6 +115,13 @@ void AtomicFileWriter::Discard() {
     }
 }
 
+bool IsStreamTarget(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+           !std::filesystem::is_directory(status);
+}
+
 AtomicWriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
     AtomicFileWriter out(target);
     out.Write(bytes);

@@ -54,6 +54,11 @@ class AtomicFileWriter {
     std::string error_;
 };
 
+// Whether the path names an existing file that is neither a regular file nor a folder: a
+// device (/dev/null, /dev/stdout), a pipe or a socket. Such a target is written into as a
+// stream; AtomicFileWriter would replace it with a regular file.
+bool IsStreamTarget(const std::filesystem::path& path);
+
 struct AtomicWriteResult {
     bool ok = false;
     std::string error;  // the reason, when !ok

@@ -1,6 +1,7 @@
 #include "app/built_in_service.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 
 #include "app/form1_fixture.h"
 #include "lookup/http_fetcher.h"
@@ -153,6 +154,19 @@ TEST(Options, TimeoutAndUpdateUrl) {
     EXPECT_EQ(ParseOptions({"numtrail", "--update-url", "http://u"}).options->update_url,
               QStringLiteral("http://u"));
     EXPECT_FALSE(ParseOptions({"numtrail", "--version"}).options);
+}
+
+// The build folder has the pages beside the program; an installed program under share.
+TEST(Options, HelpPagesBesideTheProgramOrInstalled) {
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    dir.mkpath(QStringLiteral("build/help"));
+    dir.mkpath(QStringLiteral("usr/bin"));
+    dir.mkpath(QStringLiteral("usr/share/numtrail/help"));
+    dir.mkpath(QStringLiteral("bare"));
+    EXPECT_EQ(HelpFolder(dir.filePath("build")), dir.filePath("build"));
+    EXPECT_EQ(HelpFolder(dir.filePath("usr/bin")), dir.filePath("usr/share/numtrail"));
+    EXPECT_EQ(HelpFolder(dir.filePath("bare")), dir.filePath("bare"));
 }
 
 TEST(Options, JournalGoesUnderTheDataHomeUnlessTurnedOff) {

@@ -8,6 +8,8 @@
 
 #include "product/product.h"
 #include "service/data_file_builder.h"
+#include "support/expect_runs.h"
+#include "support/named_pipe.h"
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 #include "support/stand_in_upstream.h"
@@ -238,42 +240,38 @@ TEST_F(LookupTest, UpstreamAnswersWhatLocalDataDoesNotPlaceOncePerPrefix) {
     EXPECT_NE(refused.err.find("1 refused"), std::string::npos) << refused.err;
 }
 
+// A pipe or a device named as the output is written into, not replaced by a file.
+TEST_F(LookupTest, APipeNamedAsTheOutputIsWrittenInto) {
+    WriteFile(Path("list.txt"), "13800138000\n");
+    const test::NamedPipe pipe(Path("rows"));
+    EXPECT_EQ(Lookup({"-q", "-o", Path("rows"), Path("list.txt")}).status, 0);
+    EXPECT_TRUE(pipe.StillAPipe());
+    EXPECT_NE(pipe.Read().find("13800138000,13800138000,"), std::string::npos);
+}
+
 TEST_F(LookupTest, ExitStatusAndWhereTheMessageGoes) {
     WriteFile(Path("list.txt"), "13800138000\n");
     const std::string list = Path("list.txt");
     const std::string version = std::string("numtrail-lookup ") + product::kVersion + "\n";
-    struct Case {
-        std::vector<std::string> arguments;
-        int status;
-        const char* out;  // in standard output, or nullptr for nothing there
-        const char* err;  // in standard error
-    };
-    const Case cases[] = {
-        {{"--help"}, 0, "Usage: numtrail-lookup", ""},
-        {{"--version"}, 0, version.c_str(), ""},
-        {{"--quiet", "--format=jsonl", list}, 0, "{\"line\":\"13800138000\"", ""},
-        {{"--bogus", list}, 2, nullptr, "--bogus"},
-        {{"--format", "xml", list}, 2, nullptr, "xml"},
-        {{"--format"}, 2, nullptr, "--format"},
-        {{"-o"}, 2, nullptr, "--output"},
-        {{list, "missing.txt"}, 1, nullptr, "missing.txt"},
-        {{Dir().string()}, 1, nullptr, Dir().c_str()},
-        {{"--data", "missing.dat", list}, 1, nullptr, "missing.dat"},
-        {{"-o", "/nonexistent/out.csv", list}, 1, nullptr, "/nonexistent/out.csv"},
-        {{"--", "--quiet"}, 1, nullptr, "--quiet"},  // a file, after "--"
-        {{"--upstream", "ftp://127.0.0.1/q", list}, 2, nullptr, "--upstream"},
-        {{"--cache-days", "3", list}, 2, nullptr, "--upstream"},
-    };
-    for (const Case& c : cases) {
-        const ProgramRun run = Lookup(c.arguments);
-        const std::string what = testing::PrintToString(c.arguments);
-        EXPECT_EQ(run.status, c.status) << what;
-        if (c.out == nullptr)
-            EXPECT_EQ(run.out, "") << what;
-        else
-            EXPECT_NE(run.out.find(c.out), std::string::npos) << what << run.out;
-        EXPECT_NE(run.err.find(c.err), std::string::npos) << what << run.err;
-    }
+    test::ExpectRuns(NUMTRAIL_LOOKUP_PROGRAM,
+                     {
+                         {{"--help"}, 0, "Usage: numtrail-lookup", ""},
+                         {{"--version"}, 0, version.c_str(), ""},
+                         {{"--quiet", "--format=jsonl", list}, 0, "{\"line\":\"13800138000\"", ""},
+                         {{"--bogus", list}, 2, nullptr, "--bogus"},
+                         {{"--format", "xml", list}, 2, nullptr, "xml"},
+                         {{"--format"}, 2, nullptr, "--format"},
+                         {{"-o"}, 2, nullptr, "--output"},
+                         {{list, "missing.txt"}, 1, nullptr, "missing.txt"},
+                         {{Dir().string()}, 1, nullptr, Dir().c_str()},
+                         {{"--data", "missing.dat", list}, 1, nullptr, "missing.dat"},
+                         {{"-o", "/nonexistent/out.csv", list}, 1, nullptr, "/nonexistent/out.csv"},
+                         {{"--", "--quiet"}, 1, nullptr, "--quiet"},  // a file, after "--"
+                         // a device is written into, not replaced by a file
+                         {{"-q", "-o", "/dev/stdout", list}, 0, "13800138000,13800138000,", ""},
+                         {{"--upstream", "ftp://127.0.0.1/q", list}, 2, nullptr, "--upstream"},
+                         {{"--cache-days", "3", list}, 2, nullptr, "--upstream"},
+                     });
     // A failed write to standard output is a failure too.
     const ProgramRun full = test::RunProgram(
         "/bin/sh", {"-c", "exec \"$0\" \"$1\" >/dev/full", NUMTRAIL_LOOKUP_PROGRAM, list});

@@ -7,6 +7,7 @@
 
 #include "service/attribution_service.h"
 #include "service/data_file_builder.h"
+#include "support/expect_runs.h"
 
 namespace numtrail::service {
 namespace {
@@ -136,6 +137,15 @@ TEST_F(ServiceTest, ProgramExitsNonZeroOnADamagedFile) {
     const int usage =
         std::system((std::string(NUMTRAIL_SERVICE_PROGRAM) + " --port x >/dev/null 2>&1").c_str());
     EXPECT_EQ(WEXITSTATUS(usage), 2);
+}
+
+TEST(ServiceProgramTest, CommandLineConventions) {
+    test::ExpectRuns(NUMTRAIL_SERVICE_PROGRAM, {
+                                                   {{"--version"}, 0, "numtrail-service V", ""},
+                                                   {{"--help"}, 0, "--upstream-interval MS", ""},
+                                                   {{"--port=70000"}, 2, nullptr, "70000"},
+                                                   {{"--cache-days=3"}, 2, nullptr, "--upstream"},
+                                               });
 }
 
 // Without --data the program reads Numtrail/phone.dat from the user's data directory: a

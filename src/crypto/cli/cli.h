@@ -1,44 +1,26 @@
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <functional>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "platform/notifier.h"
 
 namespace numtrail::cli {
 
-// Exit statuses of numtrail-crypt.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // the class reported a failure or showed a message
-inline constexpr int kExitUsage = 2;
-
-// A command's arguments after its name: "--name value" options and positional words.
-struct Arguments {
-    std::map<std::string, std::string> options;
-    std::vector<std::string> positional;
-
-    std::optional<std::string> Option(const std::string& name) const;
-    // An integer option, or fallback when absent; throws UsageError when not a number.
-    int IntOption(const std::string& name, int fallback) const;
-};
-
-struct UsageError {
+// A usage error that shows only once the command runs (no password anywhere, say): exit 2.
+struct BadUsage {
     std::string message;
 };
 
+// A subcommand and what it does once its command line is parsed; run answers the exit status.
+// A failure may also be thrown: BadUsage, CryptoError or another std::exception (exit 1).
 struct Command {
-    std::string name;
-    std::string usage;                         // shown by --help
-    std::vector<std::string> value_options;    // options that take a value
-    std::size_t positional_count;              // exact number of positional words
-    std::function<int(const Arguments&)> run;  // returns an exit status
+    CLI::App* app;
+    std::function<int()> run;
 };
-
-// Splits argv (after the command name) by the command's declared options.
-Arguments ParseArguments(const Command& command, const std::vector<std::string>& words);
 
 // A message a class would show goes to standard error, and the command then exits 1.
 class StderrNotifier final : public Notifier {
@@ -54,9 +36,9 @@ class StderrNotifier final : public Notifier {
 void PrintLine(std::u16string_view text);
 
 // The command groups, one per class, each in its own source file.
-std::vector<Command> RijndaelCommands();
-std::vector<Command> XorHashCommands();
-std::vector<Command> Md5Commands();
-std::vector<Command> Base64Commands();
+void AddRijndaelCommands(CLI::App& app, std::vector<Command>& commands);
+void AddXorHashCommands(CLI::App& app, std::vector<Command>& commands);
+void AddMd5Commands(CLI::App& app, std::vector<Command>& commands);
+void AddBase64Commands(CLI::App& app, std::vector<Command>& commands);
 
 }  // namespace numtrail::cli

@@ -1,4 +1,5 @@
 // numtrail-crypt: the cipher and digest classes on the command line.
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,61 +11,48 @@ using namespace numtrail::cli;
 
 namespace {
 
-std::vector<Command> AllCommands() {
-    using Group = std::vector<Command> (*)();
-    const std::vector<Group> groups = {
-        // one group per cipher or digest class
-        RijndaelCommands,
-        XorHashCommands,
-        Md5Commands,
-        Base64Commands,
-    };
-    std::vector<Command> all;
-    for (const Group group : groups) {
-        auto commands = group();
-        all.insert(all.end(), commands.begin(), commands.end());
-    }
-    return all;
-}
+constexpr char kFooter[] =
+    "Text arguments and printed text are UTF-8. Files: input first, output second; \"-\" is "
+    "standard input or output. Each COMMAND --help tells more.\n"
+    "Exit status: 0 success, 1 failure (reported by the class, or an input or output), 2 bad "
+    "usage.";
 
-void PrintHelp(const std::vector<Command>& commands) {
-    std::cout << "usage: numtrail-crypt COMMAND [OPTIONS] ARGUMENTS\n\n"
-                 "Text arguments and printed text are UTF-8. Files: input first, output second.\n"
-                 "Exit status: 0 success, 1 failure reported by the class, 2 bad usage.\n\n"
-                 "Commands:\n";
-    for (const auto& command : commands) std::cout << "  " << command.usage << '\n';
+int Run(const Command& command) {
+    try {
+        return command.run();
+    } catch (const BadUsage& e) {
+        return UsageError(*command.app, e.message);
+    } catch (const numtrail::CryptoError& e) {
+        std::cerr << "error " << e.Number() << ": " << e.Description() << '\n';
+    } catch (const std::exception& e) {
+        std::cerr << command.app->get_name() << ": " << e.what() << '\n';
+    }
+    return kExitFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<Command> commands = AllCommands();
-    if (argc < 2) {
-        PrintHelp(commands);
-        return kExitUsage;
-    }
-    const std::string name = argv[1];
-    if (name == "--help" || name == "-h" || name == "help") {
-        PrintHelp(commands);
-        return kExitOk;
-    }
-    for (const auto& command : commands) {
-        if (command.name != name) continue;
-        try {
-            const Arguments args =
-                ParseArguments(command, std::vector<std::string>(argv + 2, argv + argc));
-            return command.run(args);
-        } catch (const UsageError& e) {
-            std::cerr << e.message << '\n';
-            return kExitUsage;
-        } catch (const numtrail::CryptoError& e) {
-            std::cerr << "error " << e.Number() << ": " << e.Description() << '\n';
-            return kExitFailed;
-        } catch (const std::exception& e) {
-            std::cerr << e.what() << '\n';
-            return kExitFailed;
-        }
-    }
-    std::cerr << "unknown command '" << name << "'; see numtrail-crypt --help\n";
-    return kExitUsage;
+    CLI::App app("The cipher and digest classes on the command line.", "numtrail-crypt");
+    AddCommonOptions(app);
+    app.footer(kFooter);
+    app.require_subcommand(1);
+    std::vector<Command> commands;
+    // One group per cipher or digest class.
+    AddRijndaelCommands(app, commands);
+    AddXorHashCommands(app, commands);
+    AddMd5Commands(app, commands);
+    AddBase64Commands(app, commands);
+
+    // CLI11 would only say that a command is required; name the word it did not know.
+    if (argc > 1 && argv[1][0] != '-' &&
+        std::none_of(commands.begin(), commands.end(),
+                     [&](const Command& c) { return c.app->get_name() == argv[1]; }))
+        return UsageError(app, std::string("unknown command '") + argv[1] + "'");
+    if (const auto status = Parse(app, argc, argv)) return *status;
+    int status = kExitFailed;
+    for (const Command& command : commands)
+        if (command.app->parsed()) status = Run(command);
+    if (!FlushStandardOutput(app.get_name())) return kExitFailed;
+    return status;
 }

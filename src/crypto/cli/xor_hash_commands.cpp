@@ -2,9 +2,12 @@
 #include <filesystem>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "crypto/cli/cli.h"
+#include "crypto/cli/file_arguments.h"
+#include "crypto/cli/password.h"
 #include "crypto/encrypt_decrypt.h"
 #include "crypto/rnd_xor_hash.h"
 #include "platform/clock.h"
@@ -14,6 +17,14 @@
 namespace numtrail::cli {
 namespace {
 
+struct XorHashArguments {
+    PasswordOptions password;
+    int key_size = 8;
+    CLI::Option* key_size_option = nullptr;
+    std::string input;   // a file, or the text or hex
+    std::string output;  // a file
+};
+
 // The cipher with the process's generator, the real clock and messages on standard error.
 struct XorHashSession {
     ProcessRandom random;
@@ -22,18 +33,11 @@ struct XorHashSession {
     CRndXorHash cipher{random, clock, notifier};
     std::u16string password;
 
-    explicit XorHashSession(const Arguments& args) {
+    explicit XorHashSession(const XorHashArguments& args) {
         // Without --key-size the construction key stays: setting 8 would build another.
-        if (args.Option("key-size")) {
-            const int value = args.IntOption("key-size", 8);
-            if (value < std::numeric_limits<std::int16_t>::min() ||
-                value > std::numeric_limits<std::int16_t>::max())
-                throw UsageError{"--key-size takes a whole number from -32768 to 32767"};
-            cipher.keySize(static_cast<std::int16_t>(value));
-        }
-        const auto pw = args.Option("password");
-        if (!pw) throw UsageError{"--password is required"};
-        password = Utf8ToUtf16(*pw);
+        if (args.key_size_option->count() > 0)
+            cipher.keySize(static_cast<std::int16_t>(args.key_size));
+        password = Utf8ToUtf16(args.password.Read());
     }
 };
 
@@ -47,9 +51,9 @@ bool EmptyPlaintextIsGenuine(const XorHashSession& s, const std::u16string& hex)
            MEncryptDecrypt::HexToString(hex).size() == 3 * k;
 }
 
-int EncryptText(const Arguments& args) {
+int EncryptText(const XorHashArguments& args) {
     XorHashSession s(args);
-    const std::u16string hex = s.cipher.StringEncrypt(Utf8ToUtf16(args.positional[0]), s.password);
+    const std::u16string hex = s.cipher.StringEncrypt(Utf8ToUtf16(args.input), s.password);
     // Even an empty text gets a header, so an empty result always means failure.
     if (hex.empty() || s.notifier.Shown()) {
         std::cerr << "xor-encrypt-text: the text could not be encrypted\n";
@@ -59,9 +63,9 @@ int EncryptText(const Arguments& args) {
     return kExitOk;
 }
 
-int DecryptText(const Arguments& args) {
+int DecryptText(const XorHashArguments& args) {
     XorHashSession s(args);
-    const std::u16string hex = Utf8ToUtf16(args.positional[0]);
+    const std::u16string hex = Utf8ToUtf16(args.input);
     const std::u16string text = s.cipher.StringDecrypt(hex, s.password);
     if (s.notifier.Shown()) return kExitFailed;
     if (text.empty() && !EmptyPlaintextIsGenuine(s, hex)) {
@@ -78,45 +82,71 @@ void NothingWritten(const char* command, const XorHashSession& s) {
     std::cerr << '\n';
 }
 
-int EncryptFile(const Arguments& args) {
+int EncryptFile(const XorHashArguments& args) {
     XorHashSession s(args);
-    const bool written =
-        s.cipher.FileEncrypt(std::filesystem::path(args.positional[0]),
-                             std::filesystem::path(args.positional[1]), s.password);
+    const InputArgument input(args.input);
+    const OutputArgument output(args.output);
+    const bool written = s.cipher.FileEncrypt(input.Path(), output.Path(), s.password);
     if (!written || s.notifier.Shown()) {
         NothingWritten("xor-encrypt-file", s);
         return kExitFailed;
     }
+    output.Deliver();
     return kExitOk;
 }
 
-int DecryptFile(const Arguments& args) {
+int DecryptFile(const XorHashArguments& args) {
     XorHashSession s(args);
+    const InputArgument input(args.input);
+    const OutputArgument output(args.output);
     // Input first: the ciphertext file is read, the plaintext file written.
-    const bool written =
-        s.cipher.FileDecrypt(std::filesystem::path(args.positional[1]),
-                             std::filesystem::path(args.positional[0]), s.password);
+    const bool written = s.cipher.FileDecrypt(output.Path(), input.Path(), s.password);
     if (!written || s.notifier.Shown()) {
         if (!s.notifier.Shown()) NothingWritten("xor-decrypt-file", s);
         return kExitFailed;
     }
+    output.Deliver();
     return kExitOk;
 }
 
 }  // namespace
 
-std::vector<Command> XorHashCommands() {
-    const std::vector<std::string> options = {"password", "key-size"};
-    return {
-        {"xor-encrypt-file", "xor-encrypt-file --password PW [--key-size K] IN OUT", options, 2,
-         EncryptFile},
-        {"xor-decrypt-file", "xor-decrypt-file --password PW [--key-size K] IN OUT", options, 2,
-         DecryptFile},
-        {"xor-encrypt-text", "xor-encrypt-text --password PW [--key-size K] TEXT", options, 1,
-         EncryptText},
-        {"xor-decrypt-text", "xor-decrypt-text --password PW [--key-size K] HEX", options, 1,
+void AddXorHashCommands(CLI::App& app, std::vector<Command>& commands) {
+    struct Shape {
+        const char* name;
+        const char* description;
+        const char* input;  // the positional's name and help
+        const char* input_help;
+        bool files;
+        int (*run)(const XorHashArguments&);
+    };
+    const Shape shapes[] = {
+        {"xor-encrypt-file", "the XOR-hash cipher's hex text of a code page 936 text file", "IN",
+         "the file to read; \"-\" is standard input", true, EncryptFile},
+        {"xor-decrypt-file", "the text file an XOR-hash hex file holds", "IN",
+         "the file to read; \"-\" is standard input", true, DecryptFile},
+        {"xor-encrypt-text", "the XOR-hash cipher's hex text of a text", "TEXT", "the text, UTF-8",
+         false, EncryptText},
+        {"xor-decrypt-text", "the text XOR-hash hex digits hold", "HEX", "the hex digits", false,
          DecryptText},
     };
+    for (const Shape& shape : shapes) {
+        auto args = std::make_shared<XorHashArguments>();
+        CLI::App* command = app.add_subcommand(shape.name, shape.description);
+        args->password.AddTo(*command);
+        args->key_size_option =
+            command
+                ->add_option("--key-size", args->key_size,
+                             "the key size; below 1 means 8 (default: the cipher's own key)")
+                ->type_name("K")
+                ->check(WholeNumber(std::numeric_limits<std::int16_t>::min(),
+                                    std::numeric_limits<std::int16_t>::max()));
+        command->add_option(shape.input, args->input, shape.input_help)->required();
+        if (shape.files)
+            command->add_option("OUT", args->output, "the file to write; \"-\" is standard output")
+                ->required();
+        commands.push_back({command, [args, run = shape.run] { return run(*args); }});
+    }
 }
 
 }  // namespace numtrail::cli
