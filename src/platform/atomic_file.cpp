@@ -63,17 +63,23 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 bool AtomicFileWriter::Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
 
-bool AtomicFileWriter::Write(const void* data, std::size_t size) {
-    if (!Ok()) return false;
+int WriteWhole(int fd, const void* data, std::size_t size) {
     const char* next = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t put = ::write(fd_, next, size);
+        const ssize_t put = ::write(fd, next, size);
         if (put < 0 && errno == EINTR) continue;
         // A write that makes no progress is a full disk even when the system names no cause.
-        if (put <= 0) return Fail("cannot write " + shown_.string(), put < 0 ? errno : ENOSPC);
+        if (put <= 0) return put < 0 ? errno : ENOSPC;
         next += put;
         size -= static_cast<std::size_t>(put);
     }
+    return 0;
+}
+
+bool AtomicFileWriter::Write(const void* data, std::size_t size) {
+    if (!Ok()) return false;
+    if (const int cause = WriteWhole(fd_, data, size); cause != 0)
+        return Fail("cannot write " + shown_.string(), cause);
     return true;
 }
 

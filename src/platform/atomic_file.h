@@ -7,6 +7,11 @@
 
 namespace numtrail {
 
+// Writes all of the bytes to a file descriptor, again after an interruption and after a
+// short write. Returns 0, or the cause of the failure (ENOSPC for a write that makes no
+// progress without naming one).
+int WriteWhole(int fd, const void* data, std::size_t size);
+
 // A file written whole or not at all, without Qt (the Qt side has FileStore). The bytes go
 // to a temporary file beside the target, so that the final rename stays on one file
 // system and is atomic. Commit() flushes them to the disk, checks every step and only then

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 #include "results/csv_format.h"
 
@@ -44,15 +45,10 @@ bool ResultJournal::Append(const LookupResult& row, QueryMode mode) {
         QStringList{time} + ResultCells(row) +
         QStringList{mode == QueryMode::Single ? QStringLiteral("单号") : QStringLiteral("批量")});
     // One write for the whole record: appends of other writers land before or after it.
-    const char* next = record.constData();
-    std::size_t left = static_cast<std::size_t>(record.size());
-    while (left > 0) {
-        const ssize_t put = ::write(fd_, next, left);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return Fail("cannot write " + file_.string(), put < 0 ? errno : ENOSPC);
-        next += put;
-        left -= static_cast<std::size_t>(put);
-    }
+    if (const int cause =
+            WriteWhole(fd_, record.constData(), static_cast<std::size_t>(record.size()));
+        cause != 0)
+        return Fail("cannot write " + file_.string(), cause);
     const auto now = std::chrono::steady_clock::now();
     if (now - last_sync_ >= kSyncInterval) {
         if (::fdatasync(fd_) != 0) return Fail("cannot write " + file_.string(), errno);
