@@ -147,27 +147,6 @@ std::string DataText(const std::optional<std::string>& file) {
                 : "built-in data";
 }
 
-// What the online service gave, for the summary. Prefixes it refused or failed on are
-// answered from the local data: said here, so that such a run is not taken for a complete one.
-std::string UpstreamText(const service::UpstreamResolver& resolver) {
-    const service::UpstreamStats stats = resolver.Stats();
-    std::string text = "upstream: " + std::to_string(stats.upstream_requests) + " asked, " +
-                       std::to_string(stats.cache_hits) + " from the cache";
-    if (stats.upstream_failures + stats.refusals > 0)
-        text += "; " + std::to_string(stats.upstream_failures) + " failed and " +
-                std::to_string(stats.refusals) +
-                " refused, their prefixes answered from local data only";
-    return text;
-}
-
-// The online answer for the prefix of a number, when it places it.
-std::optional<service::Record> AskUpstream(service::UpstreamResolver& resolver,
-                                           std::string_view number) {
-    const service::UpstreamAnswer answer = resolver.Resolve(number);
-    if (answer.kind != service::UpstreamAnswer::Kind::Placed || !answer.record) return std::nullopt;
-    return *answer.record;
-}
-
 }  // namespace
 
 int Lookup(LookupOptions options) {
@@ -205,19 +184,17 @@ int Lookup(LookupOptions options) {
     ProgressBar progress(!options.quiet && all_files && !to_terminal && ::isatty(STDERR_FILENO),
                          total);
 
-    std::unique_ptr<service::UpstreamResolver> resolver;
+    std::unique_ptr<UpstreamSession> session;
     UpstreamLookup upstream;
     if (!options.upstream.url.empty()) {
+        if (!options.open_upstream) return Fail("this program cannot ask online services");
         options.upstream.warn = [&progress](const std::string& line) {
             progress.Clear();
             std::cerr << "numtrail-lookup: " << line << '\n';
         };
-        try {
-            resolver = std::make_unique<service::UpstreamResolver>(std::move(options.upstream));
-        } catch (const service::UpstreamError& e) {
-            return Fail(e.what());
-        }
-        upstream = [&resolver](std::string_view number) { return AskUpstream(*resolver, number); };
+        session = options.open_upstream(std::move(options.upstream), error);
+        if (!session) return Fail(error);
+        upstream = [&session](std::string_view number) { return session->Ask(number); };
     }
     Attributor attributor(std::move(data), std::move(upstream));
     Run run{attributor, RowWriter(options.format, attributor), *output};
@@ -244,7 +221,7 @@ int Lookup(LookupOptions options) {
             summary += (s == 0 ? ": " : ", ") + std::to_string(run.counts[s]) + " " +
                        std::string(kStatusNames[s]);
         std::cerr << summary << " (" << DataText(options.data) << ")\n";
-        if (resolver) std::cerr << "numtrail-lookup: " << UpstreamText(*resolver) << '\n';
+        if (session) std::cerr << "numtrail-lookup: " << session->Summary() << '\n';
     }
     return 0;
 }

@@ -1,4 +1,7 @@
 // numtrail-lookup: attributes every line of number lists, as fast as the lines can be read.
+// Built twice: as numtrail-lookup, which hands runs with --upstream to numtrail-lookup-online,
+// and as that program (NUMTRAIL_LOOKUP_ONLINE), the only one that loads the HTTP and TLS
+// libraries.
 #include <chrono>
 #include <iostream>
 #include <map>
@@ -8,6 +11,11 @@
 
 #include "bulk/lookup.h"
 #include "cli/command_line.h"
+#ifdef NUMTRAIL_LOOKUP_ONLINE
+#include "bulk/upstream_session.h"
+#else
+#include "bulk/online_program.h"
+#endif
 
 namespace {
 
@@ -61,9 +69,11 @@ int main(int argc, char** argv) {
                        "ask this online attribution endpoint (callback format, without query) "
                        "about each prefix the local data does not place, once, keeping its "
                        "answers in the cache")
-            ->type_name("URL")
-            ->check(
-                [](const std::string& url) { return numtrail::service::UpstreamUrlProblem(url); });
+            ->type_name("URL");
+#ifdef NUMTRAIL_LOOKUP_ONLINE
+    upstream->check(
+        [](const std::string& url) { return numtrail::service::UpstreamUrlProblem(url); });
+#endif
     app.add_option("--cache", options.upstream.cache_file,
                    "the cache of online answers, an SQLite file shared with numtrail-service "
                    "(default $XDG_CACHE_HOME/Numtrail/prefixes.sqlite)")
@@ -93,5 +103,10 @@ int main(int argc, char** argv) {
         ->type_name("FILE");
     if (const auto status = numtrail::cli::Parse(app, argc, argv)) return *status;
     options.format = formats.at(format);
+#ifdef NUMTRAIL_LOOKUP_ONLINE
+    options.open_upstream = numtrail::bulk::OpenUpstream;
+#else
+    if (!options.upstream.url.empty()) return numtrail::bulk::RunOnlineProgram(argv);
+#endif
     return numtrail::bulk::Lookup(std::move(options));
 }

@@ -238,6 +238,13 @@ TEST_F(LookupTest, UpstreamAnswersWhatLocalDataDoesNotPlaceOncePerPrefix) {
     EXPECT_EQ(refused.status, 0);
     EXPECT_NE(refused.out.find("unknown-place"), std::string::npos);
     EXPECT_NE(refused.err.find("1 refused"), std::string::npos) << refused.err;
+
+    // The online side is a program of its own; without it the run fails before any row.
+    std::filesystem::copy_file(NUMTRAIL_LOOKUP_PROGRAM, Path("numtrail-lookup"));
+    const ProgramRun alone = test::RunProgram(Path("numtrail-lookup"), arguments, list);
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_EQ(alone.out, "");
+    EXPECT_NE(alone.err.find("numtrail-lookup-online"), std::string::npos) << alone.err;
 }
 
 // A pipe or a device named as the output is written into, not replaced by a file.

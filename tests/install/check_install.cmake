@@ -15,6 +15,7 @@ set(expected
   usr/bin/numtrail-crypt
   usr/bin/numtrail-lookup
   usr/bin/numtrail-service
+  usr/libexec/numtrail/numtrail-lookup-online
   usr/share/applications/numtrail.desktop
   usr/share/icons/hicolor/scalable/apps/numtrail.svg
   usr/share/man/man1/numtrail-crypt.1

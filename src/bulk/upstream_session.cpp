@@ -1,0 +1,48 @@
+#include "bulk/upstream_session.h"
+
+#include <utility>
+
+namespace numtrail::bulk {
+namespace {
+
+class ResolverSession : public UpstreamSession {
+  public:
+    explicit ResolverSession(service::UpstreamOptions options) : resolver_(std::move(options)) {}
+
+    std::optional<service::Record> Ask(std::string_view number) override {
+        const service::UpstreamAnswer answer = resolver_.Resolve(number);
+        if (answer.kind != service::UpstreamAnswer::Kind::Placed || !answer.record)
+            return std::nullopt;
+        return *answer.record;
+    }
+
+    // Prefixes the online service refused or failed on are answered from the local data:
+    // said here, so that such a run is not taken for a complete one.
+    std::string Summary() const override {
+        const service::UpstreamStats stats = resolver_.Stats();
+        std::string text = "upstream: " + std::to_string(stats.upstream_requests) + " asked, " +
+                           std::to_string(stats.cache_hits) + " from the cache";
+        if (stats.upstream_failures + stats.refusals > 0)
+            text += "; " + std::to_string(stats.upstream_failures) + " failed and " +
+                    std::to_string(stats.refusals) +
+                    " refused, their prefixes answered from local data only";
+        return text;
+    }
+
+  private:
+    service::UpstreamResolver resolver_;
+};
+
+}  // namespace
+
+std::unique_ptr<UpstreamSession> OpenUpstream(service::UpstreamOptions options,
+                                              std::string& error) {
+    try {
+        return std::make_unique<ResolverSession>(std::move(options));
+    } catch (const service::UpstreamError& e) {
+        error = e.what();
+        return nullptr;
+    }
+}
+
+}  // namespace numtrail::bulk
