@@ -16,9 +16,9 @@ int RunOnlineProgram(char** argv) {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     const std::filesystem::path folder = self.parent_path();
-    const std::filesystem::path places[] = {folder / "numtrail-lookup-online",
-                                            folder / NUMTRAIL_LIBEXEC_FROM_BIN /
-                                                "numtrail-lookup-online"};
+    const std::filesystem::path places[] = {
+        folder / "numtrail-lookup-online",
+        folder / NUMTRAIL_LIBEXEC_FROM_BIN / "numtrail-lookup-online"};
     int cause = ENOENT;
     for (const std::filesystem::path& program : places) {
         ::execv(program.c_str(), argv);
