@@ -101,18 +101,14 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
     AppOptions options;
     options.lookup_url_given = parser.isSet(lookup_option);
     options.update_url_given = parser.isSet(update_option);
-    if (options.lookup_url_given && parser.isSet(data_option)) {
+    // Options of the built-in service mean nothing when another service answers.
+    for (const QCommandLineOption* service_option : {&data_option, &upstream_option}) {
+        if (!options.lookup_url_given || !parser.isSet(*service_option)) continue;
         outcome.exit_code = 2;
         outcome.output = QStringLiteral(
-            "--data is for the built-in service; it cannot go "
-            "with --lookup-url\n");
-        return outcome;
-    }
-    if (options.lookup_url_given && parser.isSet(upstream_option)) {
-        outcome.exit_code = 2;
-        outcome.output = QStringLiteral(
-            "--upstream is for the built-in service; it cannot go "
-            "with --lookup-url\n");
+                             "--%1 is for the built-in service; it cannot go "
+                             "with --lookup-url\n")
+                             .arg(service_option->names().constFirst());
         return outcome;
     }
     options.lookup_url = options.lookup_url_given ? parser.value(lookup_option) : QString();
