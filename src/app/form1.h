@@ -11,6 +11,7 @@
 #include "lookup/batch_runner.h"
 #include "lookup/lookup_rules.h"
 #include "platform/platform.h"
+#include "results/result_journal.h"
 #include "results/result_store.h"
 
 class QButtonGroup;
@@ -69,8 +70,6 @@ class Form1 : public QWidget, private BatchHost {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    enum class LookupMode { Single, Batch };
-
     // construction
     void CreateControls();
     void CreateResultList();
@@ -92,10 +91,10 @@ class Form1 : public QWidget, private BatchHost {
 
     // lookup shared by the single query and the batch tick
     bool PassesNumberCheck(const QString& n);
-    LookupOutcome LookupNumber(const QString& n, LookupMode mode);
+    LookupOutcome LookupNumber(const QString& n, QueryMode mode);
     // The one place a result row is written: into the journal, then on top of the list.
-    void AddResultRow(const LookupResult& result, LookupMode mode);
-    void JournalRow(const LookupResult& result, LookupMode mode);
+    void AddResultRow(const LookupResult& result, QueryMode mode);
+    void JournalRow(const LookupResult& result, QueryMode mode);
     void ShowTopRow();
     void SelectWaitingRow();
 

@@ -137,7 +137,7 @@ void Form1::SelectEntry(int index) {
 
 LookupOutcome Form1::LookUp(const QString& n) {
     if (!PassesNumberCheck(n)) return {LookupOutcome::Kind::WrongFormat, {}};
-    return LookupNumber(n, LookupMode::Batch);
+    return LookupNumber(n, QueryMode::Batch);
 }
 
 }  // namespace numtrail

@@ -28,7 +28,7 @@ bool Form1::PassesNumberCheck(const QString& n) {
     return false;
 }
 
-LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
+LookupOutcome Form1::LookupNumber(const QString& n, QueryMode mode) {
     SetMessage(QStringLiteral("手机号码[") + n + QStringLiteral("]查询中..."));
     query_slots_.ql();
     // The answer is kept here as well as in slot 0: a lookup that runs nested inside this
@@ -37,7 +37,7 @@ LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
     const QString answer = fetched.body;
     query_slots_[0] = answer;
     if (answer.isEmpty()) return {LookupOutcome::Kind::NoAnswer, fetched.failure};
-    if (mode == LookupMode::Batch && IsRateLimited(answer))
+    if (mode == QueryMode::Batch && IsRateLimited(answer))
         return {LookupOutcome::Kind::RateLimited, {}};
 
     const std::array<QString, 10> fields = ParseAnswer(answer);
@@ -45,16 +45,16 @@ LookupOutcome Form1::LookupNumber(const QString& n, LookupMode mode) {
     const LookupResult result = ResultFromSlots(n, fields);
     if (result.province.isEmpty()) {
         // The single query still shows the number it asked about, alone on its row.
-        if (mode == LookupMode::Single) AddResultRow({n, {}, {}, {}, {}, {}}, mode);
+        if (mode == QueryMode::Single) AddResultRow({n, {}, {}, {}, {}, {}}, mode);
         return {LookupOutcome::Kind::NoProvince, {}};
     }
     AddResultRow(result, mode);
     ShowTopRow();
-    if (mode == LookupMode::Single) SetMessage(QStringLiteral("查询完毕.."));
+    if (mode == QueryMode::Single) SetMessage(QStringLiteral("查询完毕.."));
     return {LookupOutcome::Kind::Done, {}};
 }
 
-void Form1::AddResultRow(const LookupResult& result, LookupMode mode) {
+void Form1::AddResultRow(const LookupResult& result, QueryMode mode) {
     // On disk before it is on screen: a row the user has seen is never one a crash loses.
     JournalRow(result, mode);
     if (row_to_select_ >= 0) ++row_to_select_;  // one more row above the one waiting
@@ -64,10 +64,8 @@ void Form1::AddResultRow(const LookupResult& result, LookupMode mode) {
 
 // A journal that cannot be written is said once, where it stays readable (the status bar's
 // tooltip) and on stderr; the query goes on, and later rows are still tried.
-void Form1::JournalRow(const LookupResult& result, LookupMode mode) {
-    if (!journal_ ||
-        journal_->Append(result, mode == LookupMode::Single ? QueryMode::Single : QueryMode::Batch))
-        return;
+void Form1::JournalRow(const LookupResult& result, QueryMode mode) {
+    if (!journal_ || journal_->Append(result, mode)) return;
     if (journal_failure_shown_) return;
     journal_failure_shown_ = true;
     const QString error = QString::fromLocal8Bit(journal_->Error());
@@ -99,7 +97,7 @@ void Form1::RunSingleQuery() {
     else if (entry->isEmpty())
         SetMessage(QStringLiteral("请输入手机号码!"));
     else if (const QString n = CleanNumberEntry(*entry); PassesNumberCheck(n))
-        LookupNumber(n, LookupMode::Single);
+        LookupNumber(n, QueryMode::Single);
     SwitchOffOption(0);
 }
 

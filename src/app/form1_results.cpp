@@ -219,15 +219,13 @@ void Form1::FitColumns() {
 }
 
 // A column grows when a new row brings a text wider than it; each distinct value is measured
-// once (they repeat: provinces, cities, card types), and numbers of 11 digits fit already.
+// once (they repeat: provinces, cities, card types). The number column fits 11 digits
+// already, and a row is written only for a number that passed the number check.
 void Form1::WidenColumnsFor(const LookupResult& row) {
-    for (int c = 0; c < results_->columnCount(); ++c) {
+    for (int c = 1; c < results_->columnCount(); ++c) {
         const QString& text = row.*ResultColumns()[static_cast<std::size_t>(c)].field;
-        if (text.isEmpty() || (c == 0 && CheckNumber(text) == NumberCheck::Ok)) continue;
-        if (c > 0) {
-            if (measured_texts_.contains(text)) continue;
-            measured_texts_.insert(text);
-        }
+        if (text.isEmpty() || measured_texts_.contains(text)) continue;
+        measured_texts_.insert(text);
         const int needed = ColumnWidth(0, ListView1_->fontMetrics(), {text}, TextMargin());
         if (needed > ListView1_->columnWidth(c)) ListView1_->setColumnWidth(c, needed);
     }

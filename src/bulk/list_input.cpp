@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bulk/output.h"
+#include "platform/atomic_file.h"
 
 namespace numtrail::bulk {
 namespace {
@@ -74,8 +74,8 @@ bool ListInput::Spool(std::string_view bytes, std::string& error) {
         }
         ::unlink(pattern.c_str());
     }
-    if (!WriteAll(spool_, bytes)) {
-        error = "cannot keep " + name_ + " in a temporary file: " + Reason(errno);
+    if (const int cause = WriteWhole(spool_, bytes.data(), bytes.size()); cause != 0) {
+        error = "cannot keep " + name_ + " in a temporary file: " + Reason(cause);
         return false;
     }
     return true;

@@ -3,7 +3,6 @@
 // and as that program (NUMTRAIL_LOOKUP_ONLINE), the only one that loads the HTTP and TLS
 // libraries.
 #include <chrono>
-#include <iostream>
 #include <map>
 #include <string>
 #include <string_view>

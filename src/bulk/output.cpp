@@ -8,18 +8,6 @@
 
 namespace numtrail::bulk {
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 std::unique_ptr<Output> Output::Open(const std::string& path, std::string& error) {
     if (path == "-") return std::unique_ptr<Output>(new Output(STDOUT_FILENO, "standard output"));
     if (IsStreamTarget(path)) {
@@ -45,8 +33,9 @@ bool Output::Write(std::string_view bytes) {
         error_ = file_->Error();
         return false;
     }
-    if (WriteAll(fd_, bytes)) return true;
-    error_ = "cannot write " + name_ + ": " + std::strerror(errno);
+    const int cause = WriteWhole(fd_, bytes.data(), bytes.size());
+    if (cause == 0) return true;
+    error_ = "cannot write " + name_ + ": " + std::strerror(cause);
     return false;
 }
 

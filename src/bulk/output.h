@@ -8,10 +8,6 @@
 
 namespace numtrail::bulk {
 
-// Writes all of `bytes` to a file descriptor, going on after short writes and interrupts;
-// false (errno set) on a failure.
-bool WriteAll(int fd, std::string_view bytes);
-
 // Where the rows go: standard output for "-", a device or pipe written as a stream (/dev/stdout,
 // a named pipe), otherwise a file written atomically (the file appears, or is replaced, only
 // when Finish() succeeds).

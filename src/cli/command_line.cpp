@@ -26,7 +26,6 @@ std::optional<int> Parse(CLI::App& app, int argc, char** argv) {
         if (e.get_exit_code() != static_cast<int>(CLI::ExitCodes::Success))
             return UsageError(app, e.what());
         app.exit(e, std::cout, std::cerr);
-        std::cout.flush();
         return FlushStandardOutput(app.get_name()) ? kExitOk : kExitFailed;
     }
 }

@@ -76,9 +76,8 @@ void BatchProgress::Record(int index, const LookupOutcome& outcome) {
 }
 
 void BatchProgress::Follow(BatchRunner::State state) {
-    running_ = state == BatchRunner::State::Running;
     // The time a run stood still says nothing about its pace.
-    if (running_) consumed_at_.clear();
+    if (state == BatchRunner::State::Running) consumed_at_.clear();
     emit Changed();
 }
 
@@ -90,7 +89,7 @@ void BatchProgress::Finish() {
 }
 
 std::optional<qint64> BatchProgress::MsLeft() const {
-    if (!running_ || finished_) return std::nullopt;
+    if (runner_.state() != BatchRunner::State::Running || finished_) return std::nullopt;
     const qint64 left = total_ - done_;
     if (consumed_at_.size() >= 2) {
         const qint64 span = consumed_at_.back() - consumed_at_.front();

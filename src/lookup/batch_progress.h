@@ -35,7 +35,6 @@ class BatchProgress : public QObject {
     bool Begun() const { return total_ > 0; }  // a run has begun since the window opened
     int Done() const { return done_; }
     int Total() const { return total_; }
-    const Counts& counts() const { return counts_; }
     bool Finished() const { return finished_; }
     bool Warning() const { return failures_in_a_row_ >= kFailuresBeforeWarning; }
     // While the run is on and a pace is known: the measured one, or else the chosen speed's.
@@ -63,7 +62,6 @@ class BatchProgress : public QObject {
     int total_ = 0;
     int done_ = 0;
     Counts counts_;
-    bool running_ = false;
     bool finished_ = false;
     int failing_entry_ = -1;
     int failures_in_a_row_ = 0;

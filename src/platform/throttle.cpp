@@ -18,10 +18,6 @@ void Throttle::Request() {
     if (!timer_->isActive()) Run();
 }
 
-void Throttle::Flush() {
-    if (pending_) Run();
-}
-
 void Throttle::Run() {
     pending_ = false;
     timer_->start();

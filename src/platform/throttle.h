@@ -15,9 +15,6 @@ class Throttle : public QObject {
     Throttle(int interval_ms, std::function<void()> action, QObject* parent = nullptr);
 
     void Request();
-    bool Pending() const { return pending_; }
-    // A pending run happens now (for instance before the state it shows is read back).
-    void Flush();
 
   private:
     void Run();

@@ -35,11 +35,11 @@ QStringList ResultJournal::Header() {
 bool ResultJournal::Append(const LookupResult& row, QueryMode mode) {
     const std::u16string date = clock_.DateText();
     const QString time = FromUtf16(date) + u' ' + FromUtf16(clock_.TimeText());
-    const std::filesystem::path file = folder_ / (std::filesystem::path(date).string() + ".csv");
     QByteArray record;
-    if (fd_ < 0 || file != file_) {
+    if (fd_ < 0 || date != date_) {
         Close();
-        if (!Open(file, &record)) return false;
+        date_ = date;
+        if (!Open(folder_ / (std::filesystem::path(date).string() + ".csv"), &record)) return false;
     }
     record += CsvLine(
         QStringList{time} + ResultCells(row) +

@@ -46,6 +46,7 @@ class ResultJournal {
     const std::filesystem::path folder_;
     const Clock& clock_;
     std::filesystem::path file_;  // the open day's file
+    std::u16string date_;         // its date
     int fd_ = -1;
     std::chrono::steady_clock::time_point last_sync_{};
     std::string error_;

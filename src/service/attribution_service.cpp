@@ -78,7 +78,7 @@ struct AttributionService::Impl {
 
     // Local data first; what it does not place comes from the cache or the online service.
     Reply AnswerWithUpstream(std::string_view query) {
-        const std::string mobile = QueryParameter(query, "m");
+        const std::string mobile = QueryParameter(query, protocol::kNumberKey);
         const Record* record = table.Find(mobile);
         UpstreamAnswer online;
         if (!PlacesPrefix(record)) {

@@ -77,10 +77,7 @@ PrefixCache::PrefixCache(const std::filesystem::path& file, std::int64_t now, Wa
             opened = Opened::Unusable;
         }
     }
-    if (opened == Opened::Ok) {
-        persistent_ = true;
-        return;
-    }
+    if (opened == Opened::Ok) return;
     Close();
     Warn("cannot use the cache " + file.string() + " (" + error +
          "); answers are kept in memory for this run only");

@@ -43,9 +43,6 @@ class PrefixCache {
     // Replaces what the cache holds for the prefix; a failed write is reported, not thrown.
     void Store(std::uint32_t prefix, const Record& record, std::int64_t fetched);
 
-    // False when the file could not be used and the cache lives in memory only.
-    bool Persistent() const { return persistent_; }
-
   private:
     enum class Opened { Ok, NotADatabase, Unusable };
     Opened Open(const std::string& name, std::string& error);
@@ -57,7 +54,6 @@ class PrefixCache {
     sqlite3* db_ = nullptr;
     sqlite3_stmt* find_ = nullptr;
     sqlite3_stmt* store_ = nullptr;
-    bool persistent_ = false;
 };
 
 // Numtrail/prefixes.sqlite in $XDG_CACHE_HOME, or in ~/.cache when that is unset or not an

@@ -12,7 +12,6 @@
 #include "crypto/base64.h"
 #include "crypto/cli/cli.h"
 #include "crypto/cli/file_arguments.h"
-#include "crypto/crypto_error.h"
 #include "crypto/md5.h"
 #include "platform/codepage.h"
 
@@ -54,10 +53,7 @@ int Md5File(const Md5FileArguments& args) {
             CMD5Encrypt md5;
             const std::string hex = Utf16ToUtf8(md5.DigestFileToHexStr(input.Path()));
             std::cout << (args.md5sum ? Md5sumLine(hex, file) : hex + '\n');
-        } catch (const CryptoError& e) {
-            std::cerr << "md5-file: " << e.Description() << '\n';
-            status = kExitFailed;
-        } catch (const std::exception& e) {
+        } catch (const std::exception& e) {  // the classes' errors too: their what() says why
             std::cerr << "md5-file: " << e.what() << '\n';
             status = kExitFailed;
         }

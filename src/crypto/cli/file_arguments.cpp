@@ -55,16 +55,6 @@ std::string ReadAll(const std::string& argument) {
     return bytes;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 InputArgument::InputArgument(const std::string& argument,
@@ -75,7 +65,9 @@ InputArgument::InputArgument(const std::string& argument,
     if (prepare) prepare(bytes);
     // The bytes stay in memory, not on a disk, but have a name the classes can open.
     memory_ = ::memfd_create("numtrail-crypt input", MFD_CLOEXEC);
-    if (memory_ < 0 || !WriteAll(memory_, bytes)) Fail("cannot hold " + Shown(argument), errno);
+    if (memory_ < 0) Fail("cannot hold " + Shown(argument), errno);
+    if (const int cause = WriteWhole(memory_, bytes.data(), bytes.size()); cause != 0)
+        Fail("cannot hold " + Shown(argument), cause);
     path_ = "/proc/self/fd/" + std::to_string(memory_);
 }
 
@@ -115,10 +107,10 @@ void OutputArgument::Deliver() const {
         }
     } else if (stream_) {
         const int fd = ::open(argument_.c_str(), O_WRONLY | O_CLOEXEC);
-        const bool written = fd >= 0 && WriteAll(fd, bytes);
-        const int cause = errno;
-        if (fd >= 0 && ::close(fd) != 0 && written) Fail("cannot write " + argument_, errno);
-        if (!written) Fail("cannot write " + argument_, cause);
+        if (fd < 0) Fail("cannot write " + argument_, errno);
+        const int cause = WriteWhole(fd, bytes.data(), bytes.size());
+        if (::close(fd) != 0 && cause == 0) Fail("cannot write " + argument_, errno);
+        if (cause != 0) Fail("cannot write " + argument_, cause);
     } else {
         WriteFileBytes(argument_, bytes);
     }
