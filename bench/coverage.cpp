@@ -6,13 +6,13 @@
 #include <map>
 #include <string>
 
-#include "service/builtin_data.h"
+#include "attribution/generate/builtin_data.h"
 
 namespace {
 
-using numtrail::service::BuiltinData;
-using numtrail::service::kUnknownPlace;
-using numtrail::service::Record;
+using numtrail::attribution::BuiltinData;
+using numtrail::attribution::kUnknownPlace;
+using numtrail::attribution::Record;
 
 struct Counts {
     int placed = 0;

@@ -11,15 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "attribution/builtin_table.h"
+#include "attribution/data_file.h"
+#include "attribution/generate/builtin_data.h"
+#include "attribution/prefix_table.h"
 #include "service/attribution_service.h"
-#include "service/builtin_data.h"
-#include "service/builtin_table.h"
-#include "service/data_file.h"
-#include "service/prefix_table.h"
 #include "service/query.h"
 
 namespace {
 
+using namespace numtrail::attribution;
 using namespace numtrail::service;
 
 constexpr std::uint32_t kEntries = 500000;

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <span>
 
-#include "service/data_file.h"
-#include "service/prefix_table.h"
+#include "attribution/data_file.h"
+#include "attribution/prefix_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    auto result = numtrail::service::ParseDataFile(std::span<const std::uint8_t>(data, size));
+    auto result = numtrail::attribution::ParseDataFile(std::span<const std::uint8_t>(data, size));
     if (!result.ok()) return 0;
     for (const auto& entry : result.file.entries)
         if (entry.record >= result.file.records.size()) __builtin_trap();

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "app/defaults.h"
-#include "service/data_file.h"
+#include "attribution/data_file.h"
 
 namespace numtrail {
 
@@ -16,7 +16,7 @@ std::unique_ptr<service::AttributionService> StartBuiltInService(AppOptions& opt
     service_options.listen = kBuiltInServiceHost.toStdString();
     service_options.port = 0;  // any free port
     if (options.data_file.isEmpty()) {
-        if (const auto found = service::DefaultDataFile())
+        if (const auto found = attribution::DefaultDataFile())
             options.data_file = QString::fromStdString(found->string());
     }
     if (!options.data_file.isEmpty())
@@ -39,7 +39,7 @@ QString DataSourceText(const AppOptions& options) {
     if (!options.data_file.isEmpty())
         return QStringLiteral("归属地数据：%1，文件没有的号段用内置数据").arg(options.data_file);
     return QStringLiteral("归属地数据：内置数据（自己的数据文件可放在 %1）")
-        .arg(QString::fromStdString(service::DefaultDataFilePath().string()));
+        .arg(QString::fromStdString(attribution::DefaultDataFilePath().string()));
 }
 
 BuiltInServiceFetcher::BuiltInServiceFetcher(const service::AttributionService& running,

@@ -6,9 +6,9 @@
 #include <QUrl>
 
 #include "app/defaults.h"
+#include "attribution/data_file.h"
 #include "product/product.h"
 #include "product/protocol.h"
-#include "service/data_file.h"
 
 namespace numtrail {
 
@@ -30,7 +30,7 @@ QString HelpFolder(const QString& program_folder) {
 QString JournalFolder(const AppOptions& options) {
     if (!options.journal) return {};
     const std::filesystem::path folder =
-        service::UserFile("XDG_DATA_HOME", ".local/share", "journal");
+        attribution::UserFile("XDG_DATA_HOME", ".local/share", "journal");
     return QFile::decodeName(folder.string().c_str());
 }
 

@@ -2,55 +2,55 @@
 
 #include <algorithm>
 
-#include "service/cities.h"
-#include "service/record.h"
+#include "attribution/cities.h"
+#include "attribution/record.h"
 
 namespace numtrail::bulk {
 namespace {
 
-constexpr std::size_t kSlots = service::kLastPrefix - service::kFirstPrefix + 1;
+constexpr std::size_t kSlots = attribution::kLastPrefix - attribution::kFirstPrefix + 1;
 
-Status StatusOfRecord(const service::Record* record) {
+Status StatusOfRecord(const attribution::Record* record) {
     if (record == nullptr) return Status::Unassigned;
-    return service::PlacesPrefix(record) ? Status::Ok : Status::UnknownPlace;
+    return attribution::PlacesPrefix(record) ? Status::Ok : Status::UnknownPlace;
 }
 
-const service::Record& NoRecord() {
-    static const service::Record empty;
+const attribution::Record& NoRecord() {
+    static const attribution::Record empty;
     return empty;
 }
 
 }  // namespace
 
-Attributor::Attributor(service::DataFile data, UpstreamLookup upstream)
+Attributor::Attributor(attribution::DataFile data, UpstreamLookup upstream)
     : upstream_(std::move(upstream)), file_records_(std::move(data.records)), slots_(kSlots) {
     answers_.push_back({&NoRecord(), Status::BadFormat});
     answers_.push_back({&NoRecord(), Status::Unassigned});
     // The built-in answers take the next ids in their table's order, then the file's records.
-    const service::BuiltinTable& builtin = service::BuiltinTable::Get();
-    for (const service::Record& record : builtin.Records()) Add(&record);
+    const attribution::BuiltinTable& builtin = attribution::BuiltinTable::Get();
+    for (const attribution::Record& record : builtin.Records()) Add(&record);
     const auto first_file_answer = static_cast<AnswerId>(answers_.size());
-    for (service::Record& record : file_records_) {
+    for (attribution::Record& record : file_records_) {
         // As the service does: the user's values win, the city table fills what is empty.
-        service::FillFromCityTable(service::CityTable::BuiltIn(), record);
+        attribution::FillFromCityTable(attribution::CityTable::BuiltIn(), record);
         Add(&record);
     }
 
-    const std::span<const service::BuiltinTable::Run> runs = builtin.Runs();
+    const std::span<const attribution::BuiltinTable::Run> runs = builtin.Runs();
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const std::uint32_t end =
-            i + 1 < runs.size() ? runs[i + 1].first : service::kLastPrefix + 1;
-        const AnswerId answer = runs[i].record == service::BuiltinTable::kNone
+            i + 1 < runs.size() ? runs[i + 1].first : attribution::kLastPrefix + 1;
+        const AnswerId answer = runs[i].record == attribution::BuiltinTable::kNone
                                     ? kUnassignedAnswer
                                     : AnswerId{2} + runs[i].record;
-        std::fill(&slots_[runs[i].first - service::kFirstPrefix],
-                  &slots_[end - service::kFirstPrefix - 1] + 1, answer);
+        std::fill(&slots_[runs[i].first - attribution::kFirstPrefix],
+                  &slots_[end - attribution::kFirstPrefix - 1] + 1, answer);
     }
     // The file's entries in file order, a later one winning, as PrefixTable reads them.
-    for (const service::DataFile::Entry& entry : data.entries) {
-        if (entry.prefix >= service::kFirstPrefix && entry.prefix <= service::kLastPrefix &&
+    for (const attribution::DataFile::Entry& entry : data.entries) {
+        if (entry.prefix >= attribution::kFirstPrefix && entry.prefix <= attribution::kLastPrefix &&
             entry.record < file_records_.size())
-            slots_[entry.prefix - service::kFirstPrefix] = first_file_answer + entry.record;
+            slots_[entry.prefix - attribution::kFirstPrefix] = first_file_answer + entry.record;
     }
     if (upstream_) {
         for (std::uint32_t slot = 0; slot < kSlots; ++slot)
@@ -58,13 +58,13 @@ Attributor::Attributor(service::DataFile data, UpstreamLookup upstream)
     }
 }
 
-AnswerId Attributor::Add(const service::Record* record) {
+AnswerId Attributor::Add(const attribution::Record* record) {
     answers_.push_back({record, StatusOfRecord(record)});
     return static_cast<AnswerId>(answers_.size() - 1);
 }
 
 AnswerId Attributor::Upstream(std::string_view number, AnswerId local) {
-    std::optional<service::Record> answer;
+    std::optional<attribution::Record> answer;
     try {
         answer = upstream_(number);
     } catch (...) {

@@ -11,18 +11,17 @@
 #include <string_view>
 #include <vector>
 
+#include "attribution/builtin_table.h"
+#include "attribution/data_file.h"
+#include "attribution/prefix_table.h"
+#include "attribution/record.h"
 #include "bulk/huge_pages.h"
-#include "service/builtin_table.h"
-#include "service/data_file.h"
-#include "service/prefix_table.h"
-#include "service/record.h"
 
 namespace numtrail::bulk {
 
-enum class Status : std::uint8_t { Ok, UnknownPlace, Unassigned, BadFormat };
-inline constexpr std::array<std::string_view, 4> kStatusNames = {"ok", "unknown-place",
-                                                                 "unassigned", "bad-format"};
-inline std::string_view StatusName(Status s) { return kStatusNames[static_cast<std::size_t>(s)]; }
+using attribution::kStatusNames;
+using attribution::Status;
+using attribution::StatusName;
 
 // An answer for one line. The few thousand distinct answers of a run are numbered, so that
 // whatever is worked out for an answer (its output text) is worked out once.
@@ -38,7 +37,7 @@ inline constexpr AnswerId kUnassignedAnswer = 1;  // a number no data attributes
 //
 // Answers a number from elsewhere (an online service, through UpstreamResolver and its
 // cache); nullopt when it places the number nowhere, or cannot say.
-using UpstreamLookup = std::function<std::optional<service::Record>(std::string_view number)>;
+using UpstreamLookup = std::function<std::optional<attribution::Record>(std::string_view number)>;
 
 // `upstream`, when given, is asked about each distinct prefix that the local data does not
 // place (no answer, or 未知), once, with the first number of that prefix; an answer with a
@@ -48,16 +47,16 @@ class Attributor {
     // The slot of a number outside the prefixes 1300000-1999999.
     static constexpr std::uint32_t kNoSlot = 0xFFFFFFFF;
 
-    explicit Attributor(service::DataFile data = {}, UpstreamLookup upstream = nullptr);
+    explicit Attributor(attribution::DataFile data = {}, UpstreamLookup upstream = nullptr);
     Attributor(const Attributor&) = delete;
     Attributor& operator=(const Attributor&) = delete;
 
     // Where the answer for a cleaned number (eleven ASCII digits) is kept.
     static std::uint32_t SlotOf(std::string_view number) {
-        const std::optional<std::uint32_t> prefix = service::PrefixTable::PrefixOf(number);
-        if (!prefix || *prefix < service::kFirstPrefix || *prefix > service::kLastPrefix)
+        const std::optional<std::uint32_t> prefix = attribution::PrefixTable::PrefixOf(number);
+        if (!prefix || *prefix < attribution::kFirstPrefix || *prefix > attribution::kLastPrefix)
             return kNoSlot;
-        return *prefix - service::kFirstPrefix;
+        return *prefix - attribution::kFirstPrefix;
     }
     void Prefetch(std::uint32_t slot) const {
         // Without a branch: GCC drops a prefetch that stands alone in one.
@@ -77,26 +76,26 @@ class Attributor {
     std::size_t AnswerCount() const { return answers_.size(); }
     Status StatusOf(AnswerId id) const { return answers_[id].status; }
     // The record of an answer; empty for the bad-format and unassigned answers.
-    const service::Record& RecordOf(AnswerId id) const { return *answers_[id].record; }
+    const attribution::Record& RecordOf(AnswerId id) const { return *answers_[id].record; }
 
   private:
     // Marks a slot whose local answer places nothing, while upstream has not been asked.
     static constexpr AnswerId kAskUpstream = 0x80000000;
 
     struct Answer {
-        const service::Record* record;
+        const attribution::Record* record;
         Status status;
     };
 
-    AnswerId Add(const service::Record* record);
+    AnswerId Add(const attribution::Record* record);
     AnswerId Upstream(std::string_view number, AnswerId local);
 
     UpstreamLookup upstream_;
-    std::vector<service::Record> file_records_;
+    std::vector<attribution::Record> file_records_;
     HugePageArray<AnswerId> slots_;  // per prefix: its answer, perhaps marked kAskUpstream
     std::vector<Answer> answers_;
-    std::deque<service::Record> upstream_records_;  // addresses stay put
-    std::map<std::string, AnswerId> upstream_ids_;  // by the record's fields
+    std::deque<attribution::Record> upstream_records_;  // addresses stay put
+    std::map<std::string, AnswerId> upstream_ids_;      // by the record's fields
 };
 
 }  // namespace numtrail::bulk

@@ -9,13 +9,13 @@
 #include <optional>
 #include <string>
 
+#include "attribution/data_file.h"
 #include "bulk/attributor.h"
 #include "bulk/list_input.h"
 #include "bulk/output.h"
 #include "bulk/row_writer.h"
 #include "numbers/entry_cleaning.h"
 #include "numbers/list_text.h"
-#include "service/data_file.h"
 
 namespace numtrail::bulk {
 namespace {
@@ -153,13 +153,13 @@ int Lookup(LookupOptions options) {
     if (options.files.empty()) options.files.push_back("-");
 
     if (!options.data) {
-        if (const auto found = service::DefaultDataFile()) options.data = found->string();
+        if (const auto found = attribution::DefaultDataFile()) options.data = found->string();
     }
-    service::DataFile data;
+    attribution::DataFile data;
     if (options.data) {
         try {
-            data = service::LoadDataFile(*options.data);
-        } catch (const service::DataFileError& error) {
+            data = attribution::LoadDataFile(*options.data);
+        } catch (const attribution::DataFileError& error) {
             return Fail(error.what());
         }
     }

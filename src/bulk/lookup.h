@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "attribution/upstream_resolver.h"
 #include "bulk/row_writer.h"
-#include "service/upstream_resolver.h"
 
 namespace numtrail::bulk {
 
@@ -17,14 +17,14 @@ class UpstreamSession {
   public:
     virtual ~UpstreamSession() = default;
     // The online answer for the prefix of a number, when it places it.
-    virtual std::optional<service::Record> Ask(std::string_view number) = 0;
+    virtual std::optional<attribution::Record> Ask(std::string_view number) = 0;
     // What was asked, answered from the cache, failed or refused, for the summary line.
     virtual std::string Summary() const = 0;
 };
 
 // Opens the online side, or says why it cannot (`error`). Warnings go to `warn`.
 using UpstreamOpener = std::function<std::unique_ptr<UpstreamSession>(
-    service::UpstreamOptions options, std::string& error)>;
+    attribution::UpstreamOptions options, std::string& error)>;
 
 struct LookupOptions {
     std::vector<std::string> files;  // none, or "-", for standard input
@@ -34,7 +34,7 @@ struct LookupOptions {
     bool quiet = false;
     // Asks this online service about the prefixes the local data does not place, once each,
     // keeping its answers in the prefix cache (`upstream.url` empty: never asks).
-    service::UpstreamOptions upstream;
+    attribution::UpstreamOptions upstream;
     // How to open the online side; a program built without it cannot take `upstream.url`.
     UpstreamOpener open_upstream;
 };

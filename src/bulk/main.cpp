@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
             ->type_name("URL");
 #ifdef NUMTRAIL_LOOKUP_ONLINE
     upstream->check(
-        [](const std::string& url) { return numtrail::service::UpstreamUrlProblem(url); });
+        [](const std::string& url) { return numtrail::attribution::UpstreamUrlProblem(url); });
 #endif
     app.add_option("--cache", options.upstream.cache_file,
                    "the cache of online answers, an SQLite file shared with numtrail-service "

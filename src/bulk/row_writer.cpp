@@ -155,7 +155,7 @@ void RowWriter::AppendOtherRow(RowBuffer& out, std::string_view line, std::strin
 void RowWriter::AddTails() {
     while (tails_.size() < attributor_.AnswerCount()) {
         const auto id = static_cast<AnswerId>(tails_.size());
-        const service::Record& r = attributor_.RecordOf(id);
+        const attribution::Record& r = attributor_.RecordOf(id);
         const std::array<std::string_view, 6> fields = {
             r.province, r.city,      r.area_code,
             r.postcode, r.card_type, StatusName(attributor_.StatusOf(id))};

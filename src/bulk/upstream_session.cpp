@@ -7,11 +7,12 @@ namespace {
 
 class ResolverSession : public UpstreamSession {
   public:
-    explicit ResolverSession(service::UpstreamOptions options) : resolver_(std::move(options)) {}
+    explicit ResolverSession(attribution::UpstreamOptions options)
+        : resolver_(std::move(options)) {}
 
-    std::optional<service::Record> Ask(std::string_view number) override {
-        const service::UpstreamAnswer answer = resolver_.Resolve(number);
-        if (answer.kind != service::UpstreamAnswer::Kind::Placed || !answer.record)
+    std::optional<attribution::Record> Ask(std::string_view number) override {
+        const attribution::UpstreamAnswer answer = resolver_.Resolve(number);
+        if (answer.kind != attribution::UpstreamAnswer::Kind::Placed || !answer.record)
             return std::nullopt;
         return *answer.record;
     }
@@ -19,7 +20,7 @@ class ResolverSession : public UpstreamSession {
     // Prefixes the online service refused or failed on are answered from the local data:
     // said here, so that such a run is not taken for a complete one.
     std::string Summary() const override {
-        const service::UpstreamStats stats = resolver_.Stats();
+        const attribution::UpstreamStats stats = resolver_.Stats();
         std::string text = "upstream: " + std::to_string(stats.upstream_requests) + " asked, " +
                            std::to_string(stats.cache_hits) + " from the cache";
         if (stats.upstream_failures + stats.refusals > 0)
@@ -30,16 +31,16 @@ class ResolverSession : public UpstreamSession {
     }
 
   private:
-    service::UpstreamResolver resolver_;
+    attribution::UpstreamResolver resolver_;
 };
 
 }  // namespace
 
-std::unique_ptr<UpstreamSession> OpenUpstream(service::UpstreamOptions options,
+std::unique_ptr<UpstreamSession> OpenUpstream(attribution::UpstreamOptions options,
                                               std::string& error) {
     try {
         return std::make_unique<ResolverSession>(std::move(options));
-    } catch (const service::UpstreamError& e) {
+    } catch (const attribution::UpstreamError& e) {
         error = e.what();
         return nullptr;
     }

@@ -7,9 +7,9 @@
 #include <memory>
 #include <thread>
 
-#include "service/builtin_table.h"
-#include "service/cities.h"
-#include "service/prefix_table.h"
+#include "attribution/builtin_table.h"
+#include "attribution/cities.h"
+#include "attribution/prefix_table.h"
 #include "service/query.h"
 #include "service/rate_limiter.h"
 
@@ -43,8 +43,9 @@ void Send(httplib::Response& res, Reply reply) {
 }  // namespace
 
 struct AttributionService::Impl {
-    Impl(const ServiceOptions& options, DataFile data, PrefixResolver builtin,
-         std::unique_ptr<UpstreamResolver> upstream_resolver)
+    Impl(const ServiceOptions& options, attribution::DataFile data,
+         attribution::PrefixResolver builtin,
+         std::unique_ptr<attribution::UpstreamResolver> upstream_resolver)
         : version(options.version),
           table(std::move(data), std::move(builtin)),
           limiter(options.limit_per_second),
@@ -79,20 +80,21 @@ struct AttributionService::Impl {
     // Local data first; what it does not place comes from the cache or the online service.
     Reply AnswerWithUpstream(std::string_view query) {
         const std::string mobile = QueryParameter(query, protocol::kNumberKey);
-        const Record* record = table.Find(mobile);
-        UpstreamAnswer online;
-        if (!PlacesPrefix(record)) {
+        const attribution::Record* record = table.Find(mobile);
+        attribution::UpstreamAnswer online;
+        if (!attribution::PlacesPrefix(record)) {
             online = upstream->Resolve(mobile);
             // The desktop program stops its batch on the refusal, as if it had asked online.
-            if (online.kind == UpstreamAnswer::Kind::Refused) return RefusalReply();
-            if (online.kind == UpstreamAnswer::Kind::Placed) record = online.record.get();
+            if (online.kind == attribution::UpstreamAnswer::Kind::Refused) return RefusalReply();
+            if (online.kind == attribution::UpstreamAnswer::Kind::Placed)
+                record = online.record.get();
         }
         ++queries_answered;
         return AttributionReply(query, mobile, record);
     }
 
     Reply StatsReply() const {
-        const UpstreamStats stats = upstream->Stats();
+        const attribution::UpstreamStats stats = upstream->Stats();
         std::string body = "{\"queries_answered\":" + std::to_string(queries_answered.load());
         body += ",\"upstream_requests\":" + std::to_string(stats.upstream_requests);
         body += ",\"cache_hits\":" + std::to_string(stats.cache_hits);
@@ -102,9 +104,9 @@ struct AttributionService::Impl {
     }
 
     std::string version;
-    PrefixTable table;
+    attribution::PrefixTable table;
     RateLimiter limiter;
-    std::unique_ptr<UpstreamResolver> upstream;
+    std::unique_ptr<attribution::UpstreamResolver> upstream;
     std::atomic<std::uint64_t> queries_answered{0};
     httplib::Server server;
     std::thread thread;
@@ -117,29 +119,30 @@ AttributionService::AttributionService(std::unique_ptr<Impl> impl) : impl_(std::
 AttributionService::~AttributionService() { Stop(); }
 
 std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptions& options) {
-    DataFile data;
+    attribution::DataFile data;
     if (options.data_file) {
         try {
-            data = LoadDataFile(*options.data_file);
-        } catch (const DataFileError& error) {
+            data = attribution::LoadDataFile(*options.data_file);
+        } catch (const attribution::DataFileError& error) {
             throw ServiceError(error.what());
         }
     }
     if (options.port < 0 || options.port > 65535)
         throw ServiceError("cannot listen on port " + std::to_string(options.port));
 
-    PrefixResolver builtin;
+    attribution::PrefixResolver builtin;
     if (options.builtin_data) {
-        builtin = MakeBuiltinTableResolver();
+        builtin = attribution::MakeBuiltinTableResolver();
         // The user's values win; only what the file leaves empty comes from the city table.
-        for (Record& record : data.records) FillFromCityTable(CityTable::BuiltIn(), record);
+        for (attribution::Record& record : data.records)
+            attribution::FillFromCityTable(attribution::CityTable::BuiltIn(), record);
     }
 
-    std::unique_ptr<UpstreamResolver> upstream;
+    std::unique_ptr<attribution::UpstreamResolver> upstream;
     if (options.upstream) {
         try {
-            upstream = std::make_unique<UpstreamResolver>(*options.upstream);
-        } catch (const UpstreamError& error) {
+            upstream = std::make_unique<attribution::UpstreamResolver>(*options.upstream);
+        } catch (const attribution::UpstreamError& error) {
             throw ServiceError(error.what());
         }
     }

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "attribution/upstream_resolver.h"
 #include "product/product.h"
-#include "service/upstream_resolver.h"
 
 namespace numtrail::service {
 
@@ -22,7 +22,7 @@ struct ServiceOptions {
     bool builtin_data = true;
     // Ask this online service, through a cache, for the prefixes local data does not place,
     // and serve the counters at /stats. Nothing is asked or cached without it.
-    std::optional<UpstreamOptions> upstream;
+    std::optional<attribution::UpstreamOptions> upstream;
 };
 
 inline constexpr std::string_view kStatsPath = "/stats";

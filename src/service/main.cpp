@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "attribution/data_file.h"
 #include "cli/command_line.h"
 #include "service/attribution_service.h"
-#include "service/data_file.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ using numtrail::cli::WholeNumber;
 // Which data answers, for the one line the service writes at start.
 std::string DataText(const std::optional<std::filesystem::path>& file) {
     if (file) return "data file " + file->string() + ", built-in data for the prefixes it lacks";
-    const std::filesystem::path default_file = numtrail::service::DefaultDataFilePath();
+    const std::filesystem::path default_file = numtrail::attribution::DefaultDataFilePath();
     return "built-in data" + (default_file.empty()
                                   ? std::string()
                                   : " (no data file at " + default_file.string() + ")");
@@ -26,7 +26,7 @@ std::string DataText(const std::optional<std::filesystem::path>& file) {
 
 int main(int argc, char** argv) {
     numtrail::service::ServiceOptions options;
-    numtrail::service::UpstreamOptions upstream;
+    numtrail::attribution::UpstreamOptions upstream;
     CLI::App app("Answers attribution queries of Chinese mobile numbers over HTTP.",
                  "numtrail-service");
     numtrail::cli::AddCommonOptions(app);
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
 
     if (data->count() > 0) options.data_file = std::filesystem::path(data_file);
     if (upstream_option->count() > 0) {
-        if (const std::string problem = numtrail::service::UpstreamUrlProblem(upstream_url);
+        if (const std::string problem = numtrail::attribution::UpstreamUrlProblem(upstream_url);
             !problem.empty())
             return numtrail::cli::UsageError(app, problem);
         upstream.url = upstream_url;
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         options.upstream = std::move(upstream);
     }
 
-    if (!options.data_file) options.data_file = numtrail::service::DefaultDataFile();
+    if (!options.data_file) options.data_file = numtrail::attribution::DefaultDataFile();
 
     // Block the stop signals before any service thread exists, so that they inherit the mask
     // and only sigwait below receives them.

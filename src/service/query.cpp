@@ -1,6 +1,6 @@
 #include "service/query.h"
 
-#include "service/sanitize.h"
+#include "attribution/sanitize.h"
 
 namespace numtrail::service {
 
@@ -67,29 +67,31 @@ Target SplitTarget(std::string_view target) {
     return {target.substr(0, question), target.substr(question + 1)};
 }
 
-Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version) {
+Reply HandleQuery(std::string_view target, const attribution::PrefixTable& table,
+                  std::string_view version) {
     const auto [path, query] = SplitTarget(target);
     if (path == kManifestPath) {
         return {200, "text/plain; charset=utf-8",
-                kManifestKey + SanitizeValue(version) + kManifestVersionEnd};
+                kManifestKey + attribution::SanitizeValue(version) + kManifestVersionEnd};
     }
     const std::string mobile = QueryParameter(query, kNumberKey);
     return AttributionReply(query, mobile, table.Find(mobile));
 }
 
-Reply AttributionReply(std::string_view query, std::string_view mobile, const Record* record) {
-    static const Record kEmpty;
-    const Record& r = record ? *record : kEmpty;
+Reply AttributionReply(std::string_view query, std::string_view mobile,
+                       const attribution::Record* record) {
+    static const attribution::Record kEmpty;
+    const attribution::Record& r = record ? *record : kEmpty;
 
-    std::string body = SafeCallbackName(QueryParameter(query, kCallbackKey));
+    std::string body = attribution::SafeCallbackName(QueryParameter(query, kCallbackKey));
     body += "({";
-    AppendField(body, kMobileKey, SanitizeValue(mobile, kMaxMobileBytes), true);
+    AppendField(body, kMobileKey, attribution::SanitizeValue(mobile, kMaxMobileBytes), true);
     AppendField(body, kQueryResultKey, record ? "True" : "False");
-    AppendField(body, kProvinceKey, SanitizeValue(r.province));
-    AppendField(body, kCityKey, SanitizeValue(r.city));
-    AppendField(body, kAreaCodeKey, SanitizeValue(r.area_code));
-    AppendField(body, kPostCodeKey, SanitizeValue(r.postcode));
-    AppendField(body, kCardTypeKey, SanitizeValue(r.card_type));
+    AppendField(body, kProvinceKey, attribution::SanitizeValue(r.province));
+    AppendField(body, kCityKey, attribution::SanitizeValue(r.city));
+    AppendField(body, kAreaCodeKey, attribution::SanitizeValue(r.area_code));
+    AppendField(body, kPostCodeKey, attribution::SanitizeValue(r.postcode));
+    AppendField(body, kCardTypeKey, attribution::SanitizeValue(r.card_type));
     body += "});";
     return {200, "text/javascript; charset=utf-8", std::move(body)};
 }

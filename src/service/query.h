@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "attribution/prefix_table.h"
 #include "product/protocol.h"
-#include "service/prefix_table.h"
 
 namespace numtrail::service {
 
@@ -20,7 +20,8 @@ struct Reply {
 //   NAME({"Mobile":"...","QueryResult":"True","Province":"...","City":"...",
 //         "AreaCode":"...","PostCode":"...","TO":"..."});
 // A missing, malformed or unknown number gets "QueryResult":"False" and empty fields.
-Reply HandleQuery(std::string_view target, const PrefixTable& table, std::string_view version);
+Reply HandleQuery(std::string_view target, const attribution::PrefixTable& table,
+                  std::string_view version);
 
 // The path of a request target and its query string (after '?', empty when there is none).
 struct Target {
@@ -31,7 +32,8 @@ Target SplitTarget(std::string_view target);
 
 // The attribution answer for the number `mobile` (as the query gave it) in the callback the
 // query names; `record` null means no attribution.
-Reply AttributionReply(std::string_view query, std::string_view mobile, const Record* record);
+Reply AttributionReply(std::string_view query, std::string_view mobile,
+                       const attribution::Record* record);
 
 // The refusal page of a service that is asked too often; it holds the refusal marker that
 // clients look for.

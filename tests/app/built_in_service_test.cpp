@@ -4,14 +4,14 @@
 #include <QTemporaryDir>
 
 #include "app/form1_fixture.h"
+#include "attribution/data_file_builder.h"
 #include "lookup/http_fetcher.h"
-#include "service/data_file_builder.h"
 #include "support/run_program.h"
 
 namespace numtrail::test {
 namespace {
 
-using service::testing::DataFileBuilder;
+using attribution::testing::DataFileBuilder;
 
 // The window fetches for real from the service it started, the manifest included.
 class BuiltInServiceTest : public Form1Test {
@@ -27,7 +27,7 @@ TEST_F(BuiltInServiceTest, WithoutLookupUrlTheProgramAnswersFromItsOwnService) {
     builder.records = {"江苏|常州|213000|0519"};
     builder.entries = {{1391234, 0, 1}};
     const QString data = QDir(folder.path()).filePath(QStringLiteral("prefixes.dat"));
-    service::testing::WriteFile(data.toStdString(), builder.Build());
+    attribution::testing::WriteFile(data.toStdString(), builder.Build());
 
     const OptionsOutcome parsed =
         ParseOptions({QStringLiteral("numtrail"), QStringLiteral("--data"), data});
@@ -107,7 +107,7 @@ TEST_F(BuiltInServiceTest, WithoutDataOptionTheFileInTheUsersDataDirectoryIsRead
         << DataSourceText(options).toStdString();
 
     QDir(folder.path()).mkpath(QStringLiteral("Numtrail"));
-    service::testing::WriteFile(expected.toStdString(), DataFileBuilder().Build());
+    attribution::testing::WriteFile(expected.toStdString(), DataFileBuilder().Build());
     const auto running = StartBuiltInService(options);
     was_set ? qputenv("XDG_DATA_HOME", saved) : qunsetenv("XDG_DATA_HOME");
     EXPECT_EQ(options.data_file, expected);
@@ -120,7 +120,7 @@ TEST_F(BuiltInServiceTest, GivenEndpointStartsNothingAndDamagedDataIsRefused) {
     EXPECT_EQ(given.update_url, QStringLiteral("http://h:1"));
 
     const QString damaged = QDir(folder.path()).filePath(QStringLiteral("damaged.dat"));
-    service::testing::WriteFile(damaged.toStdString(), {'2', '4', '0', '1', 0xFF, 0xFF, 0, 0});
+    attribution::testing::WriteFile(damaged.toStdString(), {'2', '4', '0', '1', 0xFF, 0xFF, 0, 0});
     AppOptions options = *ParseOptions({"numtrail", "--data", damaged}).options;
     EXPECT_THROW(StartBuiltInService(options), service::ServiceError);
 

@@ -12,12 +12,13 @@ namespace {
 // per prefix, only for those, and its places win.
 TEST(AttributorTest, UpstreamIsAskedOncePerPrefixTheLocalDataDoesNotPlace) {
     std::map<std::string, int> asked;
-    Attributor attributor({}, [&asked](std::string_view number) -> std::optional<service::Record> {
-        ++asked[std::string(number)];
-        if (number.starts_with("1991234"))
-            return service::Record{"上游省", "上游市", "", "", "中国电信"};
-        return std::nullopt;
-    });
+    Attributor attributor(
+        {}, [&asked](std::string_view number) -> std::optional<attribution::Record> {
+            ++asked[std::string(number)];
+            if (number.starts_with("1991234"))
+                return attribution::Record{"上游省", "上游市", "", "", "中国电信"};
+            return std::nullopt;
+        });
     for (int round = 0; round < 3; ++round) {
         EXPECT_EQ(attributor.RecordOf(attributor.Find("13800138000")).city, "北京");
         const AnswerId upstream = attributor.Find(round == 0 ? "19912345678" : "19912340000");

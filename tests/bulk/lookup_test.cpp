@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "attribution/data_file_builder.h"
 #include "product/product.h"
-#include "service/data_file_builder.h"
 #include "support/expect_runs.h"
 #include "support/named_pipe.h"
 #include "support/run_program.h"
@@ -173,11 +173,11 @@ TEST_F(LookupTest, EncodingIsChosenFromTheWholeList) {
 }
 
 TEST_F(LookupTest, DataFileWinsAndIsFoundWhereTheServiceFindsIt) {
-    service::testing::DataFileBuilder b;
+    attribution::testing::DataFileBuilder b;
     b.records = {"文件省|文件市|123456|0999", "江苏|常州||"};
     b.entries = {{1380013, 0, 3}, {1390519, 1, 1}};
     std::filesystem::create_directories(Path("Numtrail"));
-    service::testing::WriteFile(Path("Numtrail") / "phone.dat", b.Build());
+    attribution::testing::WriteFile(Path("Numtrail") / "phone.dat", b.Build());
     const std::string expected =
         "13800138000\t13800138000\t文件省\t文件市\t0999\t123456\t中国电信\tok\n"
         "13905191234\t13905191234\t江苏\t常州\t0519\t213000\t中国移动\tok\n"

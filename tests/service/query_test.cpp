@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "service/data_file_builder.h"
-#include "service/sanitize.h"
+#include "attribution/data_file_builder.h"
+#include "attribution/sanitize.h"
 
 namespace numtrail::service {
 namespace {
@@ -20,16 +20,16 @@ std::string ProgramField(const std::string& answer, const std::string& key) {
 
 class QueryTest : public ::testing::Test {
   protected:
-    static DataFile Data() {
-        testing::DataFileBuilder b;
+    static attribution::DataFile Data() {
+        attribution::testing::DataFileBuilder b;
         b.records = {"江苏|常州|213000|0519", "北京|北京|100000|010",
                      "bad\"quote|back\\slash|line\nbreak|tab\there"};
         b.entries = {{1390519, 0, 1}, {1391000, 1, 3}, {1700000, 2, 9}};
-        DataFileResult result = ParseDataFile(b.Build());
+        attribution::DataFileResult result = attribution::ParseDataFile(b.Build());
         EXPECT_TRUE(result.ok()) << result.fault;
         return std::move(result.file);
     }
-    PrefixTable table{Data()};
+    attribution::PrefixTable table{Data()};
 };
 
 TEST_F(QueryTest, KnownNumberGetsTheWholeAnswer) {
@@ -82,8 +82,8 @@ TEST_F(QueryTest, OddCallbackNamesFallBackToTheDefault) {
     EXPECT_EQ(HandleQuery("/q?m=1&callback=jQuery_1.cb$2", table, "V4.1")
                   .body.rfind("jQuery_1.cb$2({", 0),
               0u);
-    EXPECT_EQ(SafeCallbackName(std::string(64, 'a')), std::string(64, 'a'));
-    EXPECT_EQ(SafeCallbackName(std::string(65, 'a')), "querycallback");
+    EXPECT_EQ(attribution::SafeCallbackName(std::string(64, 'a')), std::string(64, 'a'));
+    EXPECT_EQ(attribution::SafeCallbackName(std::string(65, 'a')), "querycallback");
 }
 
 TEST_F(QueryTest, ValuesNeverBreakTheProgramsParse) {
@@ -124,18 +124,18 @@ TEST(QueryParameter, DecodingAndFirstOccurrence) {
 }
 
 TEST(SanitizeValue, DropsWhatBreaksTheAnswerAndKeepsText) {
-    EXPECT_EQ(SanitizeValue("江苏 Jiangsu"), "江苏 Jiangsu");
-    EXPECT_EQ(SanitizeValue("a\"b\\c\x01\x7f\td\r\n"), "abcd");
-    EXPECT_EQ(SanitizeValue("a\xC2\x85"
-                            "b\xE2\x80\xA8"
-                            "c\xE2\x80\xA9"),
+    EXPECT_EQ(attribution::SanitizeValue("江苏 Jiangsu"), "江苏 Jiangsu");
+    EXPECT_EQ(attribution::SanitizeValue("a\"b\\c\x01\x7f\td\r\n"), "abcd");
+    EXPECT_EQ(attribution::SanitizeValue("a\xC2\x85"
+                                         "b\xE2\x80\xA8"
+                                         "c\xE2\x80\xA9"),
               "abc");  // NEL, LS, PS
-    EXPECT_EQ(SanitizeValue("a\xFF\xC0\xAF"
-                            "b\xE6\xB1"
-                            "c\xED\xA0\x80"),
-              "abc");                               // invalid UTF-8
-    EXPECT_EQ(SanitizeValue("江苏江", 7), "江苏");  // never split a character
-    EXPECT_EQ(SanitizeValue(std::string("a\0b", 3)), "ab");
+    EXPECT_EQ(attribution::SanitizeValue("a\xFF\xC0\xAF"
+                                         "b\xE6\xB1"
+                                         "c\xED\xA0\x80"),
+              "abc");                                            // invalid UTF-8
+    EXPECT_EQ(attribution::SanitizeValue("江苏江", 7), "江苏");  // never split a character
+    EXPECT_EQ(attribution::SanitizeValue(std::string("a\0b", 3)), "ab");
 }
 
 }  // namespace

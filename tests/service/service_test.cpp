@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "attribution/data_file_builder.h"
 #include "service/attribution_service.h"
-#include "service/data_file_builder.h"
+#include "service/rate_limiter.h"
 #include "support/expect_runs.h"
 
 namespace numtrail::service {
@@ -15,11 +16,11 @@ namespace {
 class ServiceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing::DataFileBuilder b;
+        attribution::testing::DataFileBuilder b;
         b.records = {"江苏|常州|213000|0519", "北京|北京|100000|010"};
         b.entries = {{1390519, 0, 1}, {1391000, 1, 2}};
         data_path = dir.path() / "prefixes.dat";
-        testing::WriteFile(data_path, b.Build());
+        attribution::testing::WriteFile(data_path, b.Build());
     }
 
     std::unique_ptr<AttributionService> StartService(int limit = 0) {
@@ -31,7 +32,7 @@ class ServiceTest : public ::testing::Test {
         return AttributionService::Start(options);
     }
 
-    testing::TempDir dir;
+    attribution::testing::TempDir dir;
     std::filesystem::path data_path;
 };
 
@@ -87,7 +88,7 @@ TEST_F(ServiceTest, LimitRefusesPastNPerSecondButKeepsTheManifest) {
 
 TEST_F(ServiceTest, DamagedDataFileIsRefusedAtStart) {
     std::vector<std::uint8_t> bytes = {'V', '0', '0', '1', 0x40, 0, 0, 0};
-    testing::WriteFile(data_path, bytes);
+    attribution::testing::WriteFile(data_path, bytes);
     try {
         StartService();
         FAIL() << "started with a damaged data file";
@@ -127,7 +128,7 @@ std::pair<std::string, int> RunCommand(const std::string& command) {
 
 // The program itself: a damaged file ends it with a non-zero status and names the file.
 TEST_F(ServiceTest, ProgramExitsNonZeroOnADamagedFile) {
-    testing::WriteFile(data_path, {'V', '0', '0', '1', 8, 0, 0, 0, 1});
+    attribution::testing::WriteFile(data_path, {'V', '0', '0', '1', 8, 0, 0, 0, 1});
     const auto [output, status] = RunCommand(std::string(NUMTRAIL_SERVICE_PROGRAM) +
                                              " --port 0 --data '" + data_path.string() + "' 2>&1");
     EXPECT_EQ(status, 1);
@@ -153,13 +154,76 @@ TEST(ServiceProgramTest, CommandLineConventions) {
 TEST_F(ServiceTest, ProgramReadsTheDataFileInTheUsersDataDirectory) {
     const auto default_file = dir.path() / "Numtrail" / "phone.dat";
     std::filesystem::create_directories(default_file.parent_path());
-    testing::WriteFile(default_file, {'V', '0', '0', '1', 8, 0, 0, 0, 1});
+    attribution::testing::WriteFile(default_file, {'V', '0', '0', '1', 8, 0, 0, 0, 1});
     // A program that ignored the file would serve on: the time limit ends it with status 124.
     const auto [output, status] =
         RunCommand("XDG_DATA_HOME='" + dir.path().string() + "' timeout 10 " +
                    NUMTRAIL_SERVICE_PROGRAM + " --port 0 2>&1");
     EXPECT_EQ(status, 1);
     EXPECT_NE(output.find(default_file.string()), std::string::npos) << output;
+}
+
+TEST(RateLimiter, CountsWithinOneSecondWindows) {
+    using namespace std::chrono_literals;
+    RateLimiter limiter(3);
+    const auto t0 = RateLimiter::Clock::time_point(100s);
+    EXPECT_TRUE(limiter.Admit(t0));
+    EXPECT_TRUE(limiter.Admit(t0 + 100ms));
+    EXPECT_TRUE(limiter.Admit(t0 + 200ms));
+    EXPECT_FALSE(limiter.Admit(t0 + 300ms));
+    EXPECT_FALSE(limiter.Admit(t0 + 999ms));
+    EXPECT_TRUE(limiter.Admit(t0 + 1000ms));
+    EXPECT_TRUE(limiter.Admit(t0 + 1500ms));
+
+    RateLimiter unlimited(0);
+    for (int i = 0; i < 1000; ++i) EXPECT_TRUE(unlimited.Admit(t0));
+}
+
+TEST(BuiltinService, DataFileWinsAndTheRestIsBuiltIn) {
+    attribution::testing::TempDir dir;
+    attribution::testing::DataFileBuilder b;
+    // The file's values win; only its empty postcodes and area codes come from the table.
+    b.records = {"文件省|文件市|123456|0999", "江苏|常州||", "江苏省|常州市|213100|"};
+    b.entries = {{1380013, 0, 3}, {1390519, 1, 1}, {1390520, 2, 1}};
+    const auto path = dir.path() / "prefixes.dat";
+    attribution::testing::WriteFile(path, b.Build());
+
+    ServiceOptions options;
+    options.port = 0;
+    options.data_file = path;
+    auto service = AttributionService::Start(options);
+    httplib::Client client("127.0.0.1", service->Port());
+
+    auto from_file = client.Get("/?m=13800138000&output=json&callback=querycallback");
+    ASSERT_TRUE(from_file);
+    EXPECT_NE(from_file->body.find("\"Province\":\"文件省\""), std::string::npos)
+        << from_file->body;
+    EXPECT_NE(from_file->body.find("\"TO\":\"中国电信\""), std::string::npos);
+    for (const auto& [number, filled] :
+         {std::pair{"13905191234", "\"AreaCode\":\"0519\",\"PostCode\":\"213000\""},
+          std::pair{"13905201234", "\"AreaCode\":\"0519\",\"PostCode\":\"213100\""}}) {
+        auto res = client.Get(std::string("/?m=") + number);
+        ASSERT_TRUE(res);
+        EXPECT_NE(res->body.find(filled), std::string::npos) << res->body;
+    }
+
+    auto built_in = client.Get("/?m=13800100000&output=json&callback=querycallback");
+    ASSERT_TRUE(built_in);
+    EXPECT_EQ(built_in->body,
+              "querycallback({\"Mobile\":\"13800100000\",\"QueryResult\":\"True\","
+              "\"Province\":\"北京\",\"City\":\"北京\",\"AreaCode\":\"010\","
+              "\"PostCode\":\"100000\",\"TO\":\"中国移动\"});");
+
+    auto unplaced = client.Get("/?m=19912345678&output=json&callback=querycallback");
+    ASSERT_TRUE(unplaced);
+    EXPECT_EQ(unplaced->body,
+              "querycallback({\"Mobile\":\"19912345678\",\"QueryResult\":\"True\","
+              "\"Province\":\"未知\",\"City\":\"未知\",\"AreaCode\":\"\","
+              "\"PostCode\":\"\",\"TO\":\"中国电信\"});");
+
+    auto none = client.Get("/?m=14000000000&output=json&callback=querycallback");
+    ASSERT_TRUE(none);
+    EXPECT_NE(none->body.find("\"QueryResult\":\"False\""), std::string::npos);
 }
 
 }  // namespace

@@ -7,19 +7,21 @@
 #include <fstream>
 #include <thread>
 
+#include "attribution/data_file_builder.h"
+#include "attribution/upstream_answer.h"
+#include "attribution/upstream_resolver.h"
 #include "platform/codepage.h"
 #include "service/attribution_service.h"
-#include "service/data_file_builder.h"
-#include "service/upstream_answer.h"
-#include "service/upstream_resolver.h"
 #include "support/stand_in_upstream.h"
 
-namespace numtrail::service {
+namespace numtrail::attribution {
 namespace {
 
 using namespace std::chrono_literals;
 using test::StandInUpstream;
 using Kind = UpstreamAnswer::Kind;
+using service::AttributionService;
+using service::ServiceOptions;
 
 constexpr std::int64_t kDay = 24 * 60 * 60;
 
@@ -337,4 +339,4 @@ TEST(UpstreamProgramTest, RejectsBadUpstreamOptions) {
 }
 
 }  // namespace
-}  // namespace numtrail::service
+}  // namespace numtrail::attribution

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "attribution/record.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace numtrail::attribution {
+
+// One line of warning for the user (a damaged cache, a failed write).
+using WarningSink = std::function<void(const std::string& line)>;
+
+struct CachedPrefix {
+    Record record;
+    std::int64_t fetched = 0;  // when the answer came, in seconds since 1970 (UTC)
+};
+
+// Online answers kept per 7-digit prefix in an SQLite file: one row per prefix with the five
+// fields and the time fetched. The journal is a write-ahead log and every store is its own
+// committed transaction, so a crash or a kill loses nothing already stored, and several
+// processes can share the file (a writer waits for another's write instead of failing).
+//
+// The cache never stops its user from starting: a file that is not a readable database is
+// renamed FILE.corrupt-YYYYMMDD-HHMMSS (with its log) and a fresh one is started; a file
+// that cannot be used at all (no permission, another program's database) leaves the cache in
+// memory for this run. Both are reported through `warn`. Thread-safe.
+class PrefixCache {
+  public:
+    // `now` (seconds since 1970) names the file moved aside.
+    PrefixCache(const std::filesystem::path& file, std::int64_t now, WarningSink warn);
+    ~PrefixCache();
+    PrefixCache(const PrefixCache&) = delete;
+    PrefixCache& operator=(const PrefixCache&) = delete;
+
+    std::optional<CachedPrefix> Find(std::uint32_t prefix);
+    // Replaces what the cache holds for the prefix; a failed write is reported, not thrown.
+    void Store(std::uint32_t prefix, const Record& record, std::int64_t fetched);
+
+  private:
+    enum class Opened { Ok, NotADatabase, Unusable };
+    Opened Open(const std::string& name, std::string& error);
+    void Close();
+    void Warn(const std::string& line) const;
+
+    std::mutex mutex_;
+    WarningSink warn_;
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* find_ = nullptr;
+    sqlite3_stmt* store_ = nullptr;
+};
+
+// Numtrail/prefixes.sqlite in $XDG_CACHE_HOME, or in ~/.cache when that is unset or not an
+// absolute path; empty when neither variable gives a place.
+std::filesystem::path DefaultCacheFilePath();
+
+}  // namespace numtrail::attribution
