@@ -33,17 +33,17 @@ TEST(LandlineRecord, AnAreaCodeAnswersItsCityOrItsProvince) {
         {"0519", "江苏", "常州", "213000"},  // four
         {"0710", "湖北", "襄阳", "441000"},  // the city's name of today
         {"0894", "西藏", "林芝", "860000"},
-        {"0731", "湖南", "长沙", "410000"},      // shared with 株洲 and 湘潭, which it names
-        {"0999", "新疆", "伊犁", "835000"},      // shared with 可克达拉
-        {"0992", "新疆", "伊犁", "835000"},      // 胡杨河's area code, 奎屯's too
-        {"0634", "山东", "济南", "250000"},      // 莱芜's, merged into 济南
-        {"0979", "青海", "海西", "817000"},      // a second code of the city
-        {"0898", "海南", "海南", ""},            // all of Hainan: the province alone
-        {"0728", "湖北", "湖北", ""},            // three peers, none named
-        {"0901", "新疆", "塔城", "834700"},      // shared with a city of the corps
+        {"0731", "湖南", "长沙", "410000"},  // shared with 株洲 and 湘潭; the table names 长沙
+        {"0999", "新疆", "伊犁", "835000"},  // shared with 可克达拉
+        {"0992", "新疆", "伊犁", "835000"},  // 胡杨河's area code, 奎屯's too
+        {"0634", "山东", "济南", "250000"},  // 莱芜's, merged into 济南
+        {"0979", "青海", "海西", "817000"},  // a second code of the city
+        {"0898", "海南", "海南", ""},        // all of Hainan: the province alone
+        {"0728", "湖北", "湖北", ""},        // three peers, none named
+        {"0901", "新疆", "塔城", "834700"},  // shared with a city of the corps
     };
     for (const Case& c : cases) {
-        const Record expected{c.province, c.city,      c.postcode, c.code,
+        const Record expected{c.province, c.city,        c.postcode,           c.code,
                               "固定电话", std::string(), NumberKind::Landline, Status::Ok};
         EXPECT_EQ(LandlineRecord(Table(), c.code), expected) << c.code;
     }
@@ -52,8 +52,8 @@ TEST(LandlineRecord, AnAreaCodeAnswersItsCityOrItsProvince) {
 TEST(LandlineRecord, ACodeTheTableLacksIsNoAttribution) {
     // 0733 and 0910 were retired when 株洲 and 咸阳 joined 0731 and 029; 0400 and 0807 only
     // the library's landline data has.
-    for (const char* code : {"0733", "0910", "0400", "0807", "0200", "01", "0", "", "0010",
-                             "00898", "898", "01O", "1380"})
+    for (const char* code : {"0733", "0910", "0400", "0807", "0200", "01", "0", "", "0010", "00898",
+                             "898", "01O", "1380"})
         EXPECT_FALSE(LandlineRecord(Table(), code)) << code;
 }
 
@@ -122,8 +122,8 @@ TEST(ServiceRecord, FourHundredAndEightHundredNumbersAreNationwide) {
                                                  NumberKind::Service, Status::Ok}))
             << digits;
     }
-    for (const char* digits : {"400800123", "40080012345", "5008001234", "4008OO1234",
-                               "0400800123", "", "01062345678"})
+    for (const char* digits :
+         {"400800123", "40080012345", "5008001234", "4008OO1234", "0400800123", "", "01062345678"})
         EXPECT_FALSE(ServiceRecord(digits)) << digits;
 }
 
