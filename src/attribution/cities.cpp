@@ -1,11 +1,10 @@
 #include "attribution/cities.h"
 
+#include <map>
+
 #include "attribution/description.h"
 
 namespace numtrail::attribution {
-
-// The text of data/cities.tsv, compiled in (cities_data.cpp is generated from it).
-std::string_view BuiltInCitiesTsv();
 
 namespace {
 
@@ -26,6 +25,18 @@ std::string Key(std::string_view province, std::string_view name) {
     return key;
 }
 
+// The slot of an area code in CityTable::area_code_index_: "0" and two digits give 10-99,
+// "0" and three give 100-999 (a code never has 0 as its second digit); -1 for any other text.
+int AreaCodeSlot(std::string_view code) {
+    if ((code.size() != 3 && code.size() != 4) || code[0] != '0' || code[1] == '0') return -1;
+    int value = 0;
+    for (const char c : code.substr(1)) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 }  // namespace
 
 CityTable::CityTable(std::string_view tsv) {
@@ -44,11 +55,14 @@ CityTable::CityTable(std::string_view tsv) {
         city.name = fields[1];
         city.area_code = fields[2];
         city.postcode = fields[3];
-        if (fields.size() > 4) {
-            for (std::string_view alias : Split(fields[4], '|')) {
-                if (!alias.empty()) city.aliases.emplace_back(alias);
+        const auto list = [&fields](std::size_t field, std::vector<std::string>& into) {
+            if (fields.size() <= field) return;
+            for (std::string_view item : Split(fields[field], '|')) {
+                if (!item.empty()) into.emplace_back(item);
             }
-        }
+        };
+        list(4, city.aliases);
+        list(5, city.landline_codes);
         cities_.push_back(std::move(city));
     }
     for (std::size_t i = 0; i < cities_.size(); ++i) {
@@ -57,6 +71,41 @@ CityTable::CityTable(std::string_view tsv) {
         for (const std::string& alias : city.aliases)
             by_name_.try_emplace(Key(city.province, alias), i);
     }
+    IndexAreaCodes();
+}
+
+void CityTable::IndexAreaCodes() {
+    struct Dialled {
+        const City* named = nullptr;    // the row listing the code among its landline codes
+        std::vector<const City*> rows;  // the rows whose own area code it is
+    };
+    std::map<std::string, Dialled, std::less<>> codes;
+    for (const City& city : cities_) {
+        codes[city.area_code].rows.push_back(&city);
+        for (const std::string& code : city.landline_codes) {
+            Dialled& dialled = codes[code];
+            if (dialled.named == nullptr) dialled.named = &city;
+        }
+    }
+    for (const auto& [code, dialled] : codes) {
+        const int slot = AreaCodeSlot(code);
+        if (slot < 0) continue;
+        const City* city = dialled.named;
+        if (city == nullptr && dialled.rows.size() == 1) city = dialled.rows.front();
+        // Rows that share a code none of them is named for lie in one province (the
+        // table's tests hold it to that): the code answers that province alone.
+        const std::string& province = city ? city->province : dialled.rows.front()->province;
+        area_codes_.push_back({code, province, city});
+        area_code_index_[static_cast<std::size_t>(slot)] =
+            static_cast<std::uint16_t>(area_codes_.size());
+    }
+}
+
+const AreaCode* CityTable::FindAreaCode(std::string_view code) const {
+    const int slot = AreaCodeSlot(code);
+    if (slot < 0) return nullptr;
+    const std::uint16_t index = area_code_index_[static_cast<std::size_t>(slot)];
+    return index == 0 ? nullptr : &area_codes_[index - 1];
 }
 
 const CityTable& CityTable::BuiltIn() {

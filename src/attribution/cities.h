@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +19,17 @@ struct City {
     std::string area_code;  // with the leading 0: "010", "0519"
     std::string postcode;   // six digits, or empty when no source has one
     std::vector<std::string> aliases;  // full, former and misspelt names of the same city
+    // Area codes whose landlines answer this city although area_code alone does not say so:
+    // a code it shares with other rows and is named for, or another code of its place.
+    std::vector<std::string> landline_codes;
+};
+
+// What a landline's area code names: one city, or only a province where several cities dial
+// the code and the table names none of them (0898, all of Hainan).
+struct AreaCode {
+    std::string code;      // with the leading 0: "010", "0898"
+    std::string province;  // short form, as City::province
+    const City* city;      // nullptr: the province alone
 };
 
 // The cities of data/cities.tsv (compiled into the program; the file's header names its
@@ -24,9 +37,14 @@ struct City {
 class CityTable {
   public:
     // Reads the tab-separated table: '#' comment lines, one header line, then rows of
-    // province, city, area code, postcode and '|'-separated aliases. A row with fewer than
-    // four fields is skipped.
+    // province, city, area code, postcode, '|'-separated aliases and '|'-separated landline
+    // codes. A row with fewer than four fields is skipped.
     explicit CityTable(std::string_view tsv);
+    // AreaCodes() points into the rows: a copy would point into the original's.
+    CityTable(const CityTable&) = delete;
+    CityTable& operator=(const CityTable&) = delete;
+    CityTable(CityTable&&) = default;
+    CityTable& operator=(CityTable&&) = default;
 
     // The table built into the program.
     static const CityTable& BuiltIn();
@@ -40,10 +58,25 @@ class CityTable {
 
     const std::vector<City>& Cities() const { return cities_; }
 
+    // The area code `code` ("010", "0755") as the table knows it, or nullptr. An array index:
+    // cheap enough to ask for every candidate split of a number.
+    const AreaCode* FindAreaCode(std::string_view code) const;
+
+    // Every area code the table knows, in ascending order.
+    const std::vector<AreaCode>& AreaCodes() const { return area_codes_; }
+
   private:
+    void IndexAreaCodes();
+
     std::vector<City> cities_;
     std::unordered_map<std::string, std::size_t> by_name_;  // province + '\t' + name -> row
+    std::vector<AreaCode> area_codes_;
+    // "0" and two digits (10-99) or three (100-999) -> index into area_codes_ + 1, 0 for none.
+    std::array<std::uint16_t, 1000> area_code_index_{};
 };
+
+// The text of data/cities.tsv as compiled in, header comments included.
+std::string_view BuiltInCitiesTsv();
 
 // Fills the record's empty postcode and area code from the city it names; values it has are
 // kept.

@@ -196,8 +196,99 @@ TEST_F(BuiltinDataTest, TableWinsOverTheseLandlineAreaCodes) {
                              "山东 莱芜 0634 -> 0531",              // merged into 济南 in 2019
                              "新疆 伊犁哈萨克自治州 0992 -> 0999",  // 0999 is 伊宁, the seat
                          }));
-    EXPECT_EQ(Data().Resolve(1300276), (Record{"山东", "莱芜", "250000", "0531", "中国联通"}));
+    EXPECT_EQ(Data().Resolve(1300276), (Record{"山东", "济南", "250000", "0531", "中国联通"}));
     EXPECT_EQ(Data().Resolve(1303130)->area_code, "0999");
+}
+
+// Every city the built-in data answered under another name than the city table's, with a
+// prefix that the library still describes so, and what the same prefix answers now.
+TEST_F(BuiltinDataTest, CitiesAnswerUnderTheirNamesOfToday) {
+    struct Case {
+        std::uint32_t prefix;
+        const char* province;
+        const char* library_says;
+        const char* answered;
+    };
+    const Case cases[] = {
+        // Renamed, merged or abolished.
+        {1300002, "安徽", "巢湖", "合肥"},
+        {1300276, "山东", "莱芜", "济南"},
+        {1300772, "青海", "海东地区", "海东"},
+        {1301700, "贵州", "铜仁地区", "铜仁"},
+        {1301706, "贵州", "毕节地区", "毕节"},
+        {1303120, "新疆", "吐鲁番地区", "吐鲁番"},
+        {1303121, "新疆", "哈密地区", "哈密"},
+        {1303520, "湖北", "襄樊", "襄阳"},
+        {1322892, "西藏", "日喀则地区", "日喀则"},
+        {1322893, "西藏", "山南地区", "山南"},
+        {1322894, "西藏", "林芝地区", "林芝"},
+        {1322895, "西藏", "昌都地区", "昌都"},
+        {1322896, "西藏", "那曲地区", "那曲"},
+        // Long forms: the short one, as every other city is answered.
+        {1300280, "四川", "凉山彝族自治州", "凉山"},
+        {1300770, "青海", "海西蒙古族藏族自治州", "海西"},
+        {1300774, "青海", "海南藏族自治州", "海南"},
+        {1300775, "青海", "海北藏族自治州", "海北"},
+        {1300860, "云南", "红河哈尼族彝族自治州", "红河"},
+        {1300862, "云南", "楚雄彝族自治州", "楚雄"},
+        {1300908, "吉林", "延边朝鲜族自治州", "延边"},
+        {1300960, "新疆", "昌吉回族自治州", "昌吉"},
+        {1301336, "云南", "大理白族自治州", "大理"},
+        {1301701, "贵州", "黔东南苗族侗族自治州", "黔东南"},
+        {1301702, "贵州", "黔南布依族苗族自治州", "黔南"},
+        {1301705, "贵州", "黔西南布依族苗族自治州", "黔西南"},
+        {1302877, "甘肃", "临夏回族自治州", "临夏"},
+        {1302962, "新疆", "巴音郭楞蒙古自治州", "巴音郭楞"},
+        {1302963, "新疆", "喀什地区", "喀什"},
+        {1303043, "内蒙古", "兴安盟", "兴安"},
+        {1303045, "内蒙古", "锡林郭勒盟", "锡林郭勒"},
+        {1303126, "新疆", "阿克苏地区", "阿克苏"},
+        {1303130, "新疆", "伊犁哈萨克自治州", "伊犁"},
+        {1303134, "新疆", "博尔塔拉蒙古自治州", "博尔塔拉"},
+        {1303278, "湖北", "恩施土家族苗族自治州", "恩施"},
+        {1303330, "云南", "文山壮族苗族自治州", "文山"},
+        {1303593, "云南", "怒江傈僳族自治州", "怒江"},
+        {1303594, "云南", "德宏傣族景颇族自治州", "德宏"},
+        {1303597, "云南", "西双版纳傣族自治州", "西双版纳"},
+        {1303740, "湖南", "湘西土家族苗族自治州", "湘西"},
+        {1303860, "云南", "迪庆藏族自治州", "迪庆"},
+        {1303990, "黑龙江", "大兴安岭地区", "大兴安岭"},
+        {1304047, "新疆", "克孜勒苏柯尔克孜自治州", "克孜勒苏"},
+        {1304049, "新疆", "和田地区", "和田"},
+        {1304058, "新疆", "塔城地区", "塔城"},
+        {1304059, "新疆", "阿勒泰地区", "阿勒泰"},
+        {1305645, "四川", "甘孜藏族自治州", "甘孜"},
+        {1305646, "四川", "阿坝藏族羌族自治州", "阿坝"},
+        {1308714, "内蒙古", "阿拉善盟", "阿拉善"},
+        {1309930, "甘肃", "甘南藏族自治州", "甘南"},
+        {1309970, "青海", "玉树藏族自治州", "玉树"},
+        {1309971, "青海", "果洛藏族自治州", "果洛"},
+        {1309973, "青海", "黄南藏族自治州", "黄南"},
+        {1322897, "西藏", "阿里地区", "阿里"},
+        {1812037, "湖北", "神农架林区", "神农架"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SplitDescription(Data().Describe(c.prefix * 10000ull)),
+                  (Place{c.province, c.library_says}))
+            << c.prefix;
+        const Record* record = BuiltinTable::Get().Find(c.prefix);
+        ASSERT_NE(record, nullptr) << c.prefix;
+        EXPECT_EQ(record->province, c.province) << c.prefix;
+        EXPECT_EQ(record->city, c.answered) << c.prefix;
+    }
+}
+
+// No answer names a place otherwise than a row of the city table names it: a place the table
+// does not know would keep the library's name, and shows up here.
+TEST_F(BuiltinDataTest, EveryPlacedAnswerIsARowOfTheCityTable) {
+    std::vector<std::string> unknown;
+    for (const Record& record : BuiltinTable::Get().Records()) {
+        if (record.province == kUnknownPlace) continue;
+        const City* city = CityTable::BuiltIn().Find(record.province, record.city);
+        if (city == nullptr || city->name != record.city)
+            unknown.push_back(record.province + " " + record.city);
+    }
+    EXPECT_EQ(unknown, std::vector<std::string>{});
 }
 
 // The compiled table is what the geocoder answers, run for run: every seventh prefix lands on

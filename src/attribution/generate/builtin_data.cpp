@@ -80,12 +80,17 @@ std::optional<Record> BuiltinData::Resolve(std::uint32_t prefix) const {
         record.province = record.city = std::string(kUnknownPlace);
         return record;
     }
-    record.province = place->province;
-    record.city = place->city;
+    // The library still says 襄樊, 林芝地区, 莱芜 …: the city table's row for the name
+    // answers with the name the place has today (莱芜, merged into 济南, answers 济南), in its
+    // short form, so that a list grouped by city does not split one city in two.
     if (const City* city = cities_.Find(place->province, place->city)) {
+        record.province = city->province;
+        record.city = city->name;
         record.area_code = city->area_code;
         record.postcode = city->postcode;
     } else {
+        record.province = place->province;
+        record.city = place->city;
         record.area_code = LandlineAreaCode(*place);
     }
     return record;

@@ -16,9 +16,10 @@ namespace numtrail::attribution {
 
 // Attribution without a data file: province and city from the offline geocoder of the
 // phone-number library shipped with the system (Simplified-Chinese descriptions of mobile
-// prefixes), area code and postcode from our city table, and the card type from our table of
-// carrier segments. The library's landline descriptions give the area code of a city the
-// table lacks.
+// prefixes) under the name the city table gives the place (a former name or a long form
+// found among a row's aliases answers as the row), area code and postcode from that table,
+// and the card type from our table of carrier segments. A place the table does not know keeps
+// the library's name, and the library's landline descriptions give its area code.
 class BuiltinData {
   public:
     // Builds the city -> area code table from the landline descriptions (a few tens of
