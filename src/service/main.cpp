@@ -36,6 +36,33 @@ int main(int argc, char** argv) {
     app.add_option("--port", options.port, "port to listen on, 0 for any free port (default 8360)")
         ->type_name("N")
         ->check(WholeNumber(0, 65535));
+    std::vector<std::string> allow_from;
+    app.add_option("--allow-from", allow_from,
+                   "answer requests from these networks only, such as 192.168.1.0/24 or "
+                   "fd00::/8, comma-separated (default: this machine's loopback only); needed "
+                   "to listen beyond loopback")
+        ->type_name("CIDR[,CIDR...]")
+        ->delimiter(',')
+        ->check([](const std::string& text) {
+            return numtrail::service::ParseCidr(text)
+                       ? std::string()
+                       : "--allow-from: " + text + " is not a network such as 192.168.1.0/24";
+        });
+    std::vector<std::string> server_names;
+    app.add_option("--server-name", server_names,
+                   "also answer requests for NAME, the DNS name the service is reached by "
+                   "(on any port, as behind a proxy); may be given more than once")
+        ->type_name("NAME")
+        ->check([](const std::string& name) {
+            const auto host = numtrail::service::SplitHost(name);
+            return host && !host->port ? std::string()
+                                       : "--server-name: " + name + " is not a host name";
+        });
+    std::size_t max_upload_mib = options.limits.max_upload / (1024 * 1024);
+    app.add_option("--max-upload", max_upload_mib,
+                   "refuse a request body over MIB mebibytes with 413 (default 64)")
+        ->type_name("MIB")
+        ->check(WholeNumber(1, 4096));
     std::string data_file;
     CLI::Option* data = app.add_option("--data", data_file,
                                        "7-digit prefix data file; its entries win over built-in "
@@ -85,6 +112,11 @@ int main(int argc, char** argv) {
     if (const auto status = numtrail::cli::Parse(app, argc, argv)) return *status;
 
     if (data->count() > 0) options.data_file = std::filesystem::path(data_file);
+    for (const std::string& text : allow_from)
+        options.allow_from.push_back(*numtrail::service::ParseCidr(text));
+    for (const std::string& name : server_names)
+        options.server_names.emplace_back(numtrail::service::SplitHost(name)->host);
+    options.limits.max_upload = max_upload_mib * 1024 * 1024;
     if (upstream_option->count() > 0) {
         if (const std::string problem = numtrail::attribution::UpstreamUrlProblem(upstream_url);
             !problem.empty())
