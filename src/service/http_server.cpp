@@ -41,8 +41,8 @@ constexpr auto kWatchdogTick = std::chrono::milliseconds(50);
 // library's bookkeeping.
 constexpr std::size_t kConnectionMemoryReserve = 8 * 1024;
 
-// What the server keeps about one open connection. The watchdog reads the deadline; only the
-// connection's thread writes it.
+// What the server keeps about one open connection. The connection's thread sets the deadline
+// for what it waits for next; the watchdog acts on it.
 struct Connection {
     int fd = -1;
     IpAddress peer;
@@ -71,7 +71,6 @@ struct Exchange {
 // The state of a streamed body between the library's calls for more.
 struct Stream {
     BodySource source;
-    Clock::time_point deadline;
     std::string piece;
     std::size_t offset = 0;
     bool ended = false;
@@ -81,7 +80,6 @@ ssize_t ReadStream(void* cls, std::uint64_t, char* buffer, std::size_t max) {
     auto& stream = *static_cast<Stream*>(cls);
     while (stream.offset == stream.piece.size()) {
         if (stream.ended) return MHD_CONTENT_READER_END_OF_STREAM;
-        if (Clock::now() > stream.deadline) return MHD_CONTENT_READER_END_WITH_ERROR;
         stream.piece.clear();
         stream.offset = 0;
         try {
@@ -96,10 +94,10 @@ ssize_t ReadStream(void* cls, std::uint64_t, char* buffer, std::size_t max) {
     return static_cast<ssize_t>(n);
 }
 
-MHD_Response* MakeResponse(HttpResponse& response, Clock::time_point deadline) {
+MHD_Response* MakeResponse(HttpResponse& response) {
     MHD_Response* made = nullptr;
     if (response.stream) {
-        auto* stream = new Stream{std::move(response.stream), deadline, {}, 0, false};
+        auto* stream = new Stream{std::move(response.stream), {}, 0, false};
         made =
             MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 32 * 1024, &ReadStream, stream,
                                               [](void* cls) { delete static_cast<Stream*>(cls); });
@@ -118,8 +116,8 @@ MHD_Response* MakeResponse(HttpResponse& response, Clock::time_point deadline) {
     return made;
 }
 
-MHD_Result Queue(MHD_Connection* connection, HttpResponse& response, Clock::time_point deadline) {
-    MHD_Response* made = MakeResponse(response, deadline);
+MHD_Result Queue(MHD_Connection* connection, HttpResponse& response) {
+    MHD_Response* made = MakeResponse(response);
     if (made == nullptr) return MHD_NO;
     const MHD_Result queued =
         MHD_queue_response(connection, static_cast<unsigned>(response.status), made);
@@ -136,7 +134,7 @@ MHD_Result Refuse(MHD_Connection* connection, int status, std::string message) {
     response.body += '\n';
     response.SetHeader("Content-Type", "text/plain; charset=utf-8");
     response.SetHeader("Connection", "close");
-    return Queue(connection, response, Clock::time_point::max());
+    return Queue(connection, response);
 }
 
 std::string UploadTooLarge(std::size_t cap) {
@@ -378,7 +376,7 @@ struct HttpServer::Impl {
             response.status = 413;
             response.body = UploadTooLarge(limits.max_upload) + '\n';
             response.SetHeader("Content-Type", "text/plain; charset=utf-8");
-            return Queue(mhd, response, exchange.request.deadline);
+            return Queue(mhd, response);
         }
         if (exchange.form != nullptr) {
             const bool complete = MHD_destroy_post_processor(exchange.form) == MHD_YES;
@@ -394,7 +392,7 @@ struct HttpServer::Impl {
             response.body = "Internal Server Error\n";
             response.SetHeader("Content-Type", "text/plain; charset=utf-8");
         }
-        return Queue(mhd, response, exchange.request.deadline);
+        return Queue(mhd, response);
     }
 
     const HttpLimits limits;

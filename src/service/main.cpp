@@ -22,6 +22,15 @@ std::string DataText(const std::optional<std::filesystem::path>& file) {
                                   : " (no data file at " + default_file.string() + ")");
 }
 
+// A --server-name as the Host header names it: "numtrail.example", or an address, also an
+// IPv6 one with or without its brackets; nullopt for anything else, a port included.
+std::optional<std::string> ServerName(const std::string& text) {
+    if (numtrail::service::ParseIpAddress(text)) return text;
+    const auto host = numtrail::service::SplitHost(text);
+    if (!host || host->port) return std::nullopt;
+    return std::string(host->host);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,7 +55,7 @@ int main(int argc, char** argv) {
         ->check([](const std::string& text) {
             return numtrail::service::ParseCidr(text)
                        ? std::string()
-                       : "--allow-from: " + text + " is not a network such as 192.168.1.0/24";
+                       : "'" + text + "' is not a network such as 192.168.1.0/24";
         });
     std::vector<std::string> server_names;
     app.add_option("--server-name", server_names,
@@ -54,9 +63,7 @@ int main(int argc, char** argv) {
                    "(on any port, as behind a proxy); may be given more than once")
         ->type_name("NAME")
         ->check([](const std::string& name) {
-            const auto host = numtrail::service::SplitHost(name);
-            return host && !host->port ? std::string()
-                                       : "--server-name: " + name + " is not a host name";
+            return ServerName(name) ? std::string() : "'" + name + "' is not a host name";
         });
     std::size_t max_upload_mib = options.limits.max_upload / (1024 * 1024);
     app.add_option("--max-upload", max_upload_mib,
@@ -114,8 +121,7 @@ int main(int argc, char** argv) {
     if (data->count() > 0) options.data_file = std::filesystem::path(data_file);
     for (const std::string& text : allow_from)
         options.allow_from.push_back(*numtrail::service::ParseCidr(text));
-    for (const std::string& name : server_names)
-        options.server_names.emplace_back(numtrail::service::SplitHost(name)->host);
+    for (const std::string& name : server_names) options.server_names.push_back(*ServerName(name));
     options.limits.max_upload = max_upload_mib * 1024 * 1024;
     if (upstream_option->count() > 0) {
         if (const std::string problem = numtrail::attribution::UpstreamUrlProblem(upstream_url);
