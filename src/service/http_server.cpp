@@ -228,9 +228,12 @@ struct HttpServer::Impl {
                 connection->local =
                     FromSockaddr(reinterpret_cast<sockaddr*>(&local)).value_or(IpAddress{});
             connection->SetDeadline(Clock::now() + limits.header_timeout);
-            std::lock_guard lock(connections_mutex);
-            connections.insert(connection.get());
-            *context = connection.release();
+            {
+                std::lock_guard lock(connections_mutex);
+                connections.insert(connection.get());
+                *context = connection.release();
+            }
+            watchdog_wake.notify_one();
             return;
         }
         // The library closes the socket only after this, so the watchdog, which shuts
@@ -244,7 +247,12 @@ struct HttpServer::Impl {
     void Watch() {
         std::unique_lock lock(connections_mutex);
         while (!stopping) {
-            watchdog_wake.wait_for(lock, kWatchdogTick);
+            // Without connections there is nothing to watch: a service that sits idle in the
+            // desktop program does not wake at all.
+            if (connections.empty())
+                watchdog_wake.wait(lock, [this] { return stopping || !connections.empty(); });
+            else
+                watchdog_wake.wait_for(lock, kWatchdogTick);
             const Clock::rep now = Clock::now().time_since_epoch().count();
             for (Connection* connection : connections) {
                 if (connection->deadline.load() > now) continue;

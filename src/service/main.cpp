@@ -159,8 +159,10 @@ int main(int argc, char** argv) {
         std::cerr << "numtrail-service: prefixes it does not place are asked of "
                   << options.upstream->url << ", cached in "
                   << service->UpstreamCacheFile().string() << '\n';
-    std::cout << "numtrail-service listening on " << options.listen << ':' << service->Port()
-              << '\n';
+    // An IPv6 address in brackets, as a URL and the Host header write it.
+    const bool v6 = options.listen.find(':') != std::string::npos;
+    std::cout << "numtrail-service listening on " << (v6 ? "[" : "") << options.listen
+              << (v6 ? "]:" : ":") << service->Port() << '\n';
     // Whoever started the service learns its port from this line: without it, stop.
     if (!numtrail::cli::FlushStandardOutput(app.get_name())) {
         service->Stop();

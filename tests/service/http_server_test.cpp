@@ -205,11 +205,11 @@ TEST_F(HttpServerTest, HeadersMustArriveWithinTheDeadline) {
     // is answered again and again.
     RawClient steady(port);
     for (int i = 0; i < 4; ++i) {
-        ASSERT_TRUE(steady.Send("GET /" + std::to_string(i) + " HTTP/1.1\r\nHost: " + host +
-                                "\r\n\r\n"));
-        EXPECT_NE(steady.Read("answered /" + std::to_string(i)).find("answered /" +
-                                                                      std::to_string(i)),
-                  std::string::npos);
+        ASSERT_TRUE(
+            steady.Send("GET /" + std::to_string(i) + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n"));
+        EXPECT_NE(
+            steady.Read("answered /" + std::to_string(i)).find("answered /" + std::to_string(i)),
+            std::string::npos);
         std::this_thread::sleep_for(200ms);
     }
 }
@@ -334,20 +334,20 @@ TEST_F(HttpServerTest, MultipartFormDataComesAsParts) {
     Start();
     // A file whose bytes look like a boundary's start and hold NULs and CRLFs.
     const std::string file = std::string("13800138000\r\n--b\r\n\0\xff", 20) + "\r\n139";
-    const std::string body = "--b0undary\r\n"
-                             "Content-Disposition: form-data; name=\"note\"\r\n\r\n"
-                             "你好\r\n"
-                             "--b0undary\r\n"
-                             "Content-Disposition: form-data; name=\"list\"; filename=\"a.txt\"\r\n"
-                             "Content-Type: text/plain\r\n\r\n" +
-                             file +
-                             "\r\n"
-                             "--b0undary--\r\n";
+    const std::string body =
+        "--b0undary\r\n"
+        "Content-Disposition: form-data; name=\"note\"\r\n\r\n"
+        "你好\r\n"
+        "--b0undary\r\n"
+        "Content-Disposition: form-data; name=\"list\"; filename=\"a.txt\"\r\n"
+        "Content-Type: text/plain\r\n\r\n" +
+        file +
+        "\r\n"
+        "--b0undary--\r\n";
     const std::string type = "Content-Type: multipart/form-data; boundary=b0undary\r\n";
-    const std::string response =
-        Ask("Host: " + host + "\r\n" + type + "Content-Length: " + std::to_string(body.size()) +
-                "\r\n",
-            body, nullptr, "POST /upload");
+    const std::string response = Ask(
+        "Host: " + host + "\r\n" + type + "Content-Length: " + std::to_string(body.size()) + "\r\n",
+        body, nullptr, "POST /upload");
     EXPECT_EQ(Status(response), 200) << response;
     EXPECT_EQ(Body(response), "");
     ASSERT_EQ(parts.size(), 2u);
@@ -363,10 +363,9 @@ TEST_F(HttpServerTest, MultipartFormDataComesAsParts) {
              {"Content-Type: multipart/form-data\r\n", body},
              {type, body.substr(0, body.size() - 40)},
          }) {
-        const std::string refused =
-            Ask("Host: " + host + "\r\n" + headers + "Content-Length: " +
-                    std::to_string(bad.size()) + "\r\n",
-                bad, nullptr, "POST /upload");
+        const std::string refused = Ask("Host: " + host + "\r\n" + headers + "Content-Length: " +
+                                            std::to_string(bad.size()) + "\r\n",
+                                        bad, nullptr, "POST /upload");
         EXPECT_EQ(Status(refused), 400) << headers << refused;
     }
     EXPECT_EQ(RequestsSeen(), 1u);

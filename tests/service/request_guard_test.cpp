@@ -35,9 +35,9 @@ TEST(Cidr, NetworksAndTheirMembers) {
         for (const char* address : c.outside)
             EXPECT_FALSE(cidr->Contains(Ip(address))) << c.network << " " << address;
     }
-    for (const char* bad : {"192.168.1.5/24", "10.0.0.0/33", "fd00::/129", "10.0.0.0/", "10.0.0.0/-1",
-                            "10.0.0.0/8x", "10.0.0.0/08 ", "1.2.3/8", "127.1", "0x7f.0.0.1",
-                            "localhost", "", "/8", "::ffff:10.0.0.0/95"})
+    for (const char* bad : {"192.168.1.5/24", "10.0.0.0/33", "fd00::/129", "10.0.0.0/",
+                            "10.0.0.0/-1", "10.0.0.0/8x", "10.0.0.0/08 ", "1.2.3/8", "127.1",
+                            "0x7f.0.0.1", "localhost", "", "/8", "::ffff:10.0.0.0/95"})
         EXPECT_FALSE(ParseCidr(bad)) << bad;
 }
 
