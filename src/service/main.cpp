@@ -40,7 +40,9 @@ int main(int argc, char** argv) {
                  "numtrail-service");
     numtrail::cli::AddCommonOptions(app);
     app.footer("With --upstream, GET /stats gives the counters as JSON.");
-    app.add_option("--listen", options.listen, "address to listen on (default 127.0.0.1); another than loopback needs --allow-from")
+    app.add_option(
+           "--listen", options.listen,
+           "address to listen on (default 127.0.0.1); another than loopback needs --allow-from")
         ->type_name("ADDRESS");
     app.add_option("--port", options.port, "port to listen on, 0 for any free port (default 8360)")
         ->type_name("N")

@@ -25,13 +25,6 @@ IpAddress FromV6Bytes(const std::uint8_t* bytes) {
     return address;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 std::optional<int> ParseDecimal(std::string_view text, int max) {
     int value = 0;
     if (text.empty() || text.size() > 5 ||
@@ -54,6 +47,12 @@ bool SameOrigin(std::string_view origin, std::string_view host) {
 }
 
 }  // namespace
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 'a' - 'A') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 bool IpAddress::IsLoopback() const {
     if (!v6) return bytes[0] == 127;

@@ -85,6 +85,9 @@ class RequestGuard {
     Rules rules_;
 };
 
+// Equal but for the case of ASCII letters, as header names and host names compare.
+bool EqualNoCase(std::string_view a, std::string_view b);
+
 // The host and port of a Host header value: "name:8360", "127.0.0.1", "[::1]:8360" (the host
 // without brackets). nullopt when the value is not of that form.
 struct HostAndPort {
