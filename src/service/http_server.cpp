@@ -277,6 +277,8 @@ struct HttpServer::Impl {
 
     MHD_Result Access(MHD_Connection* mhd, const char* method, const char* upload_data,
                       std::size_t* upload_size, void** request_context) {
+        // The request line's callback makes the exchange; without one there is nothing to go on.
+        if (*request_context == nullptr) return MHD_NO;
         auto& exchange = *static_cast<Exchange*>(*request_context);
         if (!exchange.headers_seen) return OnHeaders(mhd, method, exchange);
         if (*upload_size > 0) {
