@@ -8,7 +8,7 @@ packages=(
   xvfb xauth fonts-wqy-microhei
   googletest libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   openssl
-  libcpp-httplib-dev libphonenumber-dev libsqlite3-dev wrk libcli11-dev
+  libcpp-httplib-dev libmicrohttpd-dev libphonenumber-dev libsqlite3-dev wrk libcli11-dev
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev unzip
   clang libclang-rt-14-dev clang-format
   help2man dpkg-dev

@@ -1,11 +1,7 @@
 #include "service/attribution_service.h"
 
-#include <httplib.h>
-
-#include <algorithm>
 #include <atomic>
 #include <memory>
-#include <thread>
 
 #include "attribution/builtin_table.h"
 #include "attribution/cities.h"
@@ -17,27 +13,14 @@ namespace numtrail::service {
 
 namespace {
 
-// A keep-alive connection holds one pool thread for its whole life, so the pool is sized for
-// a team's desktops rather than for the cores.
-std::size_t PoolSize() { return std::max(16u, std::thread::hardware_concurrency() * 4); }
-
-// Answers go out uncompressed. They are a few hundred bytes, and the library compresses a body
-// with brotli whenever the client accepts it (Qt's network access does), at a cost of several
-// times a whole look-up. A body given through a provider of known length is sent as it is.
-void Send(httplib::Response& res, Reply reply) {
+// Answers go out as they are, uncompressed: they are a few hundred bytes, and compressing one
+// costs several times a whole look-up.
+void Send(HttpResponse& res, Reply reply) {
     res.status = reply.status;
-    res.set_header("Cache-Control", "no-cache");
-    if (reply.status == 503) res.set_header("Retry-After", "1");
-    if (reply.body.empty()) {
-        res.set_content(std::string(), reply.content_type.c_str());
-        return;
-    }
-    auto body = std::make_shared<const std::string>(std::move(reply.body));
-    res.set_content_provider(
-        body->size(), reply.content_type.c_str(),
-        [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            return sink.write(body->data() + offset, length);
-        });
+    res.SetHeader("Content-Type", std::move(reply.content_type));
+    res.SetHeader("Cache-Control", "no-cache");
+    if (reply.status == 503) res.SetHeader("Retry-After", "1");
+    res.body = std::move(reply.body);
 }
 
 }  // namespace
@@ -51,9 +34,9 @@ struct AttributionService::Impl {
           limiter(options.limit_per_second),
           upstream(std::move(upstream_resolver)) {}
 
-    void Handle(const httplib::Request& req, httplib::Response& res) {
+    void Handle(const HttpRequest& req, HttpResponse& res) {
         if (req.method != "GET" && req.method != "HEAD") {
-            res.set_header("Allow", "GET, HEAD");
+            res.SetHeader("Allow", "GET, HEAD");
             Send(res, {405, "text/plain; charset=utf-8", "Method Not Allowed"});
             return;
         }
@@ -108,10 +91,7 @@ struct AttributionService::Impl {
     RateLimiter limiter;
     std::unique_ptr<attribution::UpstreamResolver> upstream;
     std::atomic<std::uint64_t> queries_answered{0};
-    httplib::Server server;
-    std::thread thread;
-    std::atomic<bool> finished{false};
-    int port = 0;
+    std::unique_ptr<HttpServer> server;
 };
 
 AttributionService::AttributionService(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -149,54 +129,33 @@ std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptio
 
     auto impl =
         std::make_unique<Impl>(options, std::move(data), std::move(builtin), std::move(upstream));
+    HttpServerOptions http;
+    http.listen = options.listen;
+    http.port = options.port;
+    http.server_names = options.server_names;
+    http.allow_from = options.allow_from;
+    http.limits = options.limits;
     Impl& s = *impl;
-    s.server.new_task_queue = [] { return new httplib::ThreadPool(PoolSize()); };
-    // The library's default also sets SO_REUSEPORT, which would let a second service bind the
-    // same port and silently take half the queries; address reuse alone is enough for restarts.
-    s.server.set_socket_options([](int sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    // Headers and body go out in separate writes; without this, Nagle's algorithm and the
-    // client's delayed ACK hold every answer back by some 40 ms.
-    s.server.set_tcp_nodelay(true);
-    s.server.set_keep_alive_max_count(1000);
-    s.server.set_payload_max_length(64 * 1024);
-    s.server.set_pre_routing_handler([&s](const httplib::Request& req, httplib::Response& res) {
-        s.Handle(req, res);
-        return httplib::Server::HandlerResponse::Handled;
-    });
-
-    if (options.port == 0) {
-        s.port = s.server.bind_to_any_port(options.listen);
-    } else {
-        s.port = s.server.bind_to_port(options.listen, options.port) ? options.port : -1;
+    try {
+        s.server = HttpServer::Start(
+            http, [&s](const HttpRequest& req, HttpResponse& res) { s.Handle(req, res); });
+    } catch (const HttpServerError& error) {
+        throw ServiceError(error.what());
     }
-    if (s.port <= 0)
-        throw ServiceError("cannot listen on " + options.listen + " port " +
-                           std::to_string(options.port));
-
-    s.thread = std::thread([&s] {
-        s.server.listen_after_bind();
-        s.finished = true;
-    });
-    // Stop only works on a running server: wait until the accept loop is up.
-    while (!s.server.is_running() && !s.finished) std::this_thread::yield();
     return std::unique_ptr<AttributionService>(new AttributionService(std::move(impl)));
 }
 
-int AttributionService::Port() const { return impl_->port; }
+int AttributionService::Port() const { return impl_->server->Port(); }
 
 std::filesystem::path AttributionService::UpstreamCacheFile() const {
     return impl_->upstream ? impl_->upstream->CacheFile() : std::filesystem::path();
 }
 
 void AttributionService::Stop() {
-    if (!impl_ || !impl_->thread.joinable()) return;
+    if (!impl_) return;
     // Queries waiting for the online service would hold the server's threads until it answers.
     if (impl_->upstream) impl_->upstream->Shutdown();
-    impl_->server.stop();
-    impl_->thread.join();
+    impl_->server->Stop();
 }
 
 }  // namespace numtrail::service

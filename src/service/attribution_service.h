@@ -8,12 +8,19 @@
 
 #include "attribution/upstream_resolver.h"
 #include "product/product.h"
+#include "service/http_server.h"
 
 namespace numtrail::service {
 
 struct ServiceOptions {
     std::string listen = "127.0.0.1";
     int port = 8360;  // 0 = pick a free port
+    // Names the service is reached by besides its addresses (a DNS name, a proxy's name).
+    std::vector<std::string> server_names;
+    // The networks whose requests are answered; empty: this machine's loopback only, and then
+    // the service listens on loopback only.
+    std::vector<Cidr> allow_from;
+    HttpLimits limits;
     std::optional<std::filesystem::path> data_file;
     int limit_per_second = 0;  // 0 = no limit
     std::string version = product::kVersion;
@@ -28,7 +35,7 @@ struct ServiceOptions {
 inline constexpr std::string_view kStatsPath = "/stats";
 
 // Thrown by Start: a damaged or unreadable data file (the message names the file and the
-// fault), an address the service cannot listen on, or an upstream it cannot ask.
+// fault), an address the service cannot or may not listen on, or an upstream it cannot ask.
 class ServiceError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;

@@ -22,6 +22,15 @@ std::string DataText(const std::optional<std::filesystem::path>& file) {
                                   : " (no data file at " + default_file.string() + ")");
 }
 
+// A --server-name as the Host header names it: "numtrail.example", or an address, also an
+// IPv6 one with or without its brackets; nullopt for anything else, a port included.
+std::optional<std::string> ServerName(const std::string& text) {
+    if (numtrail::service::ParseIpAddress(text)) return text;
+    const auto host = numtrail::service::SplitHost(text);
+    if (!host || host->port) return std::nullopt;
+    return std::string(host->host);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -31,11 +40,38 @@ int main(int argc, char** argv) {
                  "numtrail-service");
     numtrail::cli::AddCommonOptions(app);
     app.footer("With --upstream, GET /stats gives the counters as JSON.");
-    app.add_option("--listen", options.listen, "address to listen on (default 127.0.0.1)")
+    app.add_option(
+           "--listen", options.listen,
+           "address to listen on (default 127.0.0.1); another than loopback needs --allow-from")
         ->type_name("ADDRESS");
     app.add_option("--port", options.port, "port to listen on, 0 for any free port (default 8360)")
         ->type_name("N")
         ->check(WholeNumber(0, 65535));
+    std::vector<std::string> allow_from;
+    app.add_option("--allow-from", allow_from,
+                   "answer requests from these networks only, such as 192.168.1.0/24 or "
+                   "fd00::/8, comma-separated (default: this machine's loopback only); needed "
+                   "to listen beyond loopback")
+        ->type_name("CIDR[,CIDR...]")
+        ->delimiter(',')
+        ->check([](const std::string& text) {
+            return numtrail::service::ParseCidr(text)
+                       ? std::string()
+                       : "'" + text + "' is not a network such as 192.168.1.0/24";
+        });
+    std::vector<std::string> server_names;
+    app.add_option("--server-name", server_names,
+                   "also answer requests for NAME, the DNS name the service is reached by "
+                   "(on any port, as behind a proxy); may be given more than once")
+        ->type_name("NAME")
+        ->check([](const std::string& name) {
+            return ServerName(name) ? std::string() : "'" + name + "' is not a host name";
+        });
+    std::size_t max_upload_mib = options.limits.max_upload / (1024 * 1024);
+    app.add_option("--max-upload", max_upload_mib,
+                   "refuse a request body over MIB mebibytes with 413 (default 64)")
+        ->type_name("MIB")
+        ->check(WholeNumber(1, 4096));
     std::string data_file;
     CLI::Option* data = app.add_option("--data", data_file,
                                        "7-digit prefix data file; its entries win over built-in "
@@ -85,6 +121,10 @@ int main(int argc, char** argv) {
     if (const auto status = numtrail::cli::Parse(app, argc, argv)) return *status;
 
     if (data->count() > 0) options.data_file = std::filesystem::path(data_file);
+    for (const std::string& text : allow_from)
+        options.allow_from.push_back(*numtrail::service::ParseCidr(text));
+    for (const std::string& name : server_names) options.server_names.push_back(*ServerName(name));
+    options.limits.max_upload = max_upload_mib * 1024 * 1024;
     if (upstream_option->count() > 0) {
         if (const std::string problem = numtrail::attribution::UpstreamUrlProblem(upstream_url);
             !problem.empty())
@@ -121,8 +161,10 @@ int main(int argc, char** argv) {
         std::cerr << "numtrail-service: prefixes it does not place are asked of "
                   << options.upstream->url << ", cached in "
                   << service->UpstreamCacheFile().string() << '\n';
-    std::cout << "numtrail-service listening on " << options.listen << ':' << service->Port()
-              << '\n';
+    // An IPv6 address in brackets, as a URL and the Host header write it.
+    const bool v6 = options.listen.find(':') != std::string::npos;
+    std::cout << "numtrail-service listening on " << (v6 ? "[" : "") << options.listen
+              << (v6 ? "]:" : ":") << service->Port() << '\n';
     // Whoever started the service learns its port from this line: without it, stop.
     if (!numtrail::cli::FlushStandardOutput(app.get_name())) {
         service->Stop();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include "attribution/data_file_builder.h"
 #include "service/attribution_service.h"
 #include "service/rate_limiter.h"
+#include "service/raw_client.h"
 #include "support/expect_runs.h"
 
 namespace numtrail::service {
@@ -141,12 +144,84 @@ TEST_F(ServiceTest, ProgramExitsNonZeroOnADamagedFile) {
 }
 
 TEST(ServiceProgramTest, CommandLineConventions) {
-    test::ExpectRuns(NUMTRAIL_SERVICE_PROGRAM, {
-                                                   {{"--version"}, 0, "numtrail-service V", ""},
-                                                   {{"--help"}, 0, "--upstream-interval MS", ""},
-                                                   {{"--port=70000"}, 2, nullptr, "70000"},
-                                                   {{"--cache-days=3"}, 2, nullptr, "--upstream"},
-                                               });
+    test::ExpectRuns(NUMTRAIL_SERVICE_PROGRAM,
+                     {
+                         {{"--version"}, 0, "numtrail-service V", ""},
+                         {{"--help"}, 0, "--upstream-interval MS", ""},
+                         {{"--port=70000"}, 2, nullptr, "70000"},
+                         {{"--cache-days=3"}, 2, nullptr, "--upstream"},
+                         {{"--allow-from=10.0.0.1/8"}, 2, nullptr, "10.0.0.1/8"},
+                         {{"--server-name=a.example:80"}, 2, nullptr, "a.example:80"},
+                         {{"--max-upload=0"}, 2, nullptr, "0"},
+                         {{"--listen=0.0.0.0", "--port=0"}, 1, nullptr, "--allow-from"},
+                     });
+}
+
+// The program started in the background; stopped with SIGTERM, as a service manager does.
+class RunningProgram {
+  public:
+    explicit RunningProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), NUMTRAIL_SERVICE_PROGRAM);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        int out[2];
+        EXPECT_EQ(pipe(out), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        // "numtrail-service listening on 127.0.0.1:PORT"
+        FILE* stream = fdopen(out[0], "r");
+        char line[256] = {};
+        if (std::fgets(line, sizeof line, stream) != nullptr) {
+            const char* colon = std::strrchr(line, ':');
+            port_ = colon ? std::atoi(colon + 1) : 0;
+        }
+        std::fclose(stream);
+    }
+    ~RunningProgram() {
+        if (pid_ > 0) Stop();
+    }
+    int Port() const { return port_; }
+    int Stop() {
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+// The guard options reach every route of the program.
+TEST(ServiceProgramTest, GuardOptionsApplyToEveryRoute) {
+    RunningProgram program({"--port=0", "--server-name=[::1]", "--server-name=numtrail.example",
+                            "--allow-from=127.0.0.1/32,::1", "--max-upload=1"});
+    ASSERT_GT(program.Port(), 0);
+    const auto ask = [&](const std::string& request, const char* from = "127.0.0.1") {
+        test::RawClient client(program.Port(), from);
+        client.Send(request + "Connection: close\r\n\r\n");
+        return test::Status(client.ReadAll());
+    };
+    for (const char* target : {"/version/main.txt", "/?m=13800138000&callback=steal"}) {
+        const std::string line = std::string("GET ") + target + " HTTP/1.1\r\n";
+        EXPECT_EQ(ask(line + "Host: numtrail.example\r\n"), 200) << target;
+        EXPECT_EQ(ask(line + "Host: [::1]:8443\r\n"), 200) << target;
+        EXPECT_EQ(ask(line + "Host: numtrail.example\r\n", "127.0.0.2"), 403) << target;
+        EXPECT_EQ(ask(line + "Host: attacker.example\r\n"), 403) << target;
+        EXPECT_EQ(ask(line + "Host: numtrail.example\r\nSec-Fetch-Site: cross-site\r\n"), 403)
+            << target;
+    }
+    EXPECT_EQ(ask("POST /upload HTTP/1.1\r\nHost: numtrail.example\r\nContent-Length: 1048577\r\n"),
+              413);
+    EXPECT_EQ(program.Stop(), 0);
 }
 
 // Without --data the program reads Numtrail/phone.dat from the user's data directory: a
