@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -78,6 +79,32 @@ Wide ClassifyWide(const unsigned char* p, std::size_t left) {
     return {kOther, size, 0};
 }
 
+constexpr bool IsAsciiDigit(unsigned char byte) { return static_cast<unsigned>(byte - '0') < 10; }
+
+// Bytes that are, or are part of, a character that ends a number, and are no part of one of
+// the characters that ClassifyWide() tells apart: ASCII other than digits, fillers and "+",
+// continuation bytes, and lead bytes other than those of U+00A0, U+00AD, U+2010..U+2212,
+// U+3000 and U+FF08..U+FF19 and U+FEFF.
+constexpr std::array<bool, 256> kText = [] {
+    std::array<bool, 256> text{};
+    for (std::size_t b = 0; b < text.size(); ++b)
+        text[b] = b < 0x80 ? kAsciiClasses[b] == kOther
+                           : b != 0xC2 && b != 0xE2 && b != 0xE3 && b != 0xEF;
+    return text;
+}();
+
+// For the short way of LineScan::Simple(): 1 for an ASCII digit, 0 for an ASCII filler, 2 for
+// anything else (a "+" after the first byte, any other character, any byte of a multi-byte
+// one).
+constexpr std::array<std::uint8_t, 256> kSimpleBytes = [] {
+    std::array<std::uint8_t, 256> kinds{};
+    for (std::size_t b = 0; b < kinds.size(); ++b) {
+        const Class kind = b < 0x80 ? kAsciiClasses[b] : kOther;
+        kinds[b] = kind == kDigit ? 1 : kind == kFiller ? 0 : 2;
+    }
+    return kinds;
+}();
+
 // Group boundaries: bit b is set when a group ends after the b-th digit.
 constexpr std::uint32_t Bit(unsigned b) { return std::uint32_t{1} << b; }
 // A boundary inside a country code or a trunk prefix, which no grouping allows.
@@ -128,52 +155,141 @@ bool Service(const char* d, std::size_t n, std::uint32_t boundaries, Number& out
 // line is.
 class LineScan {
   public:
-    LineScan(const NumberRecognizer& recognizer, NumberRecognizer::Sink sink, void* context)
-        : recognizer_(recognizer), sink_(sink), context_(context) {}
+    // Each number is built in `slot` and given to `sink`, which a caller that only wants the
+    // first can point at its own result: the number is then never copied.
+    LineScan(const NumberRecognizer& recognizer, NumberRecognizer::Sink sink, void* context,
+             FoundNumber& slot)
+        : recognizer_(recognizer), sink_(sink), context_(context), slot_(slot) {}
+
+    // The line when it is a mobile number and nothing else, as nearly every line of a list
+    // that has been cleaned once: 11 ASCII digits 1[3-9]...
+    bool Plain(std::string_view line) {
+        if (line.size() != 11 || line[0] != '1' || line[1] < '3' || line[1] > '9') return false;
+        // Eight characters at once: every byte's high nibble, and that of the byte plus 6,
+        // must be 3 for '0' to '9' only (a carry out of a byte can only come from one that
+        // fails).
+        std::uint64_t v;
+        std::memcpy(&v, line.data(), 8);
+        constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
+        if (((v & kHigh) | (((v + 0x0606060606060606ull) & kHigh) >> 4)) != 0x3333333333333333ull)
+            return false;
+        if (!IsAsciiDigit(line[8]) || !IsAsciiDigit(line[9]) || !IsAsciiDigit(line[10]))
+            return false;
+        Fill(slot_.number, line.data(), line.size(), NumberKind::Mobile);
+        slot_.begin = 0;
+        slot_.end = line.size();
+        sink_(context_, slot_);
+        return true;
+    }
 
     EntryKind Run(std::string_view line) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
         const std::size_t n = line.size();
-        bool open = false;  // a group is being read
+        // The group being read is kept in locals: a count in memory, read back after each
+        // digit, would make every digit wait for the one before.
+        Group* group = nullptr;
+        std::size_t size = 0;  // its digits so far
+        std::size_t end = 0;   // past its last digit
         for (std::size_t at = 0; at < n;) {
-            Class kind;
-            std::size_t size = 1;
-            char digit = static_cast<char>(bytes[at]);
-            if (bytes[at] < 0x80) {
-                kind = kAsciiClasses[bytes[at]];
-            } else {
-                const Wide wide = ClassifyWide(bytes + at, n - at);
-                kind = wide.kind;
-                size = wide.size;
-                digit = wide.digit;
+            const unsigned char byte = bytes[at];
+            if (IsAsciiDigit(byte)) {
+                if (group == nullptr) {
+                    group = Open(at);
+                    if (group == nullptr) return EntryKind::Number;
+                    size = 0;
+                }
+                // The rest of the run of ASCII digits, which most digits are part of.
+                do {
+                    if (size < kMaxDigits) group->digits[size] = static_cast<char>(bytes[at]);
+                    ++size;
+                    ++at;
+                } while (at < n && IsAsciiDigit(bytes[at]));
+                end = at;
+                continue;
             }
-            switch (kind) {
-                case kDigit:
-                    if (!open) {
-                        if (!Open(at)) return EntryKind::Number;
-                        open = true;
+            Wide c{kAsciiClasses[byte & 0x7F], 1, 0};
+            if (byte >= 0x80) c = ClassifyWide(bytes + at, n - at);
+            switch (c.kind) {
+                case kDigit:  // a full-width one
+                    if (group == nullptr) {
+                        group = Open(at);
+                        if (group == nullptr) return EntryKind::Number;
+                        size = 0;
                     }
-                    Append(digit, at + size);
+                    if (size < kMaxDigits) group->digits[size] = c.digit;
+                    ++size;
+                    end = at + c.size;
                     break;
                 case kInvisible:
                     break;
                 case kFiller:
-                    if (open) Close(), open = false;
+                    if (group != nullptr) Close(size, end), group = nullptr;
                     break;
                 case kPlus:
                 case kOther:
-                    if (open) Close(), open = false;
-                    if (!EndChunk()) return EntryKind::Number;
-                    plus_ = kind == kPlus;
+                    if (group != nullptr) Close(size, end), group = nullptr;
+                    if (count_ != 0 && !EndChunk()) return EntryKind::Number;
+                    plus_ = c.kind == kPlus;
                     plus_at_ = at;
-                    break;
+                    at += c.size;
+                    // Text goes by without a look at each of its characters.
+                    if (!plus_) {
+                        while (at < n && kText[bytes[at]]) ++at;
+                    }
+                    continue;
             }
-            at += size;
+            at += c.size;
         }
-        if (open) Close();
+        if (group != nullptr) Close(size, end);
         EndChunk();
         if (found_) return EntryKind::Number;
         return any_digit_ ? EntryKind::AsItStood : EntryKind::NoDigits;
+    }
+
+    // The line when it is one number written with ASCII digits, blanks, dashes, dots and
+    // parentheses only, perhaps behind a first "+": how phones and spreadsheets write a number,
+    // which is most lines that are not a plain number already. Gathered without a branch per
+    // byte, which the way of Run() costs at each switch from digit to filler and back; false
+    // leaves the line to Run(), also when it is no number, so that it says why.
+    bool Simple(std::string_view line) {
+        constexpr std::size_t kLongest = 48;
+        if (line.size() > kLongest || line.empty()) return false;
+        const bool plus = line[0] == '+';
+        char digits[kLongest];
+        std::size_t size = 0;
+        unsigned kinds = 0;
+        std::uint64_t boundaries = 0;
+        unsigned after_filler = 0;
+        unsigned groups = 1;
+        for (std::size_t i = plus ? 1 : 0; i < line.size(); ++i) {
+            const unsigned kind = kSimpleBytes[static_cast<unsigned char>(line[i])];
+            const unsigned digit = kind & 1;
+            const unsigned boundary = digit & after_filler;
+            kinds |= kind;
+            digits[size] = line[i];
+            boundaries |= std::uint64_t{boundary} << size;
+            groups += boundary;
+            after_filler = kind == 0;
+            size += digit;
+        }
+        // Fillers before the first digit end no group.
+        groups -= static_cast<unsigned>(boundaries & 1);
+        boundaries &= ~std::uint64_t{1};
+        constexpr std::uint64_t kCardGroups = Bit(4) | Bit(8) | Bit(12);
+        if ((kinds & 2) != 0 || size < kMinDigits || size > kMaxDigits || groups > kMaxGroups ||
+            (boundaries == kCardGroups && digits[0] != '0'))
+            return false;
+        if (!Judge(digits, size, static_cast<std::uint32_t>(boundaries), plus, slot_.number))
+            return false;
+        std::size_t begin = 0, end = line.size();
+        if (!plus) {
+            while (!IsAsciiDigit(line[begin])) ++begin;
+        }
+        while (!IsAsciiDigit(line[end - 1])) --end;
+        slot_.begin = begin;
+        slot_.end = end;
+        sink_(context_, slot_);
+        return true;
     }
 
   private:
@@ -182,6 +298,7 @@ class LineScan {
         std::size_t end;     // past the last digit
         std::uint8_t size;   // digits; kMaxDigits + 1 for a run longer than any number
         std::uint8_t fours;  // groups of four digits in a row ending with this one, up to 4
+        bool card_lead;      // the first of those groups starts with 1 to 9, as card numbers do
         bool plus;           // a "+" stands before it: it must start with 86
         char digits[kMaxDigits];
     };
@@ -191,11 +308,11 @@ class LineScan {
     static constexpr std::size_t kAhead = kMaxGroups - 1 + 3;
     static constexpr std::size_t kWindow = 2 * kAhead + 2;
 
-    // Starts a group at byte `at`; false when the caller asked to stop.
-    bool Open(std::size_t at) {
+    // Starts a group at byte `at`; nullptr when the caller asked to stop.
+    Group* Open(std::size_t at) {
         any_digit_ = true;
         if (count_ == kWindow) {
-            if (!Settle(false)) return false;
+            if (!Settle(false)) return nullptr;
             std::memmove(groups_, groups_ + head_, (count_ - head_) * sizeof(Group));
             count_ -= head_;
             head_ = 0;
@@ -203,30 +320,32 @@ class LineScan {
         Group& g = groups_[count_];
         g.begin = plus_ ? plus_at_ : at;
         g.plus = plus_;
-        g.size = 0;
         plus_ = false;
-        return true;
+        return &g;
     }
 
-    void Append(char digit, std::size_t end) {
+    void Close(std::size_t size, std::size_t end) {
         Group& g = groups_[count_];
-        if (g.size < kMaxDigits) g.digits[g.size] = digit;
-        if (g.size <= kMaxDigits) ++g.size;
+        g.size = static_cast<std::uint8_t>(std::min(size, kMaxDigits + 1));
+        chunk_digits_ += g.size;
         g.end = end;
-    }
-
-    void Close() {
-        Group& g = groups_[count_];
         g.fours = 0;
-        if (g.size == 4) g.fours = count_ == 0 ? 1 : std::min(groups_[count_ - 1].fours + 1, 4);
+        g.card_lead = false;
+        if (size == 4) {
+            const Group* before = count_ == 0 ? nullptr : &groups_[count_ - 1];
+            const bool goes_on = before != nullptr && before->fours != 0;
+            g.fours = goes_on ? static_cast<std::uint8_t>(std::min(before->fours + 1, 4)) : 1;
+            g.card_lead = goes_on ? before->card_lead : g.digits[0] != '0';
+        }
         ++count_;
     }
 
     // Decides on every group of the chunk and starts the next; false when the caller asked
     // to stop.
     bool EndChunk() {
-        const bool go_on = Settle(true);
-        count_ = head_ = 0;
+        // Dates, times and the like have too few digits for any number.
+        const bool go_on = chunk_digits_ < kMinDigits || Settle(true);
+        count_ = head_ = chunk_digits_ = 0;
         return go_on;
     }
 
@@ -238,9 +357,11 @@ class LineScan {
         return true;
     }
 
-    // Whether group k is one of four or more groups of four digits in a row.
+    // Whether group k is one of four or more groups of four digits in a row whose first starts
+    // with 1 to 9: a card number written in groups. No card number starts with 0, while
+    // "0086 0755 8600 1234" and "0755 8600 1234 8001" do.
     bool InCardNumber(std::size_t k) const {
-        if (groups_[k].size != 4) return false;
+        if (groups_[k].size != 4 || !groups_[k].card_lead) return false;
         std::size_t run = groups_[k].fours;
         for (std::size_t next = k + 1; run < 4 && next < count_ && groups_[next].size == 4; ++next)
             ++run;
@@ -251,29 +372,30 @@ class LineScan {
     // past it; false when the caller asked to stop.
     bool Decide() {
         const Group& first = groups_[head_];
-        char digits[kMaxDigits];
+        // Room for a whole group's digits after the most that can come before them: each
+        // group is copied whole, whatever its size, which is cheaper than a copy of its size.
+        char digits[2 * kMaxDigits];
         std::size_t size = 0;
         std::uint32_t boundaries = 0;
-        FoundNumber best;
         std::size_t best_last = 0;
         for (std::size_t k = head_; k < count_ && k < head_ + kMaxGroups; ++k) {
             const Group& g = groups_[k];
             if (size + g.size > kMaxDigits || InCardNumber(k)) break;
             if (k != head_) boundaries |= Bit(static_cast<unsigned>(size));
-            std::memcpy(digits + size, g.digits, g.size);
+            std::memcpy(digits + size, g.digits, kMaxDigits);
             size += g.size;
-            if (size >= kMinDigits && Judge(digits, size, boundaries, first.plus, best.number))
+            if (size >= kMinDigits && Judge(digits, size, boundaries, first.plus, slot_.number))
                 best_last = k + 1;
         }
         if (best_last == 0) {
             ++head_;
             return true;
         }
-        best.begin = first.begin;
-        best.end = groups_[best_last - 1].end;
+        slot_.begin = first.begin;
+        slot_.end = groups_[best_last - 1].end;
         head_ = best_last;
         found_ = true;
-        return sink_(context_, best);
+        return sink_(context_, slot_);
     }
 
     // Whether the digits of consecutive groups, split at `boundaries`, are a number.
@@ -333,33 +455,16 @@ class LineScan {
     const NumberRecognizer& recognizer_;
     NumberRecognizer::Sink sink_;
     void* context_;
+    FoundNumber& slot_;
     Group groups_[kWindow];  // groups_[head_, count_) are undecided
     std::size_t head_ = 0;
     std::size_t count_ = 0;
-    bool plus_ = false;  // a "+" was read since the last group or other character
+    std::size_t chunk_digits_ = 0;  // of the groups read since the chunk began
+    bool plus_ = false;             // a "+" was read since the last group or other character
     std::size_t plus_at_ = 0;
     bool any_digit_ = false;
     bool found_ = false;
 };
-
-namespace {
-
-// A line that is a mobile number and nothing else, as nearly every line of a list that has
-// been cleaned once: 11 ASCII digits 1[3-9]...
-bool IsPlainMobile(std::string_view line) {
-    if (line.size() != 11 || line[0] != '1' || line[1] < '3' || line[1] > '9') return false;
-    // Eight characters at once: every byte's high nibble, and that of the byte plus 6, must
-    // be 3 for '0' to '9' only (a carry out of a byte can only come from one that fails).
-    std::uint64_t v;
-    std::memcpy(&v, line.data(), 8);
-    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
-    if (((v & kHigh) | (((v + 0x0606060606060606ull) & kHigh) >> 4)) != 0x3333333333333333ull)
-        return false;
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    return digit(line[8]) && digit(line[9]) && digit(line[10]);
-}
-
-}  // namespace
 
 NumberRecognizer::NumberRecognizer(const attribution::CityTable& cities) {
     for (const attribution::City& city : cities.Cities()) {
@@ -380,23 +485,17 @@ const NumberRecognizer& NumberRecognizer::BuiltIn() {
     return recognizer;
 }
 
-EntryKind NumberRecognizer::Scan(std::string_view line, Sink sink, void* context) const {
-    if (IsPlainMobile(line)) {
-        FoundNumber found;
-        Fill(found.number, line.data(), line.size(), NumberKind::Mobile);
-        found.end = line.size();
-        sink(context, found);
-        return EntryKind::Number;
-    }
-    return LineScan(*this, sink, context).Run(line);
+EntryKind NumberRecognizer::Scan(std::string_view line, Sink sink, void* context,
+                                 FoundNumber& slot) const {
+    LineScan scan(*this, sink, context, slot);
+    if (scan.Plain(line) || scan.Simple(line)) return EntryKind::Number;
+    return scan.Run(line);
 }
 
 FirstNumber NumberRecognizer::First(std::string_view line) const {
     FirstNumber first;
-    first.kind = ForEach(line, [&first](const FoundNumber& found) {
-        first.found = found;
-        return false;
-    });
+    const Sink stop = [](void*, const FoundNumber&) { return false; };
+    first.kind = Scan(line, stop, nullptr, first.found);
     return first;
 }
 

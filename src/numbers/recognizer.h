@@ -53,7 +53,8 @@ struct FirstNumber {
 // where people split such a number (138 0013 8000, 1380013 8000, 0755-8600-1234,
 // 400-800-1234, +86 10 6234 5678): dates, times, amounts and spreadsheet floats
 // ("1.38001E+10") have other groups, and their pieces make no number. Four or more groups of
-// four digits in a row are a card number written in groups and give none.
+// four digits in a row are a card number written in groups and give none, unless the first
+// starts with 0 as no card number does ("0086 0755 8600 1234").
 // Where a group could begin several numbers, the one with the most groups is taken; numbers
 // never overlap. Several numbers in a line are found in order.
 //
@@ -82,7 +83,9 @@ class NumberRecognizer {
                 return static_cast<bool>(f(number));
             }
         };
-        return Scan(line, sink, const_cast<void*>(static_cast<const void*>(std::addressof(found))));
+        FoundNumber slot;
+        return Scan(line, sink, const_cast<void*>(static_cast<const void*>(std::addressof(found))),
+                    slot);
     }
 
     // The first number of the line, or why there is none.
@@ -92,7 +95,8 @@ class NumberRecognizer {
     friend class LineScan;
     using Sink = bool (*)(void* context, const FoundNumber& number);
 
-    EntryKind Scan(std::string_view line, Sink sink, void* context) const;
+    // Builds each number in `slot` before it gives it to `sink`.
+    EntryKind Scan(std::string_view line, Sink sink, void* context, FoundNumber& slot) const;
 
     std::bitset<100> two_digit_codes_;     // "0xy" by xy: 010, 020 ... 029
     std::bitset<1000> three_digit_codes_;  // "0xyz" by xyz: 0311, 0755 ...

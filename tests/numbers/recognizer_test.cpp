@@ -143,6 +143,8 @@ constexpr Found kFound[] = {
     {"+86 (0)10 6234 5678", "010|62345678"},
     {"+86-010-62345678", "010|62345678"},
     {"0755-86001234-8001", "0755|86001234"},
+    {"0755 8600 1234 8001", "0755|86001234"},
+    {"0086 0755 8600 1234", "0755|86001234"},
     {"010-62345678转8001", "010|62345678"},
     // Service numbers.
     {"400-800-1234", "4008001234"},
@@ -368,6 +370,21 @@ class RandomLines {
         return line;
     }
 
+    // A line of ASCII digits and fillers only, perhaps behind a "+", as most lines of a list
+    // that are not plain numbers are.
+    std::string FillersAndDigits() {
+        std::string line = Below(4) == 0 ? "+" : "";
+        const int pieces = Below(6) + 1;
+        for (int i = 0; i < pieces; ++i) {
+            static constexpr const char* kFillers[] = {" ", "-", ".", "(", ")", "\t", "  "};
+            if (Below(3) == 0) line += kFillers[Below(std::size(kFillers))];
+            line += Below(2) ? Number().text : Digits(Below(12) + 1);
+        }
+        if (Below(3) == 0) line += Below(2) ? " " : "\t ";
+        return line.find_first_not_of("+0123456789 -.()\t") == std::string::npos ? line
+                                                                                 : Digits(11);
+    }
+
     // A character that ends a number.
     std::string Separator() {
         static constexpr const char* kSeparators[] = {"，", ",",  ":", "：", "/", "张", "x",
@@ -507,6 +524,30 @@ TEST(NumberRecognizer, FoundDigitsStandInTheLineInOrderAndNeverInsideALongerRun)
         found_total += static_cast<int>(found.size());
     }
     EXPECT_GT(found_total, 50000);  // the lines do hold numbers
+}
+
+// The numbers of a line, with their spans.
+std::vector<std::string> FoundWithSpans(std::string_view line) {
+    std::vector<std::string> found;
+    NumberRecognizer::BuiltIn().ForEach(line, [&found](const FoundNumber& f) {
+        found.push_back(std::string(f.number.Digits()) + "@" + std::to_string(f.begin) + "-" +
+                        std::to_string(f.end));
+    });
+    return found;
+}
+
+// Lines that are plain numbers, or only digits and fillers, take short ways; a character that
+// ends a number, put after them, makes them take the long way, which must find the same.
+TEST(NumberRecognizer, ShortWaysFindWhatTheLongWayFinds) {
+    RandomLines lines(400);
+    int found = 0;
+    for (int i = 0; i < 100000; ++i) {
+        const std::string line = i % 4 == 0 ? lines.Number().text : lines.FillersAndDigits();
+        const std::vector<std::string> short_way = FoundWithSpans(line);
+        EXPECT_EQ(short_way, FoundWithSpans(line + "张")) << line;
+        found += !short_way.empty();
+    }
+    EXPECT_GT(found, 30000);
 }
 
 TEST(NumberRecognizer, FindsANumberBetweenAnyTextAndAnyOtherCharacter) {
