@@ -110,10 +110,6 @@ constexpr std::uint32_t Bit(unsigned b) { return std::uint32_t{1} << b; }
 // A boundary inside a country code or a trunk prefix, which no grouping allows.
 constexpr std::uint32_t kSplitPrefix = ~std::uint32_t{0};
 
-constexpr bool Within(std::uint32_t boundaries, std::uint32_t allowed) {
-    return (boundaries & ~allowed) == 0;
-}
-
 // The boundaries counted from the digits after a prefix of `size` digits; the prefix may
 // stand as a group of its own.
 constexpr std::uint32_t AfterPrefix(std::uint32_t boundaries, unsigned size) {
@@ -129,19 +125,24 @@ void Fill(Number& out, const char* digits, std::size_t size, NumberKind kind,
     out.kind = kind;
 }
 
-// 138 0013 8000, 138 00138000, 1380013 8000, 1380 013 8000.
+// The groups a number may be written in are the ways people split it, and no others: a
+// group boundary elsewhere is more likely the end of one value and the start of another (a
+// quantity and a date in two cells of a spreadsheet row, "150\t20261208").
+
+// 13800138000, 138 0013 8000, 1380 013 8000.
 bool Mobile(const char* d, std::size_t n, std::uint32_t boundaries, Number& out) {
     if (n != 11 || d[0] != '1' || d[1] < '3' || d[1] > '9') return false;
-    if (!Within(boundaries, Bit(3) | Bit(7)) && boundaries != (Bit(4) | Bit(7))) return false;
+    if (boundaries != 0 && boundaries != (Bit(3) | Bit(7)) && boundaries != (Bit(4) | Bit(7)))
+        return false;
     Fill(out, d, n, NumberKind::Mobile);
     return true;
 }
 
-// 400 800 1234, 400 8001 234, 4008 001 234.
+// 4008001234, 400 8001234, 400 800 1234, 400 8001 234, 4008 001 234.
 bool Service(const char* d, std::size_t n, std::uint32_t boundaries, Number& out) {
     if (n != 10 || (d[0] != '4' && d[0] != '8') || d[1] != '0' || d[2] != '0') return false;
-    if (!Within(boundaries, Bit(3) | Bit(6)) && !Within(boundaries, Bit(3) | Bit(7)) &&
-        !Within(boundaries, Bit(4) | Bit(7)))
+    if (boundaries != 0 && boundaries != Bit(3) && boundaries != (Bit(3) | Bit(6)) &&
+        boundaries != (Bit(3) | Bit(7)) && boundaries != (Bit(4) | Bit(7)))
         return false;
     Fill(out, d, n, NumberKind::Service);
     return true;
@@ -436,9 +437,10 @@ class LineScan {
             const std::size_t local = n - area;
             if (n <= area || (local != 7 && local != 8) || d[area] < '2' || d[area] > '9') continue;
             if (!IsAreaCode(d, area)) continue;
+            // 01062345678, 010-62345678, 010 6234 5678, 0755 860 1234, 0755 8601 234.
             const auto a = static_cast<unsigned>(area);
-            if (!Within(boundaries, Bit(a) | Bit(a + 4)) &&
-                !(local == 7 && Within(boundaries, Bit(a) | Bit(a + 3))))
+            if (boundaries != 0 && boundaries != Bit(a) && boundaries != (Bit(a) | Bit(a + 4)) &&
+                !(local == 7 && boundaries == (Bit(a) | Bit(a + 3))))
                 continue;
             Fill(out, d, n, NumberKind::Landline, area);
             return true;

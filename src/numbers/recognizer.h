@@ -49,10 +49,11 @@ struct FirstNumber {
 //   the local number. The longest area code that leaves such a local number is taken;
 // - a service number: 400 or 800 and 7 digits.
 // A number takes whole digit groups, never a piece of one, so a digit run longer than any
-// number (an identity card, a bank card, an order number) gives none. Its groups must fall
-// where people split such a number (138 0013 8000, 1380013 8000, 0755-8600-1234,
-// 400-800-1234, +86 10 6234 5678): dates, times, amounts and spreadsheet floats
-// ("1.38001E+10") have other groups, and their pieces make no number. Four or more groups of
+// number (an identity card, a bank card, an order number) gives none. Its groups must be
+// those people split such a number into (138 0013 8000, 1380 013 8000, 0755-8600-1234,
+// 010 6234 5678, 400-800-1234, +86 10 6234 5678): dates, times, amounts, spreadsheet floats
+// ("1.38001E+10") and values of neighbouring cells have other groups, and their pieces make
+// no number. Four or more groups of
 // four digits in a row are a card number written in groups and give none, unless the first
 // starts with 0 as no card number does ("0086 0755 8600 1234").
 // Where a group could begin several numbers, the one with the most groups is taken; numbers

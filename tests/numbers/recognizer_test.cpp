@@ -52,8 +52,6 @@ constexpr Found kFound[] = {
     {"138\uFF0D0013\uFF0D8000", "13800138000"},
     {"138\u20140013\u22128000", "13800138000"},
     {"138  -  0013  -  8000", "13800138000"},
-    {"138 00138000", "13800138000"},
-    {"1380013 8000", "13800138000"},
     {"1380 013 8000", "13800138000"},
     {"１３８００１３８０００", "13800138000"},
     {"1380013800０", "13800138000"},
@@ -207,6 +205,9 @@ constexpr NoNumber kNoNumber[] = {
     {"12800138000", EntryKind::AsItStood},
     {"86 1380013800", EntryKind::AsItStood},
     {"138 0013 80 00", EntryKind::AsItStood},
+    {"138 00138000", EntryKind::AsItStood},
+    {"1380013 8000", EntryKind::AsItStood},
+    {"0106234 5678", EntryKind::AsItStood},
     {"13 8001 38000", EntryKind::AsItStood},
     {"0755-1234567", EntryKind::AsItStood},
     {"0000-86001234", EntryKind::AsItStood},
@@ -215,6 +216,10 @@ constexpr NoNumber kNoNumber[] = {
     {"0 10 62345678", EntryKind::AsItStood},
     {"4001-8001-23", EntryKind::AsItStood},
     {"95588", EntryKind::AsItStood},
+    // Values of neighbouring cells of a spreadsheet row.
+    {"150\t20261208", EntryKind::AsItStood},
+    {"1384500\t2026-12-08", EntryKind::AsItStood},
+    {"0895542\t\t\t2025/7/24", EntryKind::AsItStood},
     // Foreign numbers: the country code is not 86.
     {"+13800138000", EntryKind::AsItStood},
     {"+85213800138000", EntryKind::AsItStood},
@@ -252,7 +257,8 @@ TEST(NumberRecognizer, SpansAreTheNumbersAsWritten) {
         {"手机 13800138000 座机 010-62345678", {"13800138000", "010-62345678"}},
         {"\uFF080755\uFF098600-1234", {"0755\uFF098600-1234"}},
         {"电话１３８００１３８０００。", {"１３８００１３８０００"}},
-        {"\u200B138\u200B0013 8000\u200B", {"138\u200B0013 8000"}},
+        {"\u200B138\u200B00138000\u200B", {"138\u200B00138000"}},
+        {"\u200B138 0013\u200B 8000\u200B", {"138 0013\u200B 8000"}},
     };
     for (const auto& [line, spans] : cases) {
         const std::string_view text = line;
