@@ -81,10 +81,9 @@ Wide ClassifyWide(const unsigned char* p, std::size_t left) {
 
 constexpr bool IsAsciiDigit(unsigned char byte) { return static_cast<unsigned>(byte - '0') < 10; }
 
-// Bytes that are, or are part of, a character that ends a number, and are no part of one of
-// the characters that ClassifyWide() tells apart: ASCII other than digits, fillers and "+",
-// continuation bytes, and lead bytes other than those of U+00A0, U+00AD, U+2010..U+2212,
-// U+3000 and U+FF08..U+FF19 and U+FEFF.
+// Bytes of characters that end a number and that ClassifyWide() need not look at: ASCII
+// other than digits, fillers and "+", continuation bytes, and every lead byte but C2, E2, E3
+// and EF, which begin the characters it tells apart.
 constexpr std::array<bool, 256> kText = [] {
     std::array<bool, 256> text{};
     for (std::size_t b = 0; b < text.size(); ++b)
