@@ -208,6 +208,20 @@ int main(int argc, char** argv) {
         PrintSpeeds("plain numbers, one a line", Measure(Lines(plain), runs));
         const LineBuffer realistic = RealisticList(count);
         PrintSpeeds("the realistic list (bench/realistic_list)", Measure(Lines(realistic), runs));
+        std::size_t cleaned = 0, differ = 0;
+        const std::vector<std::string_view> lines = Lines(realistic);
+        for (const std::string_view line : lines) {
+            const CleanedEntry entry = CleanEntry(line);
+            const FirstNumber first = NumberRecognizer::BuiltIn().First(line);
+            if (entry.kind == EntryKind::Number) ++cleaned;
+            if (entry.kind != first.kind ||
+                (entry.kind == EntryKind::Number && entry.Number() != first.found.number.Digits()))
+                ++differ;
+        }
+        std::printf(
+            "  of the realistic list's %zu lines, CleanEntry made %zu numbers; the "
+            "recognizer's first number differs on %zu lines\n",
+            lines.size(), cleaned, differ);
     }
     std::vector<std::vector<bench::TruthLine>> mixed;
     for (const bench::ListSource source : bench::kListSources) {

@@ -297,6 +297,25 @@ TEST(NumberRecognizer, PlainNumberWithOneCharacterOff) {
     EXPECT_EQ(Written("0" + plain), plain);  // a long-distance 0
 }
 
+// Chunks of more groups than a decision looks at, however many come before.
+TEST(NumberRecognizer, LongRunsOfGroups) {
+    const auto repeated = [](std::string_view text, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) out += text;
+        return out;
+    };
+    EXPECT_EQ(Written(repeated("13800138000 ", 40)), repeated("13800138000 ", 40).substr(0, 479));
+    EXPECT_EQ(Written(repeated("0755 8600 1234 ", 9)),
+              repeated("0755|86001234 ", 9).substr(0, 125));
+    for (int before = 0; before < 40; ++before) {
+        EXPECT_EQ(Written(repeated("7 ", before) + "138 0013 8000"), "13800138000") << before;
+        EXPECT_EQ(Written(repeated("7 ", before) + "0086 (0)755 8600 1234"), "0755|86001234")
+            << before;
+    }
+    // A card number that goes on past the groups a decision looks at.
+    EXPECT_EQ(Written("6222 " + repeated("0551 8001 3800 ", 10) + "13800138000"), "13800138000");
+}
+
 TEST(NumberRecognizer, FirstNumberAndStoppingEarly) {
     const NumberRecognizer& recognizer = NumberRecognizer::BuiltIn();
     const FirstNumber first = recognizer.First("座机 010-62345678 手机 13800138000");
