@@ -87,8 +87,11 @@ void Check(const NumberRecognizer& recognizer, std::string_view line) {
         const std::string prefix = digits.substr(0, digits.size() - number.size() + !whole);
         if (prefix != "86" && prefix != "0086" && !(whole && (prefix.empty() || prefix == "0")))
             __builtin_trap();
-        // Never a piece of a longer run of digits.
+        // It starts with a digit or a plus and ends with a digit, and is never a piece of a
+        // longer run of digits.
         const bool plus = span.starts_with("+") || span.starts_with("\uFF0B");
+        char digit;
+        if ((!plus && DigitAt(span, digit) == 0) || !DigitBefore(span)) __builtin_trap();
         if ((!plus && DigitBefore(line.substr(0, found.begin))) ||
             DigitAfter(line.substr(found.end)))
             __builtin_trap();
