@@ -258,36 +258,32 @@ class LineScan {
         char digits[kLongest];
         std::size_t size = 0;
         unsigned kinds = 0;
-        std::uint64_t boundaries = 0;
-        unsigned after_filler = 0;
-        unsigned groups = 1;
+        std::uint64_t at_digit = 0;  // bit i: line[i] is a digit
         for (std::size_t i = plus ? 1 : 0; i < line.size(); ++i) {
             const unsigned kind = kSimpleBytes[static_cast<unsigned char>(line[i])];
             const unsigned digit = kind & 1;
-            const unsigned boundary = digit & after_filler;
             kinds |= kind;
             digits[size] = line[i];
-            boundaries |= std::uint64_t{boundary} << size;
-            groups += boundary;
-            after_filler = kind == 0;
+            at_digit |= std::uint64_t{digit} << i;
             size += digit;
         }
-        // Fillers before the first digit end no group.
-        groups -= static_cast<unsigned>(boundaries & 1);
-        boundaries &= ~std::uint64_t{1};
-        constexpr std::uint64_t kCardGroups = Bit(4) | Bit(8) | Bit(12);
-        if ((kinds & 2) != 0 || size < kMinDigits || size > kMaxDigits || groups > kMaxGroups ||
-            (boundaries == kCardGroups && digits[0] != '0'))
-            return false;
-        if (!Judge(digits, size, static_cast<std::uint32_t>(boundaries), plus, slot_.number))
-            return false;
-        std::size_t begin = 0, end = line.size();
-        if (!plus) {
-            while (!IsAsciiDigit(line[begin])) ++begin;
+        if ((kinds & 2) != 0 || size < kMinDigits || size > kMaxDigits) return false;
+        // The groups are the runs of digits; a boundary is counted in digits before it.
+        std::uint32_t boundaries = 0;
+        std::size_t groups = 0;
+        std::size_t counted = 0;
+        for (std::uint64_t rest = at_digit; rest != 0;) {
+            rest >>= std::countr_zero(rest);
+            const int run = std::countr_one(rest);
+            if (groups++ != 0) boundaries |= Bit(static_cast<unsigned>(counted));
+            counted += static_cast<std::size_t>(run);
+            rest = run == 64 ? 0 : rest >> run;
         }
-        while (!IsAsciiDigit(line[end - 1])) --end;
-        slot_.begin = begin;
-        slot_.end = end;
+        constexpr std::uint32_t kCardGroups = Bit(4) | Bit(8) | Bit(12);
+        if (groups > kMaxGroups || (boundaries == kCardGroups && digits[0] != '0')) return false;
+        if (!Judge(digits, size, boundaries, plus, slot_.number)) return false;
+        slot_.begin = plus ? 0 : static_cast<std::size_t>(std::countr_zero(at_digit));
+        slot_.end = 64 - static_cast<std::size_t>(std::countl_zero(at_digit));
         sink_(context_, slot_);
         return true;
     }
