@@ -3,19 +3,14 @@
 #include <array>
 #include <string_view>
 
-namespace numtrail {
+#include "numbers/entry_kind.h"
 
-// What one line of a number list, or one number typed by the user, comes to.
-enum class EntryKind {
-    Number,     // a mobile number: 11 ASCII digits, the first "1"
-    AsItStood,  // holds a digit but no number; kept as it stood, so the user is told why
-    NoDigits,   // blank, or a header such as "手机号": dropped like an empty line
-};
+namespace numtrail {
 
 struct CleanedEntry {
     // The digits first: a caller reading the number as words right after the call then reads
     // what was stored as words, which the processor forwards without a stall.
-    std::array<char, 11> digits{};  // the number, when kind is Number
+    std::array<char, 11> digits{};  // the number (11 digits, the first "1"), when kind is Number
     EntryKind kind = EntryKind::NoDigits;
 
     std::string_view Number() const { return {digits.data(), digits.size()}; }
