@@ -464,8 +464,9 @@ class LineScan {
 };
 
 NumberRecognizer::NumberRecognizer(const attribution::CityTable& cities) {
-    for (const attribution::City& city : cities.Cities()) {
-        const std::string& code = city.area_code;
+    // Every code the table answers, a city's further codes (0634 for 济南) included.
+    for (const attribution::AreaCode& area : cities.AreaCodes()) {
+        const std::string& code = area.code;
         if ((code.size() != 3 && code.size() != 4) || code[0] != '0' ||
             code.find_first_not_of("0123456789") != std::string::npos)
             continue;

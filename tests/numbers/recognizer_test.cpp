@@ -339,10 +339,13 @@ TEST(NumberRecognizer, AreaCodesAreThoseOfTheCityTable) {
         "广东\t深圳\t0755\t518000\n"
         "北京\t北京\t010\t100000\n"
         "坏\t坏\t07x5\t\n"
-        "坏\t坏\t12\t\n");
+        "坏\t坏\t12\t\n"
+        "山东\t济南\t0531\t250000\t\t0634\n");
     const NumberRecognizer recognizer(table);
     EXPECT_EQ(Written(recognizer, "0755-86001234 010-62345678 021-62345678 0571-86001234"),
               "0755|86001234 010|62345678");
+    // A further code of a city, dialled since a merger, is an area code too.
+    EXPECT_EQ(Written(recognizer, "0634-6001234"), "0634|6001234");
     EXPECT_EQ(Written(recognizer, "13800138000"), "13800138000");
 }
 
