@@ -162,30 +162,36 @@
   function sortRows(rows) {
     const {column, descending} = sort;
     if (column === 'number') {
+      // Rows without a number (key Infinity) come last either way.
       const keys = results.keysForNumbers();
-      return descending ? rows.sort((a, b) => keys[b] - keys[a] || a - b)
-                        : rows.sort((a, b) => keys[a] - keys[b] || a - b);
+      const sign = descending ? -1 : 1;
+      return rows.sort((a, b) => {
+        const ka = keys[a];
+        const kb = keys[b];
+        if (ka === kb) return a - b;
+        if (ka === Infinity || kb === Infinity) return ka === Infinity ? 1 : -1;
+        return sign * (ka - kb);
+      });
     }
     // The other columns take their value from the answer: rank the few distinct answers,
-    // then place the rows by rank in one stable pass.
+    // then place the rows by rank in one stable pass. Empty fields come last either way.
     const {answers, answerOf} = results;
     const value = column === 'status' ? (a) => STATUS_ORDER.indexOf(a.status)
                                       : (a) => a[column];
-    const compare = (x, y) => {
-      if (typeof x === 'number') return x - y;
-      if (!x || !y) return (x ? 0 : 1) - (y ? 0 : 1);  // empty fields after the others
-      return collator.compare(x, y);
-    };
-    const ids = answers.map((_, id) => id);
+    const empty = (id) => value(answers[id]) === '';
+    // Texts a collator holds equal but that differ still get ranks of their own.
+    const compare = (x, y) => (typeof x === 'number' ? x - y
+                                                      : collator.compare(x, y) || (x < y ? -1 : +(x > y)));
+    let ids = answers.map((_, id) => id).filter((id) => !empty(id));
     ids.sort((x, y) => compare(value(answers[x]), value(answers[y])));
+    if (descending) ids.reverse();
+    ids = ids.concat(answers.map((_, id) => id).filter(empty));
     const rank = new Uint32Array(answers.length);
     let r = 0;
     ids.forEach((id, i) => {
-      if (i > 0 && compare(value(answers[ids[i - 1]]), value(answers[id])) !== 0) r++;
+      if (i > 0 && value(answers[ids[i - 1]]) !== value(answers[id])) r++;
       rank[id] = r;
     });
-    // Reversed ranks keep equal rows in input order, as the ascending sort does.
-    if (descending) rank.forEach((k, id) => { rank[id] = r - k; });
     const starts = new Uint32Array(r + 2);
     for (const row of rows) starts[rank[answerOf[row]] + 1]++;
     for (let i = 1; i < starts.length; i++) starts[i] += starts[i - 1];
@@ -261,6 +267,7 @@
       if (slot.position !== position) {
         slot.position = position;
         slot.el.setAttribute('aria-rowindex', String(position + 2));
+        slot.el.classList.toggle('odd', position % 2 === 1);  // stripes move with their rows
       }
       if (position === activeRow) active = slot.cells[activeColumn];
     });

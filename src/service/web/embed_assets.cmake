@@ -24,8 +24,10 @@ foreach(line IN LISTS lines)
   endif()
   file(READ "${path}" hex HEX)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
-  # 16 bytes a line keeps the generated file readable in a diff or an editor.
-  string(REGEX REPLACE "((0x..,){16})" "\\1\n" bytes "${bytes}")
+  # 16 bytes a line keeps the generated file readable in an editor (CMake's expressions
+  # have no counted repetition).
+  string(REPEAT "0x..," 16 sixteen)
+  string(REGEX REPLACE "(${sixteen})" "\\1\n" bytes "${bytes}")
   string(APPEND arrays "const unsigned char kFile${index}[${size}] = {\n${bytes}\n};\n")
   string(APPEND entries
     "        {\"${url}\", {reinterpret_cast<const char*>(kFile${index}), ${size}}, \"${type}\"},\n")
