@@ -172,7 +172,13 @@ class PageTest(unittest.TestCase):
         return [rows[str(i)] for i in indices]
 
     def key(self, *keys):
-        self.driver.switch_to.active_element.send_keys(*keys)
+        """Presses keys wherever the focus is, as a keyboard does."""
+        from selenium.webdriver.common.action_chains import ActionChains
+        ActionChains(self.driver).send_keys(*keys).perform()
+
+    def chord(self, modifier, key):
+        from selenium.webdriver.common.action_chains import ActionChains
+        ActionChains(self.driver).key_down(modifier).send_keys(key).key_up(modifier).perform()
 
     def downloaded(self, button, suffix):
         self.element(button).click()
@@ -301,15 +307,16 @@ class Streaming(PageTest):
 
     def test_rows_show_while_the_rest_are_still_coming(self):
         text = "\n".join(mixed_list(1000, seed=3))
+        gate = self.server.stand_in.gate
+        gate.set()  # the direct request goes through
+        expected = [table_row(r) for r in self.expected.rows(text.encode("utf-8"))]
+        gate.clear()
         self.paste(text)
         self.element("query-button").click()
         self.wait_for(lambda: self.text("row-count") == "共 100 行", "the first rows")
-        expected = [table_row(r) for r in self.expected.rows(text.encode("utf-8"))]
-        self.server.stand_in.gate.clear()  # the direct request above was let through
         self.assertTrue(self.element("stop-button").is_enabled(), "the answer is still open")
-        shown = self.table()
-        self.assertEqual(shown, expected[:100])
-        self.server.stand_in.gate.set()
+        self.assertEqual(self.table(), expected[:100])
+        gate.set()
         self.wait_for(lambda: self.element("stop-button").get_attribute("disabled"), "the end")
         self.assertEqual(self.table(), expected)
 
@@ -333,9 +340,13 @@ class Files(PageTest):
     def test_the_excel_download_holds_the_csv_rows(self):
         path, data = self.write_list("list.csv", mixed_list(200, seed=4), "utf-8")
         self.submitted_and_done(lambda: self.element("file-input").send_keys(str(path)))
-        workbook = self.downloaded("download-xlsx", ".xlsx")
-        expected_csv = self.expected.csv(data, path.name).decode("utf-8-sig")
-        self.assertEqual(xlsx_rows(workbook), list(csv.reader(io.StringIO(expected_csv))))
+        workbook = xlsx_rows(self.downloaded("download-xlsx", ".xlsx"))
+        # The CSV's header, and the rows as they are: a workbook's cells are text, so a cell
+        # that looks like a formula needs no guard there.
+        header = next(csv.reader(io.StringIO(self.expected.csv(data, path.name).decode("utf-8-sig"))))
+        self.assertEqual(workbook[0], header)
+        self.assertEqual(workbook[1:], [[row[c] for c in header]
+                                        for row in self.expected.rows(data, path.name)])
 
     def test_a_dropped_file_is_sent(self):
         lines = mixed_list(50, seed=2)
@@ -382,7 +393,7 @@ class Keyboard(PageTest):
         """Tabs to the element `id_`; every stop on the way must show where the focus is."""
         from selenium.webdriver.common.keys import Keys
         for _ in range(limit):
-            self.key(Keys.SHIFT, Keys.TAB) if backwards else self.key(Keys.TAB)
+            self.chord(Keys.SHIFT, Keys.TAB) if backwards else self.key(Keys.TAB)
             focused = self.driver.switch_to.active_element
             outline = self.driver.execute_script(
                 "const s = getComputedStyle(arguments[0]);"
@@ -401,11 +412,10 @@ class Keyboard(PageTest):
 
     def test_the_page_is_operated_by_keyboard_alone(self):
         from selenium.webdriver.common.keys import Keys
-        self.driver.find_element("tag name", "body").click()  # focus at the start of the page
         self.tab_to("numbers")
-        text = mixed_list(120, seed=8)
-        self.key("\n".join(text[:1]), Keys.ENTER)
+        self.key("13800138000", Keys.ENTER)
         self.wait_for(lambda: self.text("row-count") == "共 1 行", "the typed number's row")
+        text = mixed_list(120, seed=8)
         self.paste("\n".join(text))
         self.submitted_and_done(lambda: self.key(Keys.ENTER))
         expected = [table_row(r) for r in self.expected.rows("\n".join(text).encode("utf-8"))]
@@ -418,14 +428,14 @@ class Keyboard(PageTest):
         row = int(self.active_cell()[0])
         self.assertGreater(row, 6)
         self.assertEqual(self.active_cell()[2], expected[row - 2][1])
-        self.key(Keys.CONTROL, Keys.END)
+        self.chord(Keys.CONTROL, Keys.END)
         self.assertEqual(self.active_cell(), [str(len(expected) + 1), "2", expected[-1][1]])
         self.assertTrue(self.driver.execute_script("""
             const cell = document.querySelector('#grid .cell.active').getBoundingClientRect();
             const body = document.getElementById('grid-body').getBoundingClientRect();
             return cell.top >= body.top && cell.bottom <= body.bottom + 1;"""),
             "the active cell is scrolled into view")
-        self.key(Keys.CONTROL, Keys.HOME)
+        self.chord(Keys.CONTROL, Keys.HOME)
         self.key(Keys.ARROW_UP, Keys.HOME)
         self.assertEqual(self.active_cell()[:2], ["1", "1"])
         self.key(Keys.ENTER)
@@ -443,7 +453,7 @@ class Keyboard(PageTest):
         self.key(Keys.ENTER)
         self.assertTrue(self.browser.wait_for_download(".csv").startswith(
             self.expected.csv("\n".join(text).encode("utf-8"), "list.txt")[:30]))
-        self.key(Keys.SHIFT, Keys.TAB)
+        self.chord(Keys.SHIFT, Keys.TAB)
         self.key(Keys.SPACE)
         self.wait_for(lambda: "显示" in self.text("row-count"), "the status filter by keyboard")
         self.assertEqual(self.driver.switch_to.active_element.get_attribute("aria-pressed"), "true")
@@ -464,9 +474,12 @@ class Scale(PageTest):
     def test_a_million_rows_scroll_and_stay_right(self):
         rng = random.Random(1)
         numbers = [f"1{rng.choice('3589')}{rng.randrange(10**9):09d}" for _ in range(self.ROWS)]
-        self.driver.execute_script("document.getElementById('numbers').value = arguments[0]",
-                                   "\n".join(numbers))
-        took = self.submitted_and_done(lambda: self.element("query-button").click(), timeout=240)
+        took = self.submitted_and_done(lambda: self.driver.execute_script("""
+            const data = new DataTransfer();
+            data.setData('text/plain', arguments[0]);
+            document.getElementById('numbers').dispatchEvent(
+                new ClipboardEvent('paste', {clipboardData: data, bubbles: true, cancelable: true}));
+            """, "\n".join(numbers)), timeout=240)
         print(f"\n  1,000,000 rows streamed into the table in {took / 1000:.2f} s")
         self.assertEqual(self.text("row-count"), "共 1,000,000 行")
         self.assertLess(len(self.driver.find_elements("css selector", "#grid-rows [role=row]")),
