@@ -256,6 +256,9 @@ class Handler(BaseHTTPRequestHandler):
             self.send_guarded(200, "application/json; charset=utf-8",
                               json.dumps(health, ensure_ascii=False).encode("utf-8"))
             return
+        if url.path == "/api/attribute":
+            self.refuse(405, "只接受 POST 查询")
+            return
         if url.path == "/_stand_in/release":  # opens a held stream
             self.stand_in.gate.set()
             self.send_guarded(204, "text/plain", b"")
@@ -293,6 +296,11 @@ class Handler(BaseHTTPRequestHandler):
             self.send_guarded(200, FORMAT_TYPES[fmt], xlsx_bytes(list(rows)), disposition)
         else:
             self.stream_rows(rows)
+
+    def do_PUT(self):
+        self.refuse(405, "只接受 POST 查询")
+
+    do_DELETE = do_PATCH = do_PUT
 
     def check_origin(self):
         own = f"http://{self.headers.get('Host', '')}"
@@ -365,11 +373,19 @@ def manifest():
             yield tuple(line.split("\t"))
 
 
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        # A browser that leaves a page drops its requests: not a fault of the stand-in's.
+        if not isinstance(sys.exc_info()[1], (ConnectionError, TimeoutError)):
+            super().handle_error(request, client_address)
+
+
 def start(stand_in, port=0):
     """Starts a stand-in on 127.0.0.1 in a thread of this process; returns the server (its
     base URL is http://127.0.0.1:server.server_port/; shutdown() stops it)."""
-    server = ThreadingHTTPServer(("127.0.0.1", port), Handler)
-    server.daemon_threads = True
+    server = Server(("127.0.0.1", port), Handler)
     server.stand_in = stand_in
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
