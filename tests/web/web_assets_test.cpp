@@ -31,8 +31,8 @@ std::vector<ManifestEntry> Manifest() {
         if (line.empty() || line[0] == '#') continue;
         const auto tab1 = line.find('\t');
         const auto tab2 = line.find('\t', tab1 + 1);
-        entries.push_back({line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1),
-                           line.substr(tab2 + 1)});
+        entries.push_back(
+            {line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)});
     }
     return entries;
 }

@@ -8,7 +8,7 @@ namespace numtrail::web {
 
 // One file of the team page, compiled into the program.
 struct WebAssetFile {
-    std::string_view path;          // the URL path it is served at: "/" for the page itself
+    std::string_view path;  // the URL path it is served at: "/" for the page itself
     std::string_view bytes;
     std::string_view content_type;  // with the charset of a text
 };
