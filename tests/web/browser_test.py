@@ -375,7 +375,16 @@ class Files(PageTest):
 
 class Limits(PageTest):
     needs_stand_in = True
-    stand_in_settings = {"max_upload": 4096, "max_lines": 50}
+    stand_in_settings = {"max_upload": 4096, "max_lines": 50, "cut_after": 20}
+
+    def test_a_stream_cut_short_keeps_its_rows_and_says_why(self):
+        text = "\n".join(mixed_list(30, seed=6))
+        answer = self.expected.rows(text.encode("utf-8"))
+        self.paste(text)
+        self.submitted_and_done(lambda: self.element("query-button").click())
+        self.assertEqual(self.table(), [table_row(r) for r in answer[:-1]])
+        self.assertEqual(self.text("message"), answer[-1]["error"])
+        self.assertTrue(self.element("download-csv").get_attribute("disabled"))
 
     def test_a_refusal_is_shown_with_the_services_message(self):
         text = "\n".join(mixed_list(60, seed=1))

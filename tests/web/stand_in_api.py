@@ -208,10 +208,12 @@ class StandIn:
     """The settings and state of one stand-in: its limits, and a gate that can hold a stream
     after its first rows until the test opens it."""
 
-    def __init__(self, max_upload=64 << 20, max_lines=2_000_000, hold_after=None):
+    def __init__(self, max_upload=64 << 20, max_lines=2_000_000, hold_after=None,
+                 cut_after=None):
         self.max_upload = max_upload
         self.max_lines = max_lines
         self.hold_after = hold_after
+        self.cut_after = cut_after  # rows sent before a stream is cut short, as a time limit does
         self.gate = threading.Event()
         self.requests = []  # (method, path) of each request, for the tests
 
@@ -349,6 +351,10 @@ class Handler(BaseHTTPRequestHandler):
         pending = []
         size = 0
         for i, (line, answer) in enumerate(rows):
+            if i == self.stand_in.cut_after:
+                pending.append(json.dumps({"error": f"查询超过时间上限，只回答了前 {i} 行"},
+                                          ensure_ascii=False).encode("utf-8") + b"\n")
+                break
             text = json_row(line, answer).encode("utf-8")
             pending.append(text)
             size += len(text)

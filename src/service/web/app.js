@@ -650,7 +650,8 @@
     } else {
       setProgress(summaryText(seconds));
     }
-    setDownloads(!failure || failure === 'stopped');
+    // A list the service cut short or refused would be cut or refused again.
+    setDownloads(!run.streamError && (!failure || failure === 'stopped'));
   }
 
   function summaryText(seconds) {
