@@ -12,6 +12,7 @@ packages=(
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev unzip
   clang libclang-rt-14-dev clang-format
   help2man dpkg-dev
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

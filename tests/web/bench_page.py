@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Figures of the team page in headless chromium, each beside a reference measured in the same
+run and browser (bench/web.sh runs it):
+  - the first load of the page (no cache) against loading /api/health, a document of a few
+    bytes from the same server;
+  - a list of ROWS numbers pasted until its last row is in the table, against reading the same
+    rows from the API in this process; and its CSV downloaded by the page against fetching it;
+  - frame times while the table of ROWS rows is scrolled, against the frames of the idle page.
+
+    bench_page.py [--base-url URL] [--rows N]
+"""
+
+import argparse
+import random
+import statistics
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from browser_test import PASTE, SCROLL_FRAMES, frame_figures  # noqa: E402
+from harness import SKIP_EXIT, Browser, BrowserUnavailable, Server  # noqa: E402
+
+LOADS = 7
+
+
+def load_ms(driver, url):
+    driver.execute_cdp_cmd("Network.clearBrowserCache", {})
+    driver.get("about:blank")
+    driver.get(url)
+    return driver.execute_script(
+        "const n = performance.getEntriesByType('navigation')[0];"
+        "return n.loadEventEnd || n.responseEnd")
+
+
+def wait_done(driver, timeout=600):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if driver.execute_script(
+                "return document.getElementById('stop-button').disabled && !document"
+                ".getElementById('progress').textContent.startsWith('查询中')"):
+            return
+        time.sleep(0.05)
+    raise SystemExit("the page did not finish its query")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--base-url")
+    parser.add_argument("--rows", type=int, default=1_000_000)
+    args = parser.parse_args()
+    server = Server(args.base_url)
+    try:
+        browser = Browser()
+    except BrowserUnavailable as error:
+        print(f"SKIPPED: chromium could not start: {error}")
+        return SKIP_EXIT
+    driver = browser.driver
+    driver.set_script_timeout(600)
+    driver.execute_cdp_cmd("Network.enable", {})
+    try:
+        driver.execute_cdp_cmd("Network.setCacheDisabled", {"cacheDisabled": True})
+        page = [load_ms(driver, server.base_url) for _ in range(LOADS)]
+        health = [load_ms(driver, server.base_url + "api/health") for _ in range(LOADS)]
+        driver.get(server.base_url)
+        size = driver.execute_script(
+            "return performance.getEntriesByType('navigation').concat("
+            "performance.getEntriesByType('resource')).reduce((s, e) => s + e.transferSize, 0)")
+        print(f"first load of the page: median {statistics.median(page):.0f} ms "
+              f"(best {min(page):.0f} ms), {size / 1024:.1f} KiB; /api/health alone: median "
+              f"{statistics.median(health):.0f} ms; ratio {statistics.median(page) / max(statistics.median(health), 0.1):.1f}")
+
+        rng = random.Random(1)
+        numbers = "\n".join(f"1{rng.choice('3589')}{rng.randrange(10**9):09d}"
+                            for _ in range(args.rows))
+        started = time.monotonic()
+        status, body = server.post(numbers.encode())
+        direct = time.monotonic() - started
+        assert status == 200, status
+        while "正在连接" in driver.find_element("id", "data-in-use").text:
+            time.sleep(0.02)
+        started = time.monotonic()
+        driver.execute_script(PASTE, numbers)
+        wait_done(driver)
+        in_page = time.monotonic() - started
+        print(f"{args.rows:,} rows pasted to the last row in the table: {in_page:.2f} s; the "
+              f"same rows read from the API by a script: {direct:.2f} s; ratio "
+              f"{in_page / direct:.1f}")
+
+        started = time.monotonic()
+        status, csv = server.post(numbers.encode(), fmt="csv")
+        direct = time.monotonic() - started
+        started = time.monotonic()
+        driver.find_element("id", "download-csv").click()
+        downloaded = browser.wait_for_download(".csv", timeout=600)
+        in_page = time.monotonic() - started
+        assert downloaded == csv, "the page's CSV differs from the API's"
+        print(f"their CSV ({len(csv) / 1e6:.1f} MB) downloaded by the page: {in_page:.2f} s; "
+              f"fetched by a script: {direct:.2f} s; ratio {in_page / direct:.1f}")
+
+        for what, step in [("scrolling 2.5 screens a frame", 2.5),
+                           ("scrolling 0.3 screens a frame", 0.3), ("idle page (reference)", 0)]:
+            times = driver.execute_async_script(SCROLL_FRAMES, 300, step)
+            over = sum(1 for a, b in zip(times, times[1:]) if b - a > 50)
+            print(f"{frame_figures(what, times)}; {over} over 50 ms")
+    finally:
+        browser.quit()
+        server.stop()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
