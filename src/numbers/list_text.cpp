@@ -165,11 +165,40 @@ ListEncodingChoice ListEncodingScan::Choice() const {
 ListLineCutter::ListLineCutter(ListEncodingChoice choice)
     : encoding_(choice.encoding), skip_(choice.bom_size) {}
 
+ListLineCutter ListLineCutter::ChoosingAsItReads() {
+    ListLineCutter cutter({ListEncoding::Utf8, 0});
+    cutter.choosing_ = true;
+    return cutter;
+}
+
+void ListLineCutter::Keep(const char* p, std::size_t n) {
+    if (over_) return;
+    const std::size_t room = kMaxListLine - carry_.size();
+    if (n <= room) {
+        carry_.append(p, n);
+        return;
+    }
+    carry_.append(p, room);
+    over_ = true;
+    // A UTF-8 character cut short would become a replacement character at the end of a text
+    // that was whole. Code page 936 cannot be told apart from its middle without reading the
+    // line from its start; its decoding makes the cut character one replacement character.
+    if (encoding_ == ListEncoding::CodePage936 && !choosing_) return;
+    std::size_t lead = carry_.size();
+    while (lead > 0 && carry_.size() - lead < 4 &&
+           (static_cast<unsigned char>(carry_[lead - 1]) & 0xC0) == 0x80)
+        --lead;
+    if (lead > 0 && static_cast<unsigned char>(carry_[lead - 1]) >= 0xC0 &&
+        carry_.size() - (lead - 1) < SequenceSize(carry_[lead - 1]))
+        carry_.resize(lead - 1);
+}
+
 std::string_view ListLineCutter::Decode(std::string_view raw) {
     if (encoding_ == ListEncoding::Utf8) {
         const Utf8Scan scan = ScanUtf8(raw);
         if (scan.valid && scan.partial == 0) return raw;
-        decoded_ = Utf16ToUtf8(Utf8ToUtf16(raw));
+        decoded_ = code_page_fallback_ ? Utf16ToUtf8(AnsiBytesToString(raw))
+                                       : Utf16ToUtf8(Utf8ToUtf16(raw));
     } else {
         decoded_ = Utf16ToUtf8(AnsiBytesToString(raw));
     }
