@@ -163,7 +163,9 @@ ListEncodingChoice ListEncodingScan::Choice() const {
 }
 
 ListLineCutter::ListLineCutter(ListEncodingChoice choice)
-    : encoding_(choice.encoding), skip_(choice.bom_size) {}
+    : encoding_(choice.encoding),
+      skip_(choice.bom_size),
+      utf16_(choice.encoding == ListEncoding::Utf16Be) {}
 
 ListLineCutter ListLineCutter::ChoosingAsItReads() {
     ListLineCutter cutter({ListEncoding::Utf8, 0});
@@ -205,7 +207,7 @@ std::string_view ListLineCutter::Decode(std::string_view raw) {
     return decoded_;
 }
 
-void ListLineCutter::AppendUnit(char16_t unit) {
+void Utf16Decoder::AppendUnit(char16_t unit) {
     const auto put = [this](unsigned v) { utf8_ += static_cast<char>(v); };
     if (high_surrogate_ != 0) {
         const char16_t high = high_surrogate_;
@@ -236,8 +238,8 @@ void ListLineCutter::AppendUnit(char16_t unit) {
     }
 }
 
-std::string_view ListLineCutter::FromUtf16(std::string_view bytes) {
-    const bool big_endian = encoding_ == ListEncoding::Utf16Be;
+std::string_view Utf16Decoder::Convert(std::string_view bytes) {
+    const bool big_endian = big_endian_;
     const auto unit = [big_endian](char a, char b) {
         const auto first = static_cast<unsigned char>(a), second = static_cast<unsigned char>(b);
         return static_cast<char16_t>(big_endian ? (first << 8) | second : (second << 8) | first);
@@ -252,6 +254,20 @@ std::string_view ListLineCutter::FromUtf16(std::string_view bytes) {
     for (; k + 1 < bytes.size(); k += 2) AppendUnit(unit(bytes[k], bytes[k + 1]));
     if (k < bytes.size()) odd_byte_.assign(1, bytes[k]);
     return utf8_;
+}
+
+std::string_view Utf16Decoder::Finish() {
+    utf8_.clear();
+    if (high_surrogate_ != 0) utf8_ += "\uFFFD";
+    if (!odd_byte_.empty()) utf8_ += "\uFFFD";
+    high_surrogate_ = 0;
+    odd_byte_.clear();
+    return utf8_;
+}
+
+bool IsUtf8(std::string_view text) {
+    const Utf8Scan scan = ScanUtf8(text);
+    return scan.valid && scan.partial == 0;
 }
 
 void ForEachListLine(std::string_view bytes, const std::function<void(std::string_view)>& line) {

@@ -56,6 +56,30 @@ class ListEncodingScan {
     bool multi_byte_ = false;
 };
 
+// True when the text is valid UTF-8 (strict: no overlong forms, no surrogates, nothing past
+// U+10FFFF, no sequence cut short).
+bool IsUtf8(std::string_view text);
+
+// UTF-16 bytes as UTF-8, as they arrive in pieces: an unpaired surrogate, or an odd byte at the
+// end, becomes a replacement character.
+class Utf16Decoder {
+  public:
+    explicit Utf16Decoder(bool big_endian) : big_endian_(big_endian) {}
+    // The piece as UTF-8, holding back an odd byte or a high surrogate at its end for the next;
+    // the text lives until the next call.
+    std::string_view Convert(std::string_view bytes);
+    // What was held back at the end of the text, as replacement characters.
+    std::string_view Finish();
+
+  private:
+    void AppendUnit(char16_t unit);
+
+    bool big_endian_;
+    std::string utf8_;
+    std::string odd_byte_;  // the first byte of a unit cut by the piece's end
+    char16_t high_surrogate_ = 0;
+};
+
 // Cuts the text of a number list file into lines as it arrives in pieces, and gives each
 // line as UTF-8 without its line end: the byte order mark is skipped, UTF-16 is converted
 // (an unpaired surrogate, or a last odd byte, becomes a replacement character), and code
@@ -110,10 +134,6 @@ class ListLineCutter {
     // Ends the choice and gives the lines held meanwhile.
     template <typename LineFn>
     void Decide(ListEncodingChoice choice, bool code_page_fallback, LineFn& line);
-    // UTF-16 bytes as UTF-8 (kept in utf8_), holding back an odd byte or a high surrogate
-    // at the end for the next piece.
-    std::string_view FromUtf16(std::string_view bytes);
-    void AppendUnit(char16_t unit);
 
     ListEncoding encoding_;
     std::size_t skip_;       // bytes of the byte order mark still to skip
@@ -121,9 +141,7 @@ class ListLineCutter {
     bool over_ = false;      // the line in carry_ went past kMaxListLine: the rest is skipped
     bool line_cut_ = false;  // the line being given was cut
     bool after_cr_ = false;  // the last piece ended in CR: an LF first is its pair
-    std::string utf8_;       // UTF-16 converted, reused from piece to piece
-    std::string odd_byte_;   // the first byte of a UTF-16 unit cut by the piece's end
-    char16_t high_surrogate_ = 0;
+    Utf16Decoder utf16_;
     std::string decoded_;
     // While choosing (see ChoosingAsItReads).
     bool choosing_ = false;
@@ -150,7 +168,7 @@ void ListLineCutter::Add(std::string_view piece, LineFn&& line) {
         skip_ -= n;
     }
     if (encoding_ == ListEncoding::Utf16Le || encoding_ == ListEncoding::Utf16Be)
-        piece = FromUtf16(piece);
+        piece = utf16_.Convert(piece);
     Cut(piece, line);
 }
 
@@ -163,14 +181,7 @@ void ListLineCutter::Finish(LineFn&& line) {
         Decide(scan_.Choice(), false, line);
         Add(start, line);
     }
-    if (!odd_byte_.empty() || high_surrogate_ != 0) {
-        utf8_.clear();
-        if (high_surrogate_ != 0) utf8_ += "\uFFFD";
-        if (!odd_byte_.empty()) utf8_ += "\uFFFD";
-        high_surrogate_ = 0;
-        odd_byte_.clear();
-        Cut(utf8_, line);
-    }
+    if (const std::string_view rest = utf16_.Finish(); !rest.empty()) Cut(rest, line);
     if (!carry_.empty()) {
         Give(carry_, over_, line);
         carry_.clear();
@@ -287,6 +298,7 @@ void ListLineCutter::Decide(ListEncodingChoice choice, bool code_page_fallback, 
     choosing_ = false;
     encoding_ = choice.encoding;
     skip_ = choice.bom_size;
+    utf16_ = Utf16Decoder(choice.encoding == ListEncoding::Utf16Be);
     code_page_fallback_ = code_page_fallback;
     for (std::size_t at = 0; at < held_.size();) {
         const std::size_t end = held_.find('\n', at);

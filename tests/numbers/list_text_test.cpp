@@ -162,9 +162,9 @@ TEST(ListTextTest, OverlongLineIsGivenCut) {
         for (const std::size_t size : {std::size_t{0}, std::size_t{1000}, kMaxListLine}) {
             const std::vector<std::string> lines = CutLines(c.file, size);
             // Compared without printing 64 KiB lines.
-            EXPECT_TRUE(lines == c.lines) << c.file.size() << " in " << size << ": "
-                                          << lines.size() << " lines, the first of "
-                                          << (lines.empty() ? 0 : lines[0].size());
+            EXPECT_TRUE(lines == c.lines)
+                << c.file.size() << " in " << size << ": " << lines.size()
+                << " lines, the first of " << (lines.empty() ? 0 : lines[0].size());
         }
     }
     // Memory: 64 MiB of one line, in pieces, are not kept.
