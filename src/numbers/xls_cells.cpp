@@ -2,6 +2,7 @@
 // BIFF records without the library that reads the cells: that library holds a cell for every
 // row and column that a sheet's DIMENSIONS record declares, as soon as it opens the file, so a
 // few bytes declaring 65,536 rows of 256 columns, sheet after sheet, would take gigabytes.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -124,9 +125,9 @@ bool CompoundFile::ReadAt(std::uint64_t offset, std::size_t size, std::string& o
 }
 
 bool CompoundFile::Open() {
-    const off_t end = ::lseek(fd_, 0, SEEK_END);
-    if (end < 0) return false;
-    file_size_ = static_cast<std::uint64_t>(end);
+    struct stat info = {};
+    if (::fstat(fd_, &info) != 0) return false;
+    file_size_ = static_cast<std::uint64_t>(info.st_size);
     std::string header;
     if (!ReadAt(0, kHeaderSize, header)) return false;
     std::memcpy(header_, header.data(), kHeaderSize);
