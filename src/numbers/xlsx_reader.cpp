@@ -1,4 +1,4 @@
-// .xlsx workbooks: a zip container (libzip) of XML parts (expat), of which only the ones that
+// .xlsx workbooks: a zip container (libzip) of XML parts (XmlPart), of which only the ones that
 // say where the sheets are, the shared strings and the sheets themselves are read, each
 // streamed as it is unpacked.
 #include <unistd.h>
@@ -20,6 +20,7 @@ namespace {
 
 using Why = ListFileRefusal::Why;
 using xlsx::Attribute;
+using xlsx::XmlAttributes;
 using xlsx::XmlHandler;
 using xlsx::XmlPart;
 
@@ -102,7 +103,7 @@ class RelationshipsHandler final : public XmlHandler {
     std::map<std::string, Relationship, std::less<>> by_id;
     std::vector<std::string> ids;  // in the order written
 
-    void Start(std::string_view name, const char** attributes) override {
+    void Start(std::string_view name, XmlAttributes attributes) override {
         if (name != "Relationship" || Attribute(attributes, "TargetMode") == "External") return;
         const std::string_view type = Attribute(attributes, "Type");
         const std::string id(Attribute(attributes, "Id"));
@@ -120,7 +121,7 @@ class WorkbookHandler final : public XmlHandler {
     bool is_workbook = false;
     std::vector<std::string> sheet_ids;  // in the workbook's order of sheets
 
-    void Start(std::string_view name, const char** attributes) override {
+    void Start(std::string_view name, XmlAttributes attributes) override {
         if (!seen_root_) {
             seen_root_ = true;
             is_workbook = name == "workbook";
@@ -173,7 +174,7 @@ class SharedStringsHandler final : public XmlHandler {
     SharedStringsHandler(SharedStrings& strings, const WorkbookLimits& limits, XmlPart*& part)
         : strings_(strings), limits_(limits), part_(part) {}
 
-    void Start(std::string_view name, const char**) override {
+    void Start(std::string_view name, XmlAttributes) override {
         if (name == "si") {
             in_string_ = true;
             current_.clear();
@@ -219,7 +220,7 @@ class SheetHandler final : public XmlHandler {
     SheetHandler(const SharedStrings& strings, std::string& out, XmlPart*& part)
         : strings_(strings), out_(out), part_(part) {}
 
-    void Start(std::string_view name, const char** attributes) override {
+    void Start(std::string_view name, XmlAttributes attributes) override {
         if (name == "c") {
             StartCell(attributes);
         } else if (name == "v") {
@@ -256,7 +257,7 @@ class SheetHandler final : public XmlHandler {
     }
 
   private:
-    void StartRow(const char** attributes) {
+    void StartRow(XmlAttributes attributes) {
         std::uint64_t number = next_row_;
         const std::string_view r = Attribute(attributes, "r");
         std::uint64_t given = 0;
@@ -275,7 +276,7 @@ class SheetHandler final : public XmlHandler {
         column_ = -1;
     }
 
-    void StartCell(const char** attributes) {
+    void StartCell(XmlAttributes attributes) {
         if (!in_row_) return;
         in_cell_ = true;
         cell_.clear();
