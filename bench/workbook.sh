@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${RUNS:-3}
-rows=${ROWS:-2100000}
+rows=${ROWS:-2150000}
 
 cmake --build build --target numtrail-lookup workbook_list run_measured >/dev/null
 lookup=build/src/bulk/numtrail-lookup

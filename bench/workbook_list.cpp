@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,8 +74,9 @@ int Write(const char* file, long rows) {
 }
 
 int Read(const char* file) {
-    std::ifstream in(file, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    std::string bytes(static_cast<std::size_t>(in.tellg()), '\0');
+    in.seekg(0).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     long lines = 0, numbers = 0;
     const auto refusal = ReadListFile(bytes, [&](std::string_view line, bool cut) {
         ++lines;

@@ -19,8 +19,9 @@ std::unique_ptr<WorkbookReader> OpenXlsx(std::string_view bytes, ListFileRefusal
 std::unique_ptr<WorkbookReader> OpenXls(int fd, bool owned, ListFileRefusal& refusal,
                                         const WorkbookLimits& limits);
 
-// The cells that the sheets of an .xls workbook declare, all sheets together; nullopt when its
-// container cannot be read.
-std::optional<std::uint64_t> DeclaredXlsCells(int fd);
+// The cells that the sheets of an .xls workbook make the library hold, all sheets together;
+// nullopt when its container cannot be read or holds what would make the library read past its
+// buffers.
+std::optional<std::uint64_t> CheckedXlsCells(int fd);
 
 }  // namespace numtrail

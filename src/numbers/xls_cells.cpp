@@ -1,7 +1,8 @@
-// The cells an .xls workbook declares, read from its compound file (the OLE container) and its
-// BIFF records without the library that reads the cells: that library holds a cell for every
-// row and column that a sheet's DIMENSIONS record declares, as soon as it opens the file, so a
-// few bytes declaring 65,536 rows of 256 columns, sheet after sheet, would take gigabytes.
+// What an .xls workbook would make the library that reads its cells do, read from its compound
+// file (the OLE container) and its BIFF records before that library sees it. The library holds a
+// cell for every row and column that a sheet declares as soon as it opens the file, so a few
+// bytes declaring 65,536 rows of 256 columns, sheet after sheet, would take gigabytes; and it
+// trusts lengths written inside the file, reading past its buffers on a damaged one.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
 constexpr std::size_t kHeaderSize = 512;
 constexpr std::size_t kDirectoryEntry = 128;
 constexpr std::uint16_t kDimensionsRecord = 0x0200;
+constexpr std::uint16_t kMaxDirectoryName = 64;  // bytes of UTF-16, the final NUL included
 
 std::uint32_t Le32(const unsigned char* p) {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
@@ -27,56 +29,221 @@ std::uint32_t Le32(const unsigned char* p) {
 }
 std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
-// Sums rows times columns of every DIMENSIONS record in a BIFF stream given in pieces.
-class DimensionsSum {
+// Walks the records of a BIFF stream given in pieces, as the library will: it sums the cells
+// each sheet will be given (the rows times the columns its DIMENSIONS record declares, or, before
+// one, those its cells reach), and finds the records whose lengths would make the library read
+// past what the record holds. The library reads each record into a buffer of 8,224 bytes and
+// then trusts the lengths written inside it; the checks below follow how it reads each kind of
+// record that holds a string (see freexl.c of libfreexl 1.0.6).
+class BiffCheck {
   public:
     std::uint64_t cells = 0;
+    bool damaged = false;
 
     void Add(std::string_view piece) {
-        const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
-        const std::size_t size = piece.size();
-        for (std::size_t i = 0; i < size;) {
-            if (left_ > 0) {
-                const std::size_t n = std::min<std::size_t>(left_, size - i);
-                if (dimensions_) {
-                    const std::size_t take =
-                        std::min(n, sizeof data_ - std::min(got_, sizeof data_));
-                    std::memcpy(data_ + got_, p + i, take);
-                    got_ += take;
+        for (std::size_t i = 0; i < piece.size() && !damaged;) {
+            if (head_size_ < 4) {
+                head_[head_size_++] = static_cast<unsigned char>(piece[i++]);
+                if (head_size_ == 4) {
+                    length_ = Le16(head_ + 2);
+                    if (length_ > kMaxRecord) damaged = true;
+                    record_.clear();
+                    if (length_ == 0) Record();
                 }
-                i += n;
-                left_ -= static_cast<std::uint32_t>(n);
-                if (left_ == 0 && dimensions_) Count();
                 continue;
             }
-            head_[head_size_++] = p[i++];
-            if (head_size_ < 4) continue;
-            head_size_ = 0;
-            dimensions_ = Le16(head_) == kDimensionsRecord;
-            length_ = Le16(head_ + 2);
-            left_ = length_;
-            got_ = 0;
-            if (left_ == 0 && dimensions_) Count();
+            const std::size_t n = std::min<std::size_t>(length_ - record_.size(), piece.size() - i);
+            record_.append(piece.data() + i, n);
+            i += n;
+            if (record_.size() == length_) Record();
         }
     }
 
+    void Finish() { EndSheet(); }
+
   private:
-    void Count() {
+    static constexpr std::size_t kMaxRecord = 8224;
+    enum : std::uint16_t {
+        kBof = 0x0809,
+        kEof = 0x000A,
+        kSst = 0x00FC,
+        kContinue = 0x003C,
+        kFormat = 0x041E,
+        kLabel = 0x0204,
+        kLabelSst = 0x00FD,
+        kNumber = 0x0203,
+        kRk = 0x027E,
+        kMulRk = 0x00BD,
+        kBoolErr = 0x0205,
+    };
+
+    void Record() {
+        head_size_ = 0;
+        const std::uint16_t type = Le16(head_);
+        const auto* data = reinterpret_cast<const unsigned char*>(record_.data());
+        const std::size_t size = record_.size();
+        if (type == kContinue) {
+            if (previous_ == kSst) Strings(data, size);
+            return;
+        }
+        previous_ = type;
+        switch (type) {
+            case kBof:
+                EndSheet();
+                if (version_ == 0 && size >= 2) version_ = Le16(data) == 0x0600 ? 8 : 5;
+                break;
+            case kEof:
+                EndSheet();
+                break;
+            case kDimensionsRecord:
+                if (size >= 14)
+                    declared_ += std::uint64_t{Le32(data + 4)} * Le16(data + 10);
+                else if (size >= 10)
+                    declared_ += std::uint64_t{Le16(data + 2)} * Le16(data + 6);
+                dimensions_ = true;
+                break;
+            case kSst:
+                Strings(data, size);
+                break;
+            case kFormat:
+                if (version_ == 8) Unicode(data, size, 2, 4);
+                break;
+            case kLabel:
+                if (version_ == 8)
+                    Unicode(data, size, 6, 8);
+                else if (size < 8 || 8u + Le16(data + 6) > size)
+                    damaged = true;
+                [[fallthrough]];
+            case kLabelSst:
+            case kNumber:
+            case kRk:
+            case kMulRk:
+            case kBoolErr:
+                // Cells before any DIMENSIONS record make the library size the sheet by them.
+                if (!dimensions_ && size >= 4) {
+                    rows_ = std::max<std::uint64_t>(rows_, Le16(data) + 1u);
+                    columns_ = std::max<std::uint64_t>(columns_, Le16(data + 2) + 1u);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+
+    void EndSheet() {
+        cells += std::max(declared_, rows_ * columns_);
+        declared_ = rows_ = columns_ = 0;
         dimensions_ = false;
-        // BIFF8 writes the rows in 32 bits (14 bytes in all), BIFF5 in 16 (10 bytes).
-        if (length_ >= 14 && got_ >= 14)
-            cells += std::uint64_t{Le32(data_ + 4)} * Le16(data_ + 10);
-        else if (length_ >= 10 && got_ >= 10)
-            cells += std::uint64_t{Le16(data_ + 2)} * Le16(data_ + 6);
+    }
+
+    // The header of a string: its flags, then an optional count of rich text runs (2 bytes)
+    // and size of extended data (4 bytes). Its size, or 0 when it does not fit.
+    static std::size_t StringHeader(const unsigned char* data, std::size_t at, std::size_t size,
+                                    bool& wide, std::uint64_t& extra) {
+        if (at >= size) return 0;
+        const unsigned char flags = data[at];
+        wide = (flags & 0x01) != 0;
+        const std::size_t header = 1 + ((flags & 0x08) ? 2 : 0) + ((flags & 0x04) ? 4 : 0);
+        if (at + header > size) return 0;
+        extra = 0;
+        std::size_t p = at + 1;
+        if (flags & 0x08) extra += std::uint64_t{Le16(data + p)} * 4, p += 2;
+        if (flags & 0x04) extra += Le32(data + p);
+        return header;
+    }
+
+    // A string whose character count is at `count` and whose header is at `at`, read whole.
+    void Unicode(const unsigned char* data, std::size_t size, std::size_t count, std::size_t at) {
+        bool wide = false;
+        std::uint64_t extra = 0;
+        if (count + 2 > size) {
+            damaged = true;
+            return;
+        }
+        const std::size_t header = StringHeader(data, at, size, wide, extra);
+        const std::uint64_t characters = Le16(data + count) * (wide ? 2u : 1u);
+        if (header == 0 || at + header + characters > size) damaged = true;
+    }
+
+    // The shared strings, as the library reads them from the SST record and the CONTINUE
+    // records after it, keeping its state from one record to the next.
+    void Strings(const unsigned char* data, std::size_t size) {
+        std::uint64_t p = 0;
+        if (!sst_started_) {
+            sst_started_ = true;
+            if (size < 8) {
+                damaged = true;
+                return;
+            }
+            sst_count_ = Le32(data + 4);
+            p = 8;
+        } else if (pending_ > 0) {
+            // The rest of a string cut by the end of the last record.
+            if (size < 1) {
+                damaged = true;
+                return;
+            }
+            const bool wide = (data[0] & 0x01) != 0;
+            p = 1;
+            if (wide) {
+                if (p + 2 * pending_ > size) {
+                    damaged = true;
+                    return;
+                }
+                p += 2 * pending_;
+            } else {
+                p += pending_;  // the library stops at the record's end here
+            }
+            // The library works out how far its extended data reaches into the next record,
+            // then loses it: the next string is read right after this one.
+            p += pending_skip_;
+            next_skip_ = 0;
+            pending_ = 0;
+            ++sst_index_;
+        }
+        for (; sst_index_ < sst_count_; ++sst_index_) {
+            if (p >= size) return;
+            p += next_skip_;
+            if (p + 2 > size) {
+                damaged = true;
+                return;
+            }
+            const std::uint64_t length = Le16(data + p);
+            p += 2;
+            bool wide = false;
+            std::uint64_t extra = 0;
+            const std::size_t header =
+                StringHeader(data, static_cast<std::size_t>(p), size, wide, extra);
+            if (header == 0) {
+                damaged = true;
+                return;
+            }
+            p += header;
+            const std::uint64_t required = wide ? 2 * length : length;
+            if (required > size - p) {
+                // Cut by the record's end: the characters read so far, the rest in the next.
+                const std::uint64_t read = wide ? (size - p) / 2 : size - p;
+                pending_ = length - read;
+                pending_skip_ = extra;
+                return;
+            }
+            if (length == 0) return;  // the library stops at an empty string
+            p += required + extra;
+            next_skip_ = p >= size ? p - size : 0;
+        }
     }
 
     unsigned char head_[4] = {};
     std::size_t head_size_ = 0;
-    std::uint32_t left_ = 0;  // bytes of the record's data still to come
     std::uint16_t length_ = 0;
+    std::string record_;
+    std::uint16_t previous_ = 0;
+    int version_ = 0;
+    std::uint64_t declared_ = 0, rows_ = 0, columns_ = 0;
     bool dimensions_ = false;
-    unsigned char data_[14] = {};
-    std::size_t got_ = 0;
+    bool sst_started_ = false;
+    std::uint64_t sst_count_ = 0, sst_index_ = 0;
+    std::uint64_t pending_ = 0, pending_skip_ = 0, next_skip_ = 0;
 };
 
 class CompoundFile {
@@ -257,28 +424,33 @@ bool IsWorkbookStream(const unsigned char* entry) {
 
 }  // namespace
 
-std::optional<std::uint64_t> DeclaredXlsCells(int fd) {
+std::optional<std::uint64_t> CheckedXlsCells(int fd) {
     CompoundFile file(fd);
     if (!file.Open()) return std::nullopt;
     std::vector<std::pair<std::uint32_t, std::uint64_t>> streams;  // start and size
+    bool names_fit = true;
     if (!file.ForEachEntry([&](const unsigned char* entry) {
+            // The library converts every name at the length the entry gives.
+            if (Le16(entry + 0x40) > kMaxDirectoryName) names_fit = false;
             if (IsWorkbookStream(entry))
                 streams.emplace_back(
                     Le32(entry + 0x74),
                     file.Version4() ? Le32(entry + 0x78) | std::uint64_t{Le32(entry + 0x7C)} << 32
                                     : Le32(entry + 0x78));
             return true;
-        }))
+        }) ||
+        !names_fit)
         return std::nullopt;
-    // Every stream the library might take for the workbook is counted.
+    // Every stream the library might take for the workbook is checked.
     std::uint64_t cells = 0;
     for (const auto& [start, size] : streams) {
-        DimensionsSum sum;
-        const auto add = [&sum](std::string_view piece) { sum.Add(piece); };
+        BiffCheck check;
+        const auto add = [&check](std::string_view piece) { check.Add(piece); };
         const bool read = size < file.MiniCutoff() ? file.ReadMiniChain(start, size, add)
                                                    : file.ReadChain(start, size, add);
-        if (!read) return std::nullopt;
-        cells += sum.cells;
+        check.Finish();
+        if (!read || check.damaged) return std::nullopt;
+        cells += check.cells;
     }
     return cells;
 }
