@@ -22,6 +22,7 @@ struct WorkbookLimits {
     std::uint64_t shared_strings = 16ull << 20;        // strings in the shared table
     std::uint64_t shared_string_bytes = 256ull << 20;  // their text
     std::uint64_t xls_cells = 16ull << 20;             // cells an .xls declares, all sheets
+    std::uint64_t rows_left_out = 16ull << 20;         // empty lines for rows that sheets leave out
 };
 
 // A workbook read as the text of a number list: a line of UTF-8 for each row of every sheet,

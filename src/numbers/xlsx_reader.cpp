@@ -217,8 +217,11 @@ class SharedStringsHandler final : public XmlHandler {
 // Rows of a sheet as lines of text appended to `out`.
 class SheetHandler final : public XmlHandler {
   public:
-    SheetHandler(const SharedStrings& strings, std::string& out, XmlPart*& part)
-        : strings_(strings), out_(out), part_(part) {}
+    // `left_out` counts the empty lines given for rows that sheets leave out, up to `limit`:
+    // a few bytes saying "row 1048576", sheet after sheet, must not make billions of lines.
+    SheetHandler(const SharedStrings& strings, std::string& out, XmlPart*& part,
+                 std::uint64_t& left_out, std::uint64_t limit)
+        : strings_(strings), out_(out), part_(part), left_out_(left_out), limit_(limit) {}
 
     void Start(std::string_view name, XmlAttributes attributes) override {
         if (name == "c") {
@@ -266,6 +269,12 @@ class SheetHandler final : public XmlHandler {
             number = given;
         if (number > kMaxRows) {
             part_->Stop({Why::Damaged, "a sheet has a row past " + std::to_string(kMaxRows)});
+            return;
+        }
+        left_out_ += number - next_row_;
+        if (left_out_ > limit_) {
+            part_->Stop({Why::TooLarge, "its sheets leave out more than " + std::to_string(limit_) +
+                                            " rows before their last"});
             return;
         }
         out_.append(number - next_row_, '\n');  // the rows the sheet leaves out
@@ -329,6 +338,8 @@ class SheetHandler final : public XmlHandler {
     const SharedStrings& strings_;
     std::string& out_;
     XmlPart*& part_;
+    std::uint64_t& left_out_;
+    std::uint64_t limit_;
     std::uint64_t next_row_ = 1;  // the row number of the next line
     bool in_row_ = false;
     std::string row_;
@@ -390,6 +401,7 @@ class XlsxReader final : public WorkbookReader {
     zip_t* zip_;
     WorkbookLimits limits_;
     std::uint64_t total_ = 0;  // unpacked bytes of the parts opened, as their container says
+    std::uint64_t left_out_ = 0;
     SharedStrings strings_;
     std::vector<Part> sheets_;
     std::uint64_t sheets_bytes_ = 0;
@@ -581,7 +593,8 @@ bool XlsxReader::Next(std::string_view& piece, ListFileRefusal& refusal) {
         if (!sheet_xml_) {
             if (next_sheet_ == sheets_.size()) break;
             if (!Begin(sheets_[next_sheet_], false, sheet_, refusal)) return false;
-            sheet_handler_ = std::make_unique<SheetHandler>(strings_, out_, sheet_part_);
+            sheet_handler_ = std::make_unique<SheetHandler>(strings_, out_, sheet_part_, left_out_,
+                                                            limits_.rows_left_out);
             sheet_xml_ = std::make_unique<XmlPart>(sheet_.part.name, *sheet_handler_);
             sheet_part_ = sheet_xml_.get();
         }

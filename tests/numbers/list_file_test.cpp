@@ -244,23 +244,32 @@ TEST_F(ListFileTest, WorkbookLimits) {
         WorkbookLimits limits;
         ListFileKind kind;
     };
-    std::vector<Case> cases(6, {"", {}, ListFileKind::Xlsx});
+    std::vector<Case> cases(7, {"", {}, ListFileKind::Xlsx});
     cases[0].what = "entries", cases[0].limits.entries = 5;
     cases[1].what = "part", cases[1].limits.part_bytes = 300;
     cases[2].what = "total", cases[2].limits.total_bytes = 2000;
     cases[3].what = "strings", cases[3].limits.shared_strings = 4;
     cases[4].what = "string bytes", cases[4].limits.shared_string_bytes = 20;
+    cases[6].what = "rows left out", cases[6].limits.rows_left_out = 0;  // row 3 is empty
     cases[5] = {"cells", {}, ListFileKind::Xls};
     cases[5].limits.xls_cells = 23;  // the sheets declare 5 by 4 and 2 by 2
-    for (const Case& c : cases) {
+    // Refused when opened, or on the way.
+    const auto read = [](ListFileKind kind, std::string_view bytes, const WorkbookLimits& limits) {
         ListFileRefusal refusal;
-        const auto reader = WorkbookReader::Open(
-            c.kind, c.kind == ListFileKind::Xls ? std::string_view(xls) : xlsx, refusal, c.limits);
-        EXPECT_FALSE(reader) << c.what;
-        EXPECT_EQ(refusal.why, Why::TooLarge) << c.what << ": " << refusal.detail;
+        const auto reader = WorkbookReader::Open(kind, bytes, refusal, limits);
+        if (!reader) return std::optional(refusal);
+        for (std::string_view piece = "x"; !piece.empty();)
+            if (!reader->Next(piece, refusal)) return std::optional(refusal);
+        return std::optional<ListFileRefusal>();
+    };
+    for (const Case& c : cases) {
+        const auto refusal =
+            read(c.kind, c.kind == ListFileKind::Xls ? std::string_view(xls) : xlsx, c.limits);
+        ASSERT_TRUE(refusal) << c.what;
+        EXPECT_EQ(refusal->why, Why::TooLarge) << c.what << ": " << refusal->detail;
     }
-    ListFileRefusal refusal;
-    EXPECT_TRUE(WorkbookReader::Open(ListFileKind::Xls, xls, refusal, {.xls_cells = 24}));
+    EXPECT_FALSE(read(ListFileKind::Xlsx, xlsx, {.rows_left_out = 1}));
+    EXPECT_FALSE(read(ListFileKind::Xls, xls, {.xls_cells = 24}));
 }
 
 // A workbook cut anywhere is refused, never read as what it holds up to there.
