@@ -164,7 +164,8 @@ std::unique_ptr<WorkbookReader> OpenXls(int fd, bool owned, ListFileRefusal& ref
     // The library holds a cell for every row and column the sheets declare as soon as it
     // opens the file: a workbook declaring too many is not given to it.
     const std::optional<std::uint64_t> cells = CheckedXlsCells(fd);
-    if (!cells) return fail({Why::Damaged, "it is cut short or damaged"});
+    if (!cells)
+        return fail({Why::Damaged, "it is cut short, or its container or records are damaged"});
     if (*cells > limits.xls_cells)
         return fail({Why::TooLarge, "its sheets declare " + std::to_string(*cells) +
                                         " cells, more than " + std::to_string(limits.xls_cells)});

@@ -179,6 +179,10 @@ TEST_F(ListFileTest, Refusals) {
     ASSERT_NE(no_workbook_ole.find(stream), std::string::npos);
     no_workbook_ole.replace(no_workbook_ole.find(stream), stream.size(),
                             std::string("D\0o\0c\0u\0m\0e\0n\0t\0", 16));
+    // A directory entry whose name says it is longer than an entry: the library would read it
+    // past its buffer.
+    std::string long_name = xls;
+    long_name[long_name.find(stream) + 0x40] = '\x7F';
     // An .xls whose sheets declare 65,536 rows of 256 columns: the library would take 0.5 GB.
     std::string huge_xls = xls;
     for (std::size_t at = 0;
@@ -221,6 +225,7 @@ TEST_F(ListFileTest, Refusals) {
         {"damaged xlsx", damaged_xlsx, Why::Damaged, "sheet1.xml"},
         {"zip bomb", bomb, Why::TooLarge, "times its packed size"},
         {"huge xls", huge_xls, Why::TooLarge, "cells"},
+        {"long name", long_name, Why::Damaged, "records are damaged"},
         {"entities", doctype, Why::Damaged, "document type"},
         {"nesting", HandWorkbook(deep), Why::Damaged, "nests"},
         {"no XML", HandWorkbook("<worksheet><row>"), Why::Damaged, "no well-formed XML"},
