@@ -37,7 +37,7 @@ int Write(const char* file, long rows) {
         at = end + 2;
     }
     static const char* kSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周"};
-    static const char* kGiven[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊", "军", "洋",
+    static const char* kGiven[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊",   "军", "洋",
                                    "勇", "艳", "杰", "娟", "涛", "明", "超", "秀英", "霞", "平"};
     static const char* kNotes[] = {"", "", "", "微信同号", "老客户", "已回访", "勿扰", "VIP"};
     static const char* kCities[] = {"北京", "上海", "广州", "深圳", "杭州", "成都", "武汉", "南京"};
@@ -57,7 +57,8 @@ int Write(const char* file, long rows) {
                                  (i % 7 == 0 ? std::to_string(i % 1000) : "");
         worksheet_write_string(sheet, row, 0, name.c_str(), nullptr);
         const std::string entry(entries[i]);
-        const bool plain = entry.size() == 11 && entry.find_first_not_of("0123456789") == entry.npos;
+        const bool plain =
+            entry.size() == 11 && entry.find_first_not_of("0123456789") == entry.npos;
         if (plain)
             worksheet_write_number(sheet, row, 1, std::strtod(entry.c_str(), nullptr), nullptr);
         else

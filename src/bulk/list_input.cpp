@@ -151,8 +151,7 @@ bool ListInput::OpenWorkbook(std::string& error) {
             if (piece.empty()) break;
             if (workbook_size_ + piece.size() > kMaxPipedWorkbook) {
                 error = name_ + " holds a workbook of more than " +
-                        std::to_string(kMaxPipedWorkbook >> 30) +
-                        " GiB: give it as a file instead";
+                        std::to_string(kMaxPipedWorkbook >> 30) + " GiB: give it as a file instead";
                 return false;
             }
             if (const int cause = WriteWhole(memory_file_, piece.data(), piece.size());
