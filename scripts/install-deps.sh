@@ -10,6 +10,7 @@ packages=(
   openssl
   libcpp-httplib-dev libmicrohttpd-dev libphonenumber-dev libsqlite3-dev wrk libcli11-dev
   libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev unzip
+  libzip-dev libfreexl-dev python3-xlwt
   clang libclang-rt-14-dev clang-format
   help2man dpkg-dev
   chromium chromium-driver python3-selenium

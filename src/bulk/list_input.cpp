@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/atomic_file.h"
@@ -15,8 +14,6 @@ namespace {
 
 // Large enough that reading costs little beside the lines, small enough to stay in the cache.
 constexpr std::size_t kPieceSize = 128 * 1024;
-// What a pipe's bytes may take in memory while the encoding is still open.
-constexpr std::size_t kAheadInMemory = 8 * 1024 * 1024;
 
 std::string Reason(int error) { return std::strerror(error); }
 
@@ -26,8 +23,9 @@ ListInput::ListInput(int fd, bool owned, std::string name, std::optional<std::ui
     : fd_(fd), owned_(owned), name_(std::move(name)), file_size_(file_size) {}
 
 ListInput::~ListInput() {
+    workbook_.reset();
+    if (memory_file_ >= 0) ::close(memory_file_);
     if (owned_) ::close(fd_);
-    if (spool_ >= 0) ::close(spool_);
 }
 
 std::unique_ptr<ListInput> ListInput::Open(const std::string& path, std::string& error) {
@@ -46,8 +44,27 @@ std::unique_ptr<ListInput> ListInput::Open(const std::string& path, std::string&
     }
     std::optional<std::uint64_t> size;
     if (S_ISREG(info.st_mode)) size = static_cast<std::uint64_t>(info.st_size);
+    std::unique_ptr<ListInput> input(new ListInput(fd, !standard_input, name, size));
+    if (size) {
+        // A file's first bytes are read where they are, so that one that holds no list is
+        // refused before any row is written; a pipe is told apart as it is read.
+        std::string head(kListFileHead, '\0');
+        const ssize_t n = ::pread(fd, head.data(), head.size(), 0);
+        if (n < 0) {
+            error = "cannot read " + name + ": " + Reason(errno);
+            return nullptr;
+        }
+        head.resize(static_cast<std::size_t>(n));
+        ListFileRefusal refusal;
+        const std::optional<ListFileKind> kind = SniffListFile(head, refusal);
+        if (!kind) {
+            error = refusal.Message(name);
+            return nullptr;
+        }
+        input->kind_ = *kind;
+    }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return std::unique_ptr<ListInput>(new ListInput(fd, !standard_input, name, size));
+    return input;
 }
 
 long ListInput::ReadPiece(int fd, const std::string& what, std::string& error) {
@@ -61,70 +78,107 @@ long ListInput::ReadPiece(int fd, const std::string& what, std::string& error) {
     }
 }
 
-bool ListInput::Spool(std::string_view bytes, std::string& error) {
-    if (spool_ < 0) {
-        const char* dir = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/numtrail-lookup-XXXXXX";
-        spool_ = ::mkstemp(pattern.data());
-        if (spool_ < 0) {
-            error = "cannot keep " + name_ + " in a temporary file in " + pattern + ": " +
-                    Reason(errno);
+bool ListInput::Start(std::string& error) {
+    if (!file_size_) {
+        // A pipe: its first bytes tell what it holds, and are given first.
+        while (ahead_.size() < kListFileHead) {
+            const long n = ReadPiece(fd_, name_, error);
+            if (n < 0) return false;
+            if (n == 0) {
+                at_end_ = true;
+                break;
+            }
+            ahead_.append(buffer_.get(), static_cast<std::size_t>(n));
+        }
+        ListFileRefusal refusal;
+        const std::optional<ListFileKind> kind = SniffListFile(ahead_, refusal);
+        if (!kind) {
+            error = refusal.Message(name_);
             return false;
         }
-        ::unlink(pattern.c_str());
+        kind_ = *kind;
     }
-    if (const int cause = WriteWhole(spool_, bytes.data(), bytes.size()); cause != 0) {
-        error = "cannot keep " + name_ + " in a temporary file: " + Reason(cause);
-        return false;
+    switch (kind_) {
+        case ListFileKind::Text:
+            return !file_size_ || ScanText(error);
+        case ListFileKind::Contacts:
+            contacts_.emplace();
+            return true;
+        case ListFileKind::Xlsx:
+        case ListFileKind::Xls:
+            return OpenWorkbook(error);
     }
     return true;
 }
 
-bool ListInput::ChooseEncoding(std::string& error) {
-    const off_t start = file_size_ ? ::lseek(fd_, 0, SEEK_CUR) : -1;
-    if (start >= 0) {
-        // A file: the first piece is kept; when the choice needs more, the rest is scanned
-        // and read again after that piece.
-        long n = ReadPiece(fd_, name_, error);
-        if (n < 0) return false;
-        ahead_.assign(buffer_.get(), static_cast<std::size_t>(n));
-        scan_.Add(ahead_);
-        if (n == 0) {
-            at_end_ = true;
-            return true;
-        }
-        while (!scan_.Settled() && (n = ReadPiece(fd_, name_, error)) > 0)
-            scan_.Add({buffer_.get(), static_cast<std::size_t>(n)});
-        if (n < 0) return false;
-        if (::lseek(fd_, start + static_cast<off_t>(ahead_.size()), SEEK_SET) < 0) {
-            error = "cannot read " + name_ + " again from the start: " + Reason(errno);
-            return false;
-        }
+bool ListInput::ScanText(std::string& error) {
+    const off_t start = ::lseek(fd_, 0, SEEK_CUR);
+    if (start < 0) {
+        error = "cannot read " + name_ + ": " + Reason(errno);
+        return false;
+    }
+    // The first piece is kept; when the choice needs more, the rest is scanned and read again
+    // after that piece.
+    long n = ReadPiece(fd_, name_, error);
+    if (n < 0) return false;
+    ahead_.assign(buffer_.get(), static_cast<std::size_t>(n));
+    scan_.Add(ahead_);
+    if (n == 0) {
+        at_end_ = true;
         return true;
     }
-    while (!scan_.Settled()) {
-        const long n = ReadPiece(fd_, name_, error);
-        if (n < 0) return false;
-        if (n == 0) {
-            at_end_ = true;
-            break;
-        }
-        const std::string_view piece(buffer_.get(), static_cast<std::size_t>(n));
-        scan_.Add(piece);
-        if (spool_ < 0 && ahead_.size() + piece.size() <= kAheadInMemory)
-            ahead_ += piece;
-        else if (!Spool(piece, error))
-            return false;
-    }
-    if (spool_ >= 0 && ::lseek(spool_, 0, SEEK_SET) < 0) {
-        error = "cannot read back the temporary file of " + name_ + ": " + Reason(errno);
+    while (!scan_.Settled() && (n = ReadPiece(fd_, name_, error)) > 0)
+        scan_.Add({buffer_.get(), static_cast<std::size_t>(n)});
+    if (n < 0) return false;
+    if (::lseek(fd_, start + static_cast<off_t>(ahead_.size()), SEEK_SET) < 0) {
+        error = "cannot read " + name_ + " again from the start: " + Reason(errno);
         return false;
     }
     return true;
 }
 
-bool ListInput::Next(std::string_view& piece, std::string& error) {
+bool ListInput::OpenWorkbook(std::string& error) {
+    int fd = fd_;
+    workbook_size_ = file_size_.value_or(0);
+    if (!file_size_) {
+        memory_file_ = NewMemoryFile(error);
+        if (memory_file_ < 0) {
+            error = "cannot hold the workbook on " + name_ + ": " + error;
+            return false;
+        }
+        for (std::string_view piece;;) {
+            if (!NextRaw(piece, error)) return false;
+            if (piece.empty()) break;
+            if (workbook_size_ + piece.size() > kMaxPipedWorkbook) {
+                error = name_ + " holds a workbook of more than " +
+                        std::to_string(kMaxPipedWorkbook >> 30) + " GiB: give it as a file instead";
+                return false;
+            }
+            if (const int cause = WriteWhole(memory_file_, piece.data(), piece.size());
+                cause != 0) {
+                error = "cannot hold the workbook on " + name_ + " in memory: " + Reason(cause);
+                return false;
+            }
+            workbook_size_ += piece.size();
+        }
+        fd = memory_file_;
+    }
+    ListFileRefusal refusal;
+    workbook_ = WorkbookReader::Open(kind_, fd, refusal);
+    if (!workbook_) {
+        error = refusal.Message(name_);
+        return false;
+    }
+    return true;
+}
+
+ListLineCutter ListInput::Cutter() const {
+    if (kind_ != ListFileKind::Text) return ListLineCutter({ListEncoding::Utf8, 0});
+    if (!file_size_) return ListLineCutter::ChoosingAsItReads();
+    return ListLineCutter(scan_.Choice());
+}
+
+bool ListInput::NextRaw(std::string_view& piece, std::string& error) {
     piece = {};
     if (ahead_given_ && !ahead_.empty()) std::string().swap(ahead_);  // no longer in use
     if (!ahead_given_) {
@@ -135,17 +189,6 @@ bool ListInput::Next(std::string_view& piece, std::string& error) {
             return true;
         }
     }
-    if (spool_ >= 0) {
-        const long n = ReadPiece(spool_, "the temporary file of " + name_, error);
-        if (n < 0) return false;
-        if (n > 0) {
-            piece = {buffer_.get(), static_cast<std::size_t>(n)};
-            position_ += piece.size();
-            return true;
-        }
-        ::close(spool_);
-        spool_ = -1;
-    }
     if (at_end_) return true;
     const long n = ReadPiece(fd_, name_, error);
     if (n < 0) return false;
@@ -153,6 +196,35 @@ bool ListInput::Next(std::string_view& piece, std::string& error) {
     piece = {buffer_.get(), static_cast<std::size_t>(n)};
     position_ += piece.size();
     return true;
+}
+
+bool ListInput::Next(std::string_view& piece, std::string& error) {
+    if (workbook_) {
+        ListFileRefusal refusal;
+        if (workbook_->Next(piece, refusal)) return true;
+        error = refusal.Message(name_);
+        return false;
+    }
+    if (!contacts_) return NextRaw(piece, error);
+    // A piece of a contacts file may hold no phone number: read on until one does, or the end.
+    contacts_text_.clear();
+    while (contacts_text_.empty() && !contacts_done_) {
+        std::string_view raw;
+        if (!NextRaw(raw, error)) return false;
+        if (raw.empty()) {
+            contacts_->Finish(contacts_text_);
+            contacts_done_ = true;
+        } else {
+            contacts_->Add(raw, contacts_text_);
+        }
+    }
+    piece = contacts_text_;
+    return true;
+}
+
+std::uint64_t ListInput::Position() const {
+    if (!workbook_) return position_;
+    return static_cast<std::uint64_t>(workbook_->Done() * static_cast<double>(workbook_size_));
 }
 
 }  // namespace numtrail::bulk

@@ -83,13 +83,14 @@ struct Run {
         rows.Consume(n);
     }
 
-    void Line(std::string_view line) {
+    // A line cut at its limit is no number, whatever its start holds.
+    void Line(std::string_view line, bool cut) {
         Pending& p = batch[batched];
         p.line = line;
         if (line.data() < piece.data() || line.data() >= piece.data() + piece.size())
             p.line = copies[batched].assign(line);
         ++batched;
-        p.entry = CleanEntry(line);
+        p.entry = cut ? CleanedEntry{} : CleanEntry(line);
         p.slot = Attributor::kNoSlot;
         if (p.entry.kind == EntryKind::Number) {
             p.slot = Attributor::SlotOf(p.entry.Number());
@@ -117,9 +118,9 @@ struct Run {
     // Reads one list to its end; false with `error` set when it cannot be read.
     bool List(ListInput& input, ProgressBar& progress, std::uint64_t done_before,
               std::string& error) {
-        if (!input.ChooseEncoding(error)) return false;
-        ListLineCutter cutter(input.Encoding());
-        const auto line = [this](std::string_view text) { Line(text); };
+        if (!input.Start(error)) return false;
+        ListLineCutter cutter = input.Cutter();
+        const auto line = [this, &cutter](std::string_view text) { Line(text, cutter.LineCut()); };
         for (;;) {
             if (!input.Next(piece, error)) return false;
             if (piece.empty()) break;

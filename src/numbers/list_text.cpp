@@ -163,20 +163,51 @@ ListEncodingChoice ListEncodingScan::Choice() const {
 }
 
 ListLineCutter::ListLineCutter(ListEncodingChoice choice)
-    : encoding_(choice.encoding), skip_(choice.bom_size) {}
+    : encoding_(choice.encoding),
+      skip_(choice.bom_size),
+      utf16_(choice.encoding == ListEncoding::Utf16Be) {}
+
+ListLineCutter ListLineCutter::ChoosingAsItReads() {
+    ListLineCutter cutter({ListEncoding::Utf8, 0});
+    cutter.choosing_ = true;
+    return cutter;
+}
+
+void ListLineCutter::Keep(const char* p, std::size_t n) {
+    if (over_) return;
+    const std::size_t room = kMaxListLine - carry_.size();
+    if (n <= room) {
+        carry_.append(p, n);
+        return;
+    }
+    carry_.append(p, room);
+    over_ = true;
+    // A UTF-8 character cut short would become a replacement character at the end of a text
+    // that was whole. Code page 936 cannot be told apart from its middle without reading the
+    // line from its start; its decoding makes the cut character one replacement character.
+    if (encoding_ == ListEncoding::CodePage936 && !choosing_) return;
+    std::size_t lead = carry_.size();
+    while (lead > 0 && carry_.size() - lead < 4 &&
+           (static_cast<unsigned char>(carry_[lead - 1]) & 0xC0) == 0x80)
+        --lead;
+    if (lead > 0 && static_cast<unsigned char>(carry_[lead - 1]) >= 0xC0 &&
+        carry_.size() - (lead - 1) < SequenceSize(carry_[lead - 1]))
+        carry_.resize(lead - 1);
+}
 
 std::string_view ListLineCutter::Decode(std::string_view raw) {
     if (encoding_ == ListEncoding::Utf8) {
         const Utf8Scan scan = ScanUtf8(raw);
         if (scan.valid && scan.partial == 0) return raw;
-        decoded_ = Utf16ToUtf8(Utf8ToUtf16(raw));
+        decoded_ = code_page_fallback_ ? Utf16ToUtf8(AnsiBytesToString(raw))
+                                       : Utf16ToUtf8(Utf8ToUtf16(raw));
     } else {
         decoded_ = Utf16ToUtf8(AnsiBytesToString(raw));
     }
     return decoded_;
 }
 
-void ListLineCutter::AppendUnit(char16_t unit) {
+void Utf16Decoder::AppendUnit(char16_t unit) {
     const auto put = [this](unsigned v) { utf8_ += static_cast<char>(v); };
     if (high_surrogate_ != 0) {
         const char16_t high = high_surrogate_;
@@ -207,8 +238,8 @@ void ListLineCutter::AppendUnit(char16_t unit) {
     }
 }
 
-std::string_view ListLineCutter::FromUtf16(std::string_view bytes) {
-    const bool big_endian = encoding_ == ListEncoding::Utf16Be;
+std::string_view Utf16Decoder::Convert(std::string_view bytes) {
+    const bool big_endian = big_endian_;
     const auto unit = [big_endian](char a, char b) {
         const auto first = static_cast<unsigned char>(a), second = static_cast<unsigned char>(b);
         return static_cast<char16_t>(big_endian ? (first << 8) | second : (second << 8) | first);
@@ -223,6 +254,20 @@ std::string_view ListLineCutter::FromUtf16(std::string_view bytes) {
     for (; k + 1 < bytes.size(); k += 2) AppendUnit(unit(bytes[k], bytes[k + 1]));
     if (k < bytes.size()) odd_byte_.assign(1, bytes[k]);
     return utf8_;
+}
+
+std::string_view Utf16Decoder::Finish() {
+    utf8_.clear();
+    if (high_surrogate_ != 0) utf8_ += "\uFFFD";
+    if (!odd_byte_.empty()) utf8_ += "\uFFFD";
+    high_surrogate_ = 0;
+    odd_byte_.clear();
+    return utf8_;
+}
+
+bool IsUtf8(std::string_view text) {
+    const Utf8Scan scan = ScanUtf8(text);
+    return scan.valid && scan.partial == 0;
 }
 
 void ForEachListLine(std::string_view bytes, const std::function<void(std::string_view)>& line) {

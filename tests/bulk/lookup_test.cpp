@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 #include "support/stand_in_upstream.h"
+#include "support/workbooks.h"
 
 namespace numtrail {
 namespace {
@@ -41,6 +44,33 @@ std::vector<std::string> FirstFields(const std::string& tsv) {
     for (const std::string& row : Lines(tsv)) fields.push_back(row.substr(0, row.find('\t')));
     fields.erase(fields.begin());
     return fields;
+}
+
+// Runs numtrail-lookup on a file's bytes coming down a pipe. Through a shell, so that the
+// program's peak memory is its own: one started straight from this process begins as a view of
+// this process's memory, and the kernel counts that in its peak.
+ProgramRun LookupPiped(const std::filesystem::path& input, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(),
+                     {"-c", "cat \"$0\" | \"$@\"", input, NUMTRAIL_LOOKUP_PROGRAM});
+    return test::RunProgram("/bin/sh", arguments);
+}
+
+// The highest peak memory of the programs that this test has run, in MiB.
+long ChildrenPeakMiB() {
+    rusage usage = {};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+// Writes `repeated` until the file holds `size` bytes, then `tail`, without holding it whole.
+void WriteLarge(const std::filesystem::path& file, std::string_view head, std::string_view repeated,
+                std::size_t size, std::string_view tail) {
+    std::ofstream out(file, std::ios::binary);
+    out << head;
+    std::string block;
+    while (block.size() < (1 << 20)) block += repeated;
+    for (std::size_t written = head.size(); written < size; written += block.size()) out << block;
+    out << tail;
 }
 
 class LookupTest : public test::ScratchDirTest {
@@ -169,6 +199,94 @@ TEST_F(LookupTest, EncodingIsChosenFromTheWholeList) {
         EXPECT_EQ(rows.back(),
                   "张三,13912345678\t13912345678\t江苏\t常州\t0519\t213000\t中国移动\tok")
             << from_stdin;
+    }
+}
+
+// Standard input in valid UTF-8 has its encoding chosen as it is read: no temporary file (there
+// is no folder for one here), and memory bounded however much of it comes before the end.
+TEST_F(LookupTest, StandardInputIsChosenAsItIsRead) {
+    WriteLarge(Path("list.txt"), "", "张三,13800138000\n", 64 << 20, "");
+    ::setenv("TMPDIR", Path("missing").c_str(), 1);
+    const ProgramRun run = LookupPiped(Path("list.txt"), {"-o", "/dev/null", "-"});
+    ::unsetenv("TMPDIR");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string lines = std::to_string(std::filesystem::file_size(Path("list.txt")) / 19);
+    EXPECT_EQ(run.err.substr(0, run.err.find(',')),
+              "numtrail-lookup: " + lines + " lines: " + lines + " ok");
+    // The lines held while choosing take 8 MiB, twice that as their string grows, more under
+    // the address sanitizer; the whole list would take 64 MiB and more.
+    EXPECT_LT(ChildrenPeakMiB(), 96);
+}
+
+// A line past 64 KiB is one bad-format row, its text cut; an endless one is not held.
+TEST_F(LookupTest, OverlongLineIsOneBadFormatRowCut) {
+    WriteLarge(Path("list.txt"), "13800138000", " ", 128 << 20, "\n13912345678\n");
+    const ProgramRun run = LookupPiped(Path("list.txt"), {"--format", "tsv", "-"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> rows = Lines(run.out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_TRUE(rows[1] ==
+                "13800138000" + std::string(64 * 1024 - 11, ' ') + "\t\t\t\t\t\t\tbad-format")
+        << rows[1].size();
+    EXPECT_EQ(rows[2].substr(0, 23), "13912345678\t13912345678");
+    EXPECT_LT(ChildrenPeakMiB(), 40);
+}
+
+// Workbooks and contacts files, from a file or standard input: a line for each row (its cells
+// joined by tabs) or each phone number.
+TEST_F(LookupTest, ReadsWorkbooksAndContacts) {
+    const std::vector<test::WorkbookSheet> sheets = {
+        {"名单", {{0, 0, std::string("手机")}, {1, 0, std::string("张三")}, {1, 1, 13800138000.0}}},
+        {"Sheet2", {{1, 0, std::string("13912345678")}}},
+    };
+    ASSERT_TRUE(test::WriteXlsx(Path("list.xlsx"), sheets));
+    ASSERT_TRUE(test::WriteXls(Path("list.xls"), sheets));
+    WriteFile(Path("list.vcf"),
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:张三\r\nTEL;TYPE=CELL:+86 138 0013\r\n  8000\r\n"
+              "TEL:13912345678\r\nEND:VCARD\r\n");
+    const std::vector<std::string> rows = {"手机", "张三\\t13800138000", "", "13912345678"};
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"list.xlsx", rows},
+        {"list.xls", rows},
+        {"list.vcf", {"+86 138 0013 8000", "13912345678"}},
+    };
+    for (const auto& [file, lines] : cases) {
+        for (const bool from_stdin : {false, true}) {
+            const ProgramRun run = from_stdin ? Lookup({"-q", "--format=tsv"}, ReadFile(Path(file)))
+                                              : Lookup({"-q", "--format=tsv", Path(file)});
+            ASSERT_EQ(run.status, 0) << file << run.err;
+            EXPECT_EQ(FirstFields(run.out), lines) << file << " " << from_stdin;
+            EXPECT_NE(run.out.find("\t13800138000\t北京"), std::string::npos) << file;
+        }
+    }
+}
+
+// A file that holds no list, or a workbook that cannot be read, ends the run with a message
+// that names it, and no rows.
+TEST_F(LookupTest, RefusedInputsNameTheFile) {
+    WriteFile(Path("scan.pdf"), "%PDF-1.7\n");
+    ASSERT_TRUE(test::WriteXlsx(Path("book.xlsx"), {{"A", {{0, 0, 13800138000.0}}}}));
+    const std::string book = ReadFile(Path("book.xlsx"));
+    WriteFile(Path("cut.xlsx"), book.substr(0, book.size() / 2));
+    WriteFile(Path("list.txt"), "13800138000\n");
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string input;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{Path("list.txt"), Path("scan.pdf")},
+         "",
+         Path("scan.pdf").string() + " holds no number list"},
+        {{Path("cut.xlsx")}, "", Path("cut.xlsx").string() + " cannot be read as a workbook"},
+        {{"-"}, book.substr(0, book.size() / 2), "standard input cannot be read as a workbook"},
+        {{"-"}, std::string("\x89PNG\r\n\x1A\n\0\0", 10), "standard input holds no number list"},
+    };
+    for (const Case& c : cases) {
+        const ProgramRun run = Lookup(c.arguments, c.input);
+        EXPECT_EQ(run.status, 1) << c.message;
+        EXPECT_EQ(run.out, "") << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
 }
 

@@ -77,12 +77,20 @@ TEST(ListTextTest, Utf16FileCutShortEndsInAReplacementCharacter) {
     EXPECT_EQ(utf16, (std::vector<std::string>{"13812345678", "1\uFFFD"}));
 }
 
+enum class Choice { Whole, AsItReads };
+
 // Every line, empty ones included, as the cutter gives them when the text comes in `pieces`
-// of the given size (0: whole).
-std::vector<std::string> CutLines(std::string_view bytes, std::size_t piece_size) {
-    ListLineCutter cutter(ChooseListEncoding(bytes));
+// of the given size (0: whole), with the encoding chosen from the whole text or as it is read.
+// A line given cut ends in "<cut>".
+std::vector<std::string> CutLines(std::string_view bytes, std::size_t piece_size,
+                                  Choice choice = Choice::Whole) {
+    ListLineCutter cutter = choice == Choice::Whole ? ListLineCutter(ChooseListEncoding(bytes))
+                                                    : ListLineCutter::ChoosingAsItReads();
     std::vector<std::string> lines;
-    const auto keep = [&lines](std::string_view line) { lines.emplace_back(line); };
+    const auto keep = [&lines, &cutter](std::string_view line) {
+        lines.emplace_back(line);
+        if (cutter.LineCut()) lines.back() += "<cut>";
+    };
     if (piece_size == 0) piece_size = bytes.size() + 1;
     for (std::size_t at = 0; at < bytes.size(); at += piece_size)
         cutter.Add(bytes.substr(at, piece_size), keep);
@@ -115,8 +123,11 @@ TEST(ListTextTest, PiecesGiveWhatTheWholeFileGives) {
     };
     for (const std::string& file : files) {
         const std::vector<std::string> whole = CutLines(file, 0);
-        for (std::size_t size = 1; size <= file.size(); ++size)
+        for (std::size_t size = 1; size <= file.size(); ++size) {
             EXPECT_EQ(CutLines(file, size), whole) << testing::PrintToString(file) << size;
+            EXPECT_EQ(CutLines(file, size, Choice::AsItReads), whole)
+                << testing::PrintToString(file) << size;
+        }
         for (std::size_t split = 0; split <= file.size(); ++split) {
             ListEncodingScan scan;
             scan.Add(std::string_view(file).substr(0, split));
@@ -127,6 +138,69 @@ TEST(ListTextTest, PiecesGiveWhatTheWholeFileGives) {
         }
     }
     EXPECT_EQ(CutLines(files[5], 0), (std::vector<std::string>{"中文", "😀", "\uFFFDx", "\uFFFD"}));
+}
+
+// A line past kMaxListLine is given once, cut (never inside a UTF-8 character), and the next
+// line is whole, whatever the pieces; an endless line is not held.
+TEST(ListTextTest, OverlongLineIsGivenCut) {
+    const std::string max(kMaxListLine, '1');
+    const std::string utf8_at_cut = std::string(kMaxListLine - 1, 'a') + "中b";
+    struct Case {
+        std::string file;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {max + "\n2", {max, "2"}},
+        {max + "1\r\n2", {max + "<cut>", "2"}},
+        {"\xEF\xBB\xBF" + utf8_at_cut + "\n2",
+         {utf8_at_cut.substr(0, kMaxListLine - 1) + "<cut>", "2"}},
+        {Utf16File(std::u16string(kMaxListLine + 1, u'9') + u"\n2", false),
+         {std::string(kMaxListLine, '9') + "<cut>", "2"}},
+        {std::string(3 * kMaxListLine, '1'), {max + "<cut>"}},
+    };
+    for (const Case& c : cases) {
+        for (const std::size_t size : {std::size_t{0}, std::size_t{1000}, kMaxListLine}) {
+            const std::vector<std::string> lines = CutLines(c.file, size);
+            // Compared without printing 64 KiB lines.
+            EXPECT_TRUE(lines == c.lines)
+                << c.file.size() << " in " << size << ": " << lines.size()
+                << " lines, the first of " << (lines.empty() ? 0 : lines[0].size());
+        }
+    }
+    // Memory: 64 MiB of one line, in pieces, are not kept.
+    ListLineCutter cutter(ListEncodingChoice{});
+    const std::string piece(1024 * 1024, '7');
+    std::size_t given = 0;
+    for (int i = 0; i < 64; ++i) cutter.Add(piece, [&given](std::string_view) { ++given; });
+    cutter.Add("\n", [&given](std::string_view line) { given += line.size(); });
+    EXPECT_EQ(given, kMaxListLine);
+}
+
+// Chosen as it reads, plain ASCII lines go out before the choice is made; the others wait for
+// it. Text that stays valid UTF-8 for the whole window is UTF-8, and a line after it that is no
+// UTF-8 is read as code page 936; within the window, such a line makes every line code page 936,
+// as the choice from the whole text does.
+TEST(ListTextTest, ChoosingAsItReads) {
+    ListLineCutter cutter = ListLineCutter::ChoosingAsItReads();
+    std::vector<std::string> lines;
+    const auto keep = [&lines](std::string_view line) { lines.emplace_back(line); };
+    cutter.Add("13812345678\n", keep);
+    EXPECT_EQ(lines, std::vector<std::string>{"13812345678"});
+    cutter.Add("张三\n139\n", keep);
+    EXPECT_EQ(lines.size(), 1u);
+    cutter.Finish(keep);
+    EXPECT_EQ(lines, (std::vector<std::string>{"13812345678", "张三", "139"}));
+
+    std::string filler;
+    while (filler.size() <= ListLineCutter::kChoiceWindow) filler += "13812345678\n";
+    const std::string gbk = "\xD5\xC5\xC8\xFD\n";  // 张三
+    const std::vector<std::string> early =
+        CutLines("张三\n" + filler + gbk, 128 * 1024, Choice::AsItReads);
+    EXPECT_EQ(early.front(), "张三");
+    EXPECT_EQ(early.back(), "张三");
+    const std::string within = "张三\n" + filler.substr(0, 1024) + gbk;
+    EXPECT_EQ(CutLines(within, 100, Choice::AsItReads), CutLines(within, 0));
+    EXPECT_NE(CutLines(within, 0).front(), "张三");  // read as code page 936, as ever
 }
 
 TEST(ListTextTest, ScanSettlesOnAByteOrderMarkOrBytesThatAreNoUtf8) {
