@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <limits>
+#include <memory>
 
 #include "attribution/data_file.h"
 
@@ -205,18 +206,21 @@ void PrefixCache::ForEach(
     const std::function<void(std::uint32_t prefix, const CachedPrefix&)>& row) {
     std::lock_guard lock(mutex_);
     if (db_ == nullptr) return;
-    sqlite3_stmt* all = nullptr;
-    int code = sqlite3_prepare_v2(db_, kAll, -1, &all, nullptr);
+    sqlite3_stmt* prepared = nullptr;
+    int code = sqlite3_prepare_v2(db_, kAll, -1, &prepared, nullptr);
+    // Finalized also when `row` throws.
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> all(prepared, sqlite3_finalize);
     CachedPrefix cached;
-    while (code == SQLITE_OK && (code = sqlite3_step(all)) == SQLITE_ROW) {
-        const std::int64_t prefix = sqlite3_column_int64(all, 0);
-        if (prefix < 0 || prefix > std::numeric_limits<std::uint32_t>::max()) continue;
-        ReadRecord(all, 1, cached);
-        row(static_cast<std::uint32_t>(prefix), cached);
+    if (code == SQLITE_OK) {
+        while ((code = sqlite3_step(all.get())) == SQLITE_ROW) {
+            const std::int64_t prefix = sqlite3_column_int64(all.get(), 0);
+            if (prefix < 0 || prefix > std::numeric_limits<std::uint32_t>::max()) continue;
+            ReadRecord(all.get(), 1, cached);
+            row(static_cast<std::uint32_t>(prefix), cached);
+        }
     }
-    const std::string why = code == SQLITE_DONE ? std::string() : sqlite3_errmsg(db_);
-    sqlite3_finalize(all);
-    if (!why.empty()) throw PrefixCacheError("cannot read the cache " + name_ + ": " + why);
+    if (code != SQLITE_DONE)
+        throw PrefixCacheError("cannot read the cache " + name_ + ": " + sqlite3_errmsg(db_));
 }
 
 std::filesystem::path DefaultCacheFilePath() {

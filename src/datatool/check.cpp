@@ -78,7 +78,8 @@ struct RecordUse {
 void CheckRecord(std::string_view text, const RecordUse& use, const PlaceNames& places,
                  std::vector<Finding>& out) {
     const std::string where = "record \"" + std::string(text) + "\" (" +
-                              std::to_string(use.prefixes) + " prefixes, the first " +
+                              std::to_string(use.prefixes) +
+                              (use.prefixes == 1 ? " prefix" : " prefixes") + ", the first " +
                               std::to_string(use.first) + "): ";
     const auto add = [&](bool refused, const std::string& what) {
         out.push_back({refused, where + what});
@@ -88,8 +89,10 @@ void CheckRecord(std::string_view text, const RecordUse& use, const PlaceNames& 
         add(false,
             "has " + std::to_string(fields.size()) + " fields; the service reads the first four");
     constexpr const char* kNames[] = {"province", "city", "postcode", "area code"};
+    bool refused = false;
     for (std::size_t i = 0; i < 4; ++i) {
         if (fields[i].size() > attribution::kMaxRecordFieldBytes)
+            refused = true,
             add(true, std::string("the ") + kNames[i] + " is " + std::to_string(fields[i].size()) +
                           " bytes long; the service refuses fields over " +
                           std::to_string(attribution::kMaxRecordFieldBytes));
@@ -98,8 +101,12 @@ void CheckRecord(std::string_view text, const RecordUse& use, const PlaceNames& 
                            " holds characters that answers leave out (double quote, backslash "
                            "or control characters)");
     }
-    const std::string province(fields[0]), city(fields[1]), postcode(fields[2]),
-        area_code(fields[3]);
+    if (refused) return;
+    // As answers carry them: a character they leave out has had its finding.
+    const std::string province = attribution::SanitizeValue(fields[0]);
+    const std::string city = attribution::SanitizeValue(fields[1]);
+    const std::string postcode = attribution::SanitizeValue(fields[2]);
+    const std::string area_code = attribution::SanitizeValue(fields[3]);
     if (province.empty()) {
         add(false,
             "names no province: its prefixes are answered without a place (with --upstream, "
@@ -188,9 +195,13 @@ CheckResult CheckDataFile(std::string_view bytes, const PlaceNames& places) {
                                                : std::string());
         const std::string_view segment = attribution::CardTypeForPrefix(prefix);
         const std::string_view given = attribution::CardTypeText(card[slot]);
-        no_card.Add(prefix, given.empty() ? "the card-type byte " + std::to_string(card[slot]) +
-                                                " names no carrier; answers give no card type"
-                                          : std::string());
+        std::string none;
+        if (card[slot] > 8)
+            none = "the card-type byte " + std::to_string(card[slot]) +
+                   " names no carrier; answers give no card type";
+        else if (given.empty() && !segment.empty())
+            none = "no card type, where the carriers' segments give " + std::string(segment);
+        no_card.Add(prefix, std::move(none));
         other_card.Add(prefix, !given.empty() && !segment.empty() && given != segment
                                    ? "the card type " + std::string(given) +
                                          " is not the carriers' segments' " + std::string(segment)

@@ -39,7 +39,11 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-// The separator that the first line uses most plainly; quoted text does not count.
+// A table's separator is the first of these that its first lines use; a table whose first
+// lines use none is cut at blanks.
+constexpr std::size_t kLinesToChooseSeparator = 10;
+
+// The separator a line uses, or ' ' for none; quoted text does not count.
 char ChooseSeparator(std::string_view line) {
     bool quoted = false;
     bool seen[4] = {};
@@ -191,9 +195,24 @@ bool IsWorkbook(std::string_view bytes) {
 void ReadTextRows(std::string_view bytes, const RowSink& row, const CommentSink& comment) {
     ListLineCutter cutter(ChooseListEncoding(bytes));
     std::optional<RowSplitter> splitter;
+    // Lines held back until one shows the separator: a title above the header has none.
+    std::vector<std::pair<std::size_t, std::string>> held;
     std::size_t line_number = 0;
     std::size_t row_start = 0;  // the line the open row started on
     bool open = false;
+    const auto give = [&](std::size_t number, std::string_view text) {
+        if (!open) row_start = number;
+        open = !splitter->Add(text);
+        if (open) return;
+        const std::span<const std::string_view> cells = splitter->Cells();
+        if (!Blank(cells)) row(RowPlace{{}, row_start}, cells);
+        splitter->Clear();
+    };
+    const auto decide = [&](char separator) {
+        splitter.emplace(separator);
+        for (const auto& [number, text] : held) give(number, text);
+        held.clear();
+    };
     const auto line = [&](std::string_view text) {
         ++line_number;
         if (!open) {
@@ -203,17 +222,20 @@ void ReadTextRows(std::string_view bytes, const RowSink& row, const CommentSink&
                 if (comment) comment(content.substr(1));
                 return;
             }
-            if (!splitter) splitter.emplace(ChooseSeparator(content));
-            row_start = line_number;
         }
-        open = !splitter->Add(text);
-        if (open) return;
-        const std::span<const std::string_view> cells = splitter->Cells();
-        if (!Blank(cells)) row(RowPlace{{}, row_start}, cells);
-        splitter->Clear();
+        if (!splitter) {
+            held.emplace_back(line_number, std::string(text));
+            if (const char separator = ChooseSeparator(text); separator != ' ')
+                decide(separator);
+            else if (held.size() == kLinesToChooseSeparator)
+                decide(' ');
+            return;
+        }
+        give(line_number, text);
     };
     cutter.Add(bytes, line);
     cutter.Finish(line);
+    if (!splitter) decide(' ');
     if (open) {
         // A quote that never closes: the row ends with the table, as spreadsheets read it.
         splitter->Close();

@@ -28,8 +28,9 @@ class TableError : public std::runtime_error {
 
 // The rows of a table saved as text (CSV, TSV or columns), in the encodings the number-list
 // import reads (a byte order mark, else UTF-8 when the bytes are UTF-8, else code page 936),
-// with CR LF, CR or LF line ends. The separator is that of the first line that is no
-// comment: a tab, else a comma, else a semicolon, else '|', else runs of blanks. Fields may
+// with CR LF, CR or LF line ends. The separator is that of the first line that has one (a
+// title above the header may have none): a tab, else a comma, else a semicolon, else '|';
+// when none of the first ten lines has one, runs of blanks. Fields may
 // be quoted as RFC 4180 says, a quoted line break included; a spreadsheet's ="0519" is 0519.
 // Blank lines give no row.
 void ReadTextRows(std::string_view bytes, const RowSink& row, const CommentSink& comment);
