@@ -91,15 +91,16 @@ void CheckRecord(std::string_view text, const RecordUse& use, const PlaceNames& 
     constexpr const char* kNames[] = {"province", "city", "postcode", "area code"};
     bool refused = false;
     for (std::size_t i = 0; i < 4; ++i) {
-        if (fields[i].size() > attribution::kMaxRecordFieldBytes)
-            refused = true,
+        if (fields[i].size() > attribution::kMaxRecordFieldBytes) {
+            refused = true;
             add(true, std::string("the ") + kNames[i] + " is " + std::to_string(fields[i].size()) +
                           " bytes long; the service refuses fields over " +
                           std::to_string(attribution::kMaxRecordFieldBytes));
-        else if (attribution::SanitizeValue(fields[i]) != fields[i])
+        } else if (attribution::SanitizeValue(fields[i]) != fields[i]) {
             add(false, std::string("the ") + kNames[i] +
                            " holds characters that answers leave out (double quote, backslash "
                            "or control characters)");
+        }
     }
     if (refused) return;
     // As answers carry them: a character they leave out has had its finding.
