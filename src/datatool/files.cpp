@@ -9,6 +9,7 @@
 #include <cstring>
 #include <span>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/atomic_file.h"
 
@@ -64,20 +65,47 @@ attribution::DataFile ReadDataFile(const std::string& argument) {
     return std::move(result.file);
 }
 
-void WriteOutput(const std::string& argument, std::string_view bytes) {
-    if (argument == "-" || IsStreamTarget(argument)) {
-        const bool standard = argument == "-";
-        const int fd = standard ? STDOUT_FILENO : ::open(argument.c_str(), O_WRONLY | O_CLOEXEC);
-        const std::string name = standard ? "standard output" : argument;
-        if (fd < 0) throw std::runtime_error("cannot write " + name + ": " + std::strerror(errno));
-        int cause = WriteWhole(fd, bytes.data(), bytes.size());
-        if (!standard && ::close(fd) != 0 && cause == 0) cause = errno;
-        if (cause != 0)
-            throw std::runtime_error("cannot write " + name + ": " + std::strerror(cause));
+Output::Output(const std::string& argument) {
+    if (argument == "-") {
+        fd_ = STDOUT_FILENO;
+        name_ = "standard output";
+    } else if (IsStreamTarget(argument)) {
+        name_ = argument;
+        fd_ = ::open(argument.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd_ < 0)
+            throw std::runtime_error("cannot write " + name_ + ": " + std::strerror(errno));
+    } else {
+        file_ = std::make_unique<AtomicFileWriter>(argument);
+        if (!file_->Ok()) throw std::runtime_error(file_->Error());
+    }
+}
+
+Output::~Output() {
+    if (fd_ >= 0 && fd_ != STDOUT_FILENO) ::close(fd_);
+}
+
+void Output::Write(std::string_view bytes) {
+    if (file_) {
+        if (!file_->Write(bytes)) throw std::runtime_error(file_->Error());
         return;
     }
-    const AtomicWriteResult written = WriteFileAtomically(argument, bytes);
-    if (!written.ok) throw std::runtime_error(written.error);
+    if (const int cause = WriteWhole(fd_, bytes.data(), bytes.size()); cause != 0)
+        throw std::runtime_error("cannot write " + name_ + ": " + std::strerror(cause));
+}
+
+void Output::Finish() {
+    if (file_ && !file_->Commit()) throw std::runtime_error(file_->Error());
+    if (fd_ >= 0 && fd_ != STDOUT_FILENO) {
+        const int fd = std::exchange(fd_, -1);
+        if (::close(fd) != 0)
+            throw std::runtime_error("cannot write " + name_ + ": " + std::strerror(errno));
+    }
+}
+
+void WriteOutput(const std::string& argument, std::string_view bytes) {
+    Output output(argument);
+    output.Write(bytes);
+    output.Finish();
 }
 
 std::vector<std::uint32_t> AnswerOfEachPrefix(const attribution::DataFile& file) {

@@ -18,6 +18,10 @@ using attribution::DataFile;
 using attribution::kFirstPrefix;
 using attribution::Record;
 
+// Long outputs are written in pieces of this size: a whole dump would hold some 50 bytes a
+// prefix in memory.
+constexpr std::size_t kPiece = 1 << 20;
+
 // A CSV field as RFC 4180 writes it.
 void AppendField(std::string& out, std::string_view field) {
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
@@ -76,16 +80,22 @@ int Dump(const DumpArguments& args) {
     tails.reserve(file.records.size());
     for (const Record& r : file.records) tails.push_back(CsvTail(r));
 
+    Output output(args.output);
     std::string out;
-    out.reserve(64 + file.entries.size() * 40);
+    out.reserve(kPiece + 256);
     if (!file.version.empty()) out += "# version: " + file.version + "\r\n";
     out += Header(FieldName(Field::Prefix));
     for (std::uint32_t slot = 0; slot < answers.size(); ++slot) {
         if (answers[slot] == kNoAnswer) continue;
         AppendNumber(out, kFirstPrefix + slot);
         out += tails[answers[slot]];
+        if (out.size() >= kPiece) {
+            output.Write(out);
+            out.clear();
+        }
     }
-    WriteOutput(args.output, out);
+    output.Write(out);
+    output.Finish();
     return 0;
 }
 
@@ -156,15 +166,20 @@ int Diff(const DiffArguments& args) {
     std::size_t added = 0, removed = 0, changed = 0, unchanged = 0;
     std::array<std::size_t, 5> changed_fields = {};
 
+    Output output(args.output);
     std::string out = "prefix,field,old,new\r\n";
-    const auto row = [&out](std::uint32_t prefix, std::string_view field, std::string_view before,
-                            std::string_view after) {
+    const auto row = [&](std::uint32_t prefix, std::string_view field, std::string_view before,
+                         std::string_view after) {
         AppendNumber(out, prefix);
         out.append(",").append(field).append(",");
         AppendField(out, before);
         out += ',';
         AppendField(out, after);
         out += "\r\n";
+        if (out.size() >= kPiece) {
+            output.Write(out);
+            out.clear();
+        }
     };
     for (std::uint32_t slot = 0; slot < old_answers.size(); ++slot) {
         const std::uint32_t a = old_answers[slot], b = new_answers[slot];
@@ -189,7 +204,8 @@ int Diff(const DiffArguments& args) {
             ++(differs ? changed : unchanged);
         }
     }
-    WriteOutput(args.output, out);
+    output.Write(out);
+    output.Finish();
     std::cerr << Shown(args.old_file) << " -> " << Shown(args.new_file) << ": "
               << Counted(added, "prefix", "prefixes") << " added, " << removed << " removed, "
               << changed << " changed (";
