@@ -74,7 +74,7 @@ int Build(const BuildArguments& args) {
 void AddBuildCommand(CLI::App& app, std::vector<Command>& commands) {
     auto args = std::make_shared<BuildArguments>();
     CLI::App* build = app.add_subcommand("build", "make a data file from prefix tables");
-    build->footer(
+    build->footer(Wrapped(
         "Each TABLE (\"-\": standard input) is a CSV, TSV or text table in UTF-8, UTF-16 or GBK, "
         "whose header names its columns: 号段/前缀/prefix, 省份/省/province, 城市/市/city, "
         "区号/area code, 邮编/postcode, 运营商/卡类型/isp/card type (a title row above it is "
@@ -86,7 +86,7 @@ void AddBuildCommand(CLI::App& app, std::vector<Command>& commands) {
         "stored as answers give them (江苏省 常州市 as 江苏 常州, former names as today's); a "
         "missing province or city, area code or postcode is filled from the city table. Rows "
         "that cannot be used are reported as TABLE:LINE: reason, and the rest is built. "
-        "dump writes what build reads, with the file's version in a comment line.");
+        "dump writes what build reads, with the file's version in a comment line."));
     build->add_option("TABLE", args->tables, "prefix tables")->required()->type_name("TABLE");
     build->add_option("-o,--output", args->output, "the data file (\"-\": standard output)")
         ->required()

@@ -94,14 +94,14 @@ int Install(const InstallArguments& args) {
 void AddCheckCommands(CLI::App& app, std::vector<Command>& commands) {
     auto check_args = std::make_shared<CheckArguments>();
     CLI::App* check = app.add_subcommand("check", "find what is wrong with a data file");
-    check->footer(
+    check->footer(Wrapped(
         "One line per finding on standard output, then a summary. Errors make the service "
         "refuse the file at start: a damaged structure, records that are not UTF-8, fields "
         "over 256 bytes. Warnings: card-type bytes that name no carrier or another than the "
         "carriers' segments, prefixes outside the allocated segments or given twice, "
         "characters answers leave out, places not written as answers write them, cities the "
         "city table does not know, area codes and postcodes that differ from the city "
-        "table's. Exit status 1 when there is an error, else 0.");
+        "table's. Exit status 1 when there is an error, else 0."));
     check->add_option("FILE", check_args->file, "the data file (\"-\": standard input)")
         ->required();
     commands.push_back({check, [check_args] { return Check(*check_args); }});
@@ -109,12 +109,12 @@ void AddCheckCommands(CLI::App& app, std::vector<Command>& commands) {
     auto install_args = std::make_shared<InstallArguments>();
     CLI::App* install =
         app.add_subcommand("install", "check a data file and make it the one the programs read");
-    install->footer(
+    install->footer(Wrapped(
         "Puts FILE at $XDG_DATA_HOME/Numtrail/phone.dat (~/.local/share/Numtrail/phone.dat), "
         "where numtrail, numtrail-service and numtrail-lookup look when no --data is given, "
         "replacing it whole or not at all; the file it replaces is kept as phone.dat.previous. "
         "A file the service would refuse is not installed (exit 1); warnings are counted, and "
-        "check lists them.");
+        "check lists them."));
     install->add_option("FILE", install_args->file, "the data file (\"-\": standard input)")
         ->required();
     commands.push_back({install, [install_args] { return Install(*install_args); }});

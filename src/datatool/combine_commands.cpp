@@ -151,10 +151,10 @@ int FromCache(const FromCacheArguments& args) {
 void AddCombineCommands(CLI::App& app, std::vector<Command>& commands) {
     auto merge_args = std::make_shared<MergeArguments>();
     CLI::App* merge = app.add_subcommand("merge", "lay data files over one another");
-    merge->footer(
+    merge->footer(Wrapped(
         "Each prefix is answered by the last file that holds it: corrections go last. The "
         "records stay as each file has them. Standard error tells how many prefixes each file "
-        "gave. The version is the last file's unless --data-version gives one.");
+        "gave. The version is the last file's unless --data-version gives one."));
     merge->add_option("FILE", merge_args->files, "BASE, then one or more OVERLAY files")
         ->required()
         ->type_name("BASE OVERLAY...");
@@ -167,10 +167,10 @@ void AddCombineCommands(CLI::App& app, std::vector<Command>& commands) {
     auto cache_args = std::make_shared<FromCacheArguments>();
     CLI::App* from_cache = app.add_subcommand(
         "from-cache", "make a data file of the online answers that --upstream has kept");
-    from_cache->footer(
+    from_cache->footer(Wrapped(
         "Reads the cache (an SQLite file, which services may go on using) without changing it "
         "and takes every answer that places a prefix, however old; places are stored as build "
-        "stores them. With --merge BASE, the answers are laid over BASE's prefixes.");
+        "stores them. With --merge BASE, the answers are laid over BASE's prefixes."));
     from_cache
         ->add_option("CACHE", cache_args->cache,
                      "the cache, e.g. ~/.cache/Numtrail/prefixes.sqlite")

@@ -40,6 +40,10 @@ void AddDataVersionOption(CLI::App& command, std::string& version);
 // can hold (one to four printable ASCII characters), else this month's, "2406".
 std::string ChooseDataVersion(const std::string& given, const std::string& fallback);
 
+// A help text cut into lines of at most 90 columns at blanks (a CJK character takes two);
+// line ends in it stay.
+std::string Wrapped(std::string_view text);
+
 // "1 prefix", "12 prefixes".
 std::string Counted(std::size_t n, std::string_view one, std::string_view many);
 

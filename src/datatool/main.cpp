@@ -12,9 +12,10 @@ using numtrail::datatool::Command;
 namespace {
 
 constexpr char kFooter[] =
-    "From a prefix table to answers: numtrail-data build table.csv -o my.dat, then "
-    "numtrail-data check my.dat and numtrail-data install my.dat; numtrail and "
-    "numtrail-service read it at their next start. Each COMMAND --help tells more.\n"
+    "From a prefix table to answers: numtrail-data build table.csv -o my.dat, numtrail-data "
+    "check my.dat, numtrail-data install my.dat; numtrail, numtrail-service and "
+    "numtrail-lookup read it when they next start. Files may be \"-\" for standard input or "
+    "output. Each COMMAND --help tells more.\n"
     "Exit status: 0 done, 1 an input, an output or the work failed, 2 bad usage.";
 
 int Run(const Command& command) {
@@ -33,7 +34,7 @@ int Run(const Command& command) {
 int main(int argc, char** argv) {
     CLI::App app("Makes, merges, checks and compares 7-digit prefix data files.", "numtrail-data");
     numtrail::cli::AddCommonOptions(app);
-    app.footer(kFooter);
+    app.footer(numtrail::datatool::Wrapped(kFooter));
     app.require_subcommand(1);
     std::vector<Command> commands;
     numtrail::datatool::AddBuildCommand(app, commands);

@@ -220,10 +220,10 @@ int Diff(const DiffArguments& args) {
 void AddReadCommands(CLI::App& app, std::vector<Command>& commands) {
     auto dump_args = std::make_shared<DumpArguments>();
     CLI::App* dump = app.add_subcommand("dump", "write a data file as a CSV table");
-    dump->footer(
+    dump->footer(Wrapped(
         "One row per prefix, in order, under the header build reads: prefix, province, city, "
         "area_code, postcode, card_type (0 for none); a first comment line holds the file's "
-        "version. UTF-8, RFC 4180, CR LF. build makes the same file from it, byte for byte.");
+        "version. UTF-8, RFC 4180, CR LF. build makes the same file from it, byte for byte."));
     dump->add_option("FILE", dump_args->file, "the data file (\"-\": standard input)")->required();
     dump->add_option("-o,--output", dump_args->output,
                      "write the table to FILE, replaced only once complete (default \"-\": "
@@ -233,22 +233,22 @@ void AddReadCommands(CLI::App& app, std::vector<Command>& commands) {
 
     auto show_args = std::make_shared<ShowArguments>();
     CLI::App* show = app.add_subcommand("show", "what a data file holds for numbers");
-    show->footer(
+    show->footer(Wrapped(
         "A CSV row per NUMBER (a mobile number, written as the import reads it, or a 7-digit "
         "prefix): the number, its prefix and the file's record, as it stands in the file (the "
         "service fills an empty area code or postcode from the city table). A prefix the file "
-        "does not hold gets empty fields and a line on standard error.");
+        "does not hold gets empty fields and a line on standard error."));
     show->add_option("FILE", show_args->file, "the data file (\"-\": standard input)")->required();
     show->add_option("NUMBER", show_args->numbers, "numbers or prefixes")->required();
     commands.push_back({show, [show_args] { return Show(*show_args); }});
 
     auto diff_args = std::make_shared<DiffArguments>();
     CLI::App* diff = app.add_subcommand("diff", "what changes from one data file to another");
-    diff->footer(
+    diff->footer(Wrapped(
         "CSV rows prefix,field,old,new: one per field that differs (province, city, area_code, "
         "postcode, card_type), and for a prefix only one file holds, field \"record\" with "
         "the fields joined by '|' (province|city|area_code|postcode|card_type). A summary line "
-        "on standard error counts them. Exit status 0 whether or not the files differ.");
+        "on standard error counts them. Exit status 0 whether or not the files differ."));
     diff->add_option("OLD", diff_args->old_file, "the old data file")->required();
     diff->add_option("NEW", diff_args->new_file, "the new data file")->required();
     diff->add_option("-o,--output", diff_args->output,
