@@ -117,35 +117,57 @@ void TableBuilder::Bad(const std::string& name, const RowPlace& place, const std
 }
 
 void TableBuilder::AddTable(const std::string& name, std::string_view bytes) {
-    std::optional<Columns> columns = columns_;
-    std::size_t rows_seen = 0;
-    bool data_seen = false;
+    AddRows(name, [bytes](const RowSink& row, const CommentSink& comment) {
+        ReadTableRows(bytes, row, comment);
+    });
+}
+
+void TableBuilder::AddRows(const std::string& name, const TableReader& read) {
+    constexpr const char* kNoHeader =
+        "no header row names the prefix column (号段, 前缀 or prefix) and another; name the "
+        "columns with --columns";
+    // What is known of the sheet being read; a text table is one sheet without a name.
+    struct Sheet {
+        std::string name;
+        std::optional<Columns> columns;
+        std::size_t rows = 0;
+        bool data = false;
+        bool skipped = false;
+    };
+    Sheet sheet{{}, columns_};
+    bool any_columns = false;
+    // A sheet without a header is no prefix table (notes, a chart's data): it is passed over,
+    // and only a workbook without any prefix table fails.
+    const auto without_header = [&](const RowPlace& place) {
+        if (place.sheet.empty()) throw TableError(kNoHeader);
+        sheet.skipped = true;
+        report_(name + ":" + sheet.name + ": " + kNoHeader + "; sheet passed over");
+    };
     const auto row = [&](const RowPlace& place, std::span<const std::string_view> cells) {
-        ++rows_seen;
-        if (!data_seen && rows_seen <= kRowsBeforeHeader) {
+        if (place.sheet != sheet.name) sheet = Sheet{std::string(place.sheet), columns_};
+        if (sheet.skipped) return;
+        ++sheet.rows;
+        if (!sheet.data && sheet.rows <= kRowsBeforeHeader) {
             if (auto header = Columns::FromHeader(cells)) {
                 // Given columns win over the header's; the header row is no data either way.
-                if (!columns_) columns = header;
+                if (!columns_) sheet.columns = header;
+                any_columns = true;
                 return;
             }
         }
-        if (!columns) {
-            if (rows_seen < kRowsBeforeHeader) return;  // a title above the header
-            throw TableError(
-                "no header row names the prefix column (号段, 前缀 or prefix) and another; "
-                "name the columns with --columns");
+        if (!sheet.columns) {
+            if (sheet.rows == kRowsBeforeHeader) without_header(place);
+            return;  // a title above the header
         }
-        data_seen = true;
-        AddRow(name, place, cells, *columns);
+        any_columns = true;
+        sheet.data = true;
+        AddRow(name, place, cells, *sheet.columns);
     };
     const auto comment = [this](std::string_view text) {
         if (declared_version_.empty()) declared_version_ = VersionOfComment(text);
     };
-    ReadTableRows(bytes, row, comment);
-    if (!columns)
-        throw TableError(
-            "no header row names the prefix column (号段, 前缀 or prefix) and another; name the "
-            "columns with --columns");
+    read(row, comment);
+    if (!any_columns) throw TableError(kNoHeader);
 }
 
 std::optional<std::uint32_t> TableBuilder::PlaceOf(const std::string& name, const RowPlace& row,

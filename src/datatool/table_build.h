@@ -47,6 +47,13 @@ class TableBuilder {
     // Throws TableError when the table cannot be read or names no prefix column.
     void AddTable(const std::string& name, std::string_view bytes);
 
+    // A table's rows as a reader gives them to the sinks it is handed (ReadTextRows does; so
+    // can a workbook's). Rows of each sheet (RowPlace::sheet) find their own header; a sheet
+    // without one is reported and passed over, and only a table with no prefix columns at all
+    // throws TableError.
+    using TableReader = std::function<void(const RowSink& row, const CommentSink& comment)>;
+    void AddRows(const std::string& name, const TableReader& read);
+
     // The first version a table declared in a comment ("# version: 2401"), or empty.
     const std::string& DeclaredVersion() const { return declared_version_; }
 

@@ -98,6 +98,30 @@ TEST(TableBuilder, ColumnsByPositionOrNoTable) {
     EXPECT_EQ(builder.Count().unusable, 0u);
 }
 
+// How a workbook's rows come: each sheet with its own header, in its own column order; a
+// sheet that holds no prefix table is reported and passed over.
+TEST(TableBuilder, EachSheetFindsItsOwnHeader) {
+    using Sheet = std::pair<const char*, std::vector<std::vector<std::string_view>>>;
+    std::vector<Sheet> sheets = {
+        {"移动", {{"号段", "省份", "城市"}, {"1380000", "江苏", "常州"}}},
+        {"说明", {}},
+        {"联通", {{"城市", "prefix"}, {"苏州", "1300000"}}},
+    };
+    for (int i = 0; i < 12; ++i) sheets[1].second.push_back({"本表仅供内部使用"});
+    std::vector<std::string> reports;
+    TableBuilder builder(Places(), [&](const std::string& line) { reports.push_back(line); });
+    builder.AddRows("book.xlsx", [&](const RowSink& row, const CommentSink&) {
+        for (const auto& [name, rows] : sheets)
+            for (std::size_t i = 0; i < rows.size(); ++i) row(RowPlace{name, i + 1}, rows[i]);
+    });
+    const DataFile file = builder.Finish("2401");
+    EXPECT_EQ(Answer(file, 1380000), "江苏 常州 中国移动");
+    EXPECT_EQ(Answer(file, 1300000), "江苏 苏州 中国联通");
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].rfind("book.xlsx:说明: no header row", 0), 0u) << reports[0];
+    EXPECT_EQ(builder.Count().rows, 2u);
+}
+
 std::string Bytes(const attribution::testing::DataFileBuilder& b) {
     const std::vector<std::uint8_t> bytes = b.Build();
     return {bytes.begin(), bytes.end()};
@@ -125,7 +149,7 @@ TEST(CheckDataFile, EachFaultIsFound) {
          "damaged: the record at offset 34 is not valid UTF-8"},
         {"a field over 256 bytes",
          [](DataFileBuilder& b) { b.records[1] = "北京|" + std::string(257, 'a') + "|1|2"; }, true,
-         "the city is 257 bytes long"},
+         "256"},
         {"card byte 0",
          [](DataFileBuilder& b) {
              b.entries.push_back({1380002, 0, 0});
