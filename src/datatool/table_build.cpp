@@ -232,20 +232,24 @@ attribution::DataFile TableBuilder::Finish(std::string version) const {
     struct Slot {
         std::uint32_t record = kNone;
         std::uint8_t card = 0;
-        std::uint8_t digits = 0;
     };
     std::vector<Slot> slots(kSlots);
     repeated_ = 0;
-    // Shorter prefixes first, each length in row order: a longer row, or a later one of the
-    // same length, is applied last and wins.
+    // Shorter prefixes first: a longer row is applied later and wins. Blocks of one length
+    // are the same or apart, so only the last row of each counts, and each length writes a
+    // prefix at most once however many rows repeat a block.
     for (std::uint8_t digits = 1; digits <= kPrefixDigits; ++digits) {
+        std::unordered_map<std::uint32_t, const Assignment*> last;  // by the block's first
         for (const Assignment& a : assignments_) {
             if (a.block.digits != digits) continue;
-            for (std::uint32_t prefix = a.block.first; prefix <= a.block.last; ++prefix) {
-                Slot& slot = slots[prefix - attribution::kFirstPrefix];
-                if (slot.digits == digits) ++repeated_;
-                slot = {a.place, CardTypeOf(a.carrier, prefix), digits};
-            }
+            const Assignment*& kept = last[a.block.first];
+            if (kept != nullptr) repeated_ += a.block.last - a.block.first + 1;
+            kept = &a;
+        }
+        for (const auto& [first, a] : last) {
+            for (std::uint32_t prefix = first; prefix <= a->block.last; ++prefix)
+                slots[prefix - attribution::kFirstPrefix] = {a->place,
+                                                             CardTypeOf(a->carrier, prefix)};
         }
     }
 
