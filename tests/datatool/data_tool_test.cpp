@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -132,13 +133,19 @@ TEST_F(DataToolTest, TablesOfEachLayoutAnswerFieldForField) {
         options.data_file = file;
         const auto service = service::AttributionService::Start(options);
         httplib::Client client("127.0.0.1", service->Port());
-        auto res = client.Get("/?m=16612345678&output=json&callback=querycallback");
-        ASSERT_TRUE(res);
-        EXPECT_EQ(res->body,
-                  "querycallback({\"Mobile\":\"16612345678\",\"QueryResult\":\"True\","
-                  "\"Province\":\"内蒙古\",\"City\":\"兴安\",\"AreaCode\":\"0482\","
-                  "\"PostCode\":\"137400\",\"TO\":\"中国联通\"});")
-            << layout.what;
+        for (std::size_t k = 0; k < numbers.size(); ++k) {
+            auto res = client.Get("/?m=" + numbers[k] + "&output=json&callback=querycallback");
+            ASSERT_TRUE(res);
+            std::string fields[5];  // the expected row's fields
+            std::istringstream row(expected[k]);
+            for (std::string& field : fields) std::getline(row, field, ',');
+            EXPECT_EQ(res->body, "querycallback({\"Mobile\":\"" + numbers[k] +
+                                     "\",\"QueryResult\":\"True\",\"Province\":\"" + fields[0] +
+                                     "\",\"City\":\"" + fields[1] + "\",\"AreaCode\":\"" +
+                                     fields[2] + "\",\"PostCode\":\"" + fields[3] + "\",\"TO\":\"" +
+                                     fields[4] + "\"});")
+                << layout.what;
+        }
     }
 }
 
