@@ -18,7 +18,6 @@ namespace {
 using attribution::kFirstPrefix;
 using attribution::kLastPrefix;
 
-constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kEntrySize = 9;
 constexpr std::size_t kSlots = kLastPrefix - kFirstPrefix + 1;
 
