@@ -3,7 +3,10 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <cstdint>
 #include <ctime>
+#include <limits>
+#include <memory>
 
 #include "attribution/data_file.h"
 
@@ -23,6 +26,9 @@ constexpr const char* kSchema =
 constexpr const char* kFind =
     "SELECT province, city, postcode, area_code, card_type, fetched FROM prefixes"
     " WHERE prefix = ?1";
+constexpr const char* kAll =
+    "SELECT prefix, province, city, postcode, area_code, card_type, fetched FROM prefixes"
+    " ORDER BY prefix";
 constexpr const char* kStore =
     "INSERT OR REPLACE INTO prefixes"
     " (prefix, province, city, postcode, area_code, card_type, fetched)"
@@ -51,10 +57,21 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
                              static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
 }
 
+// The five fields from `first` on, in the order of kFind and kAll.
+void ReadRecord(sqlite3_stmt* statement, int first, CachedPrefix& row) {
+    Record& r = row.record;
+    r.province = ColumnText(statement, first);
+    r.city = ColumnText(statement, first + 1);
+    r.postcode = ColumnText(statement, first + 2);
+    r.area_code = ColumnText(statement, first + 3);
+    r.card_type = ColumnText(statement, first + 4);
+    row.fetched = sqlite3_column_int64(statement, first + 5);
+}
+
 }  // namespace
 
 PrefixCache::PrefixCache(const std::filesystem::path& file, std::int64_t now, WarningSink warn)
-    : warn_(std::move(warn)) {
+    : warn_(std::move(warn)), name_(file.string()) {
     std::error_code ignored;
     if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ignored);
 
@@ -141,13 +158,7 @@ std::optional<CachedPrefix> PrefixCache::Find(std::uint32_t prefix) {
     const int code = sqlite3_step(find_);
     if (code == SQLITE_ROW) {
         found.emplace();
-        Record& r = found->record;
-        r.province = ColumnText(find_, 0);
-        r.city = ColumnText(find_, 1);
-        r.postcode = ColumnText(find_, 2);
-        r.area_code = ColumnText(find_, 3);
-        r.card_type = ColumnText(find_, 4);
-        found->fetched = sqlite3_column_int64(find_, 5);
+        ReadRecord(find_, 0, *found);
     } else if (code != SQLITE_DONE) {
         Warn("cannot read the cache: " + std::string(sqlite3_errmsg(db_)));
     }
@@ -169,6 +180,47 @@ void PrefixCache::Store(std::uint32_t prefix, const Record& record, std::int64_t
         Warn("cannot write to the cache: " + std::string(sqlite3_errmsg(db_)));
     sqlite3_reset(store_);
     sqlite3_clear_bindings(store_);
+}
+
+std::unique_ptr<PrefixCache> PrefixCache::OpenToRead(const std::filesystem::path& file) {
+    std::unique_ptr<PrefixCache> cache(new PrefixCache());
+    cache->name_ = file.string();
+    const auto fail = [&](const std::string& why) {
+        throw PrefixCacheError("cannot read the cache " + file.string() + ": " + why);
+    };
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error))
+        fail(std::filesystem::exists(file, error) ? "it is not a file" : "no such file");
+    sqlite3*& db = cache->db_;
+    int code =
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (code != SQLITE_OK) fail(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // Preparing reads the schema: a damaged file or another program's database shows here.
+    code = sqlite3_prepare_v2(db, kFind, -1, &cache->find_, nullptr);
+    if (code != SQLITE_OK) fail(sqlite3_errmsg(db));
+    return cache;
+}
+
+void PrefixCache::ForEach(
+    const std::function<void(std::uint32_t prefix, const CachedPrefix&)>& row) {
+    std::lock_guard lock(mutex_);
+    if (db_ == nullptr) return;
+    sqlite3_stmt* prepared = nullptr;
+    int code = sqlite3_prepare_v2(db_, kAll, -1, &prepared, nullptr);
+    // Finalized also when `row` throws.
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> all(prepared, sqlite3_finalize);
+    CachedPrefix cached;
+    if (code == SQLITE_OK) {
+        while ((code = sqlite3_step(all.get())) == SQLITE_ROW) {
+            const std::int64_t prefix = sqlite3_column_int64(all.get(), 0);
+            if (prefix < 0 || prefix > std::numeric_limits<std::uint32_t>::max()) continue;
+            ReadRecord(all.get(), 1, cached);
+            row(static_cast<std::uint32_t>(prefix), cached);
+        }
+    }
+    if (code != SQLITE_DONE)
+        throw PrefixCacheError("cannot read the cache " + name_ + ": " + sqlite3_errmsg(db_));
 }
 
 std::filesystem::path DefaultCacheFilePath() {

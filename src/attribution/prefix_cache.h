@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "attribution/record.h"
@@ -16,6 +18,12 @@ namespace numtrail::attribution {
 
 // One line of warning for the user (a damaged cache, a failed write).
 using WarningSink = std::function<void(const std::string& line)>;
+
+// A cache that cannot be read where reading it is all that is asked (see OpenToRead).
+class PrefixCacheError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
 
 struct CachedPrefix {
     Record record;
@@ -39,11 +47,21 @@ class PrefixCache {
     PrefixCache(const PrefixCache&) = delete;
     PrefixCache& operator=(const PrefixCache&) = delete;
 
+    // Opens an existing cache only to read it, while services may go on using it: nothing is
+    // created, moved aside or written. Throws PrefixCacheError naming the file when it is
+    // missing or is no readable cache.
+    static std::unique_ptr<PrefixCache> OpenToRead(const std::filesystem::path& file);
+
     std::optional<CachedPrefix> Find(std::uint32_t prefix);
     // Replaces what the cache holds for the prefix; a failed write is reported, not thrown.
     void Store(std::uint32_t prefix, const Record& record, std::int64_t fetched);
 
+    // Calls `row` with every prefix the cache holds, in ascending order, and its answer.
+    // Throws PrefixCacheError when the rows cannot be read. `row` must not use the cache.
+    void ForEach(const std::function<void(std::uint32_t prefix, const CachedPrefix&)>& row);
+
   private:
+    PrefixCache() = default;
     enum class Opened { Ok, NotADatabase, Unusable };
     Opened Open(const std::string& name, std::string& error);
     void Close();
@@ -54,6 +72,7 @@ class PrefixCache {
     sqlite3* db_ = nullptr;
     sqlite3_stmt* find_ = nullptr;
     sqlite3_stmt* store_ = nullptr;
+    std::string name_;  // the file, for messages
 };
 
 // Numtrail/prefixes.sqlite in $XDG_CACHE_HOME, or in ~/.cache when that is unset or not an

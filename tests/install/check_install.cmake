@@ -13,12 +13,14 @@ list(SORT installed)
 set(expected
   usr/bin/numtrail
   usr/bin/numtrail-crypt
+  usr/bin/numtrail-data
   usr/bin/numtrail-lookup
   usr/bin/numtrail-service
   usr/libexec/numtrail/numtrail-lookup-online
   usr/share/applications/numtrail.desktop
   usr/share/icons/hicolor/scalable/apps/numtrail.svg
   usr/share/man/man1/numtrail-crypt.1
+  usr/share/man/man1/numtrail-data.1
   usr/share/man/man1/numtrail-lookup.1
   usr/share/man/man1/numtrail-service.1
   usr/share/man/man1/numtrail.1
