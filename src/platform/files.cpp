@@ -38,9 +38,14 @@ FileWriteResult DiskFileStore::WriteAtomically(const QString& path, const QByteA
     const std::filesystem::path target(QFile::encodeName(path).toStdString());
     const auto bytes_size = static_cast<std::size_t>(bytes.size());
     if (IsStreamTarget(target)) {
-        // A device or a pipe cannot be replaced, and its reader waits on it: write into it.
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) return {false, QString::fromLocal8Bit(std::strerror(errno))};
+        // A device or a pipe cannot be replaced, and its reader waits on it: write into it. A
+        // pipe nobody reads fails at once (ENXIO) rather than hanging the window.
+        const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+            const int cause = errno;
+            if (fd >= 0) ::close(fd);
+            return {false, QString::fromLocal8Bit(std::strerror(cause))};
+        }
         int cause = WriteWhole(fd, bytes.constData(), bytes_size);
         if (::close(fd) != 0 && cause == 0) cause = errno;
         if (cause != 0) return {false, QString::fromLocal8Bit(std::strerror(cause))};

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -106,6 +107,10 @@ TEST(DiskFileStore, APipeNamedAsTheTargetIsWrittenInto) {
     EXPECT_TRUE(result.ok) << result.error.toStdString();
     EXPECT_TRUE(pipe.StillAPipe());
     EXPECT_EQ(pipe.Read(), "rows\r\n");
+    // A pipe that nobody reads is a failure at once, not a window that waits for a reader.
+    ASSERT_EQ(::mkfifo((dir / "unread").c_str(), 0600), 0);
+    EXPECT_FALSE(
+        DiskFileStore().WriteAtomically(QFile::decodeName((dir / "unread").c_str()), "x").ok);
 }
 
 // The window's exports follow the rules of the Qt-free writer: a link planted in a shared
