@@ -129,23 +129,27 @@ TEST_F(CryptCommandLine, MessagesNameStandardInput) {
     }
 }
 
-// Ctrl-C or a kill while the password is asked for without echo: the program ends as the
-// signal says, and the terminal has its echo back.
-TEST_F(CryptCommandLine, ASignalAtThePromptGivesTheTerminalItsEcho) {
-    for (const int signal_number : {SIGINT, SIGTERM}) {
+// The password asked for on a terminal without echo: an answer is read as the password, and
+// Ctrl-C or a kill ends the program as the signal says. Either way the terminal has its echo
+// back.
+TEST_F(CryptCommandLine, ThePromptGivesTheTerminalItsEchoBack) {
+    const std::string expected = Crypt({"aes-encrypt-text", "--password", "pw", "t"}).out;
+    for (const int signal_number : {0, SIGINT, SIGTERM}) {
         int controller = -1, terminal = -1;
         ASSERT_EQ(::openpty(&controller, &terminal, nullptr, nullptr, nullptr), 0);
-        int err[2] = {-1, -1};
-        ASSERT_EQ(::pipe2(err, O_CLOEXEC), 0);
+        int output[2] = {-1, -1};  // standard output and error
+        ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
         posix_spawn_file_actions_t actions;
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_adddup2(&actions, terminal, STDIN_FILENO);
-        ::posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        ::posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        ::posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
         posix_spawnattr_t attributes;
         ::posix_spawnattr_init(&attributes);
         sigset_t defaults;
         sigemptyset(&defaults);
-        sigaddset(&defaults, signal_number);
+        sigaddset(&defaults, SIGINT);
+        sigaddset(&defaults, SIGTERM);
         ::posix_spawnattr_setsigdefault(&attributes, &defaults);
         ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
         std::string program = NUMTRAIL_CRYPT_PATH, command = "aes-encrypt-text", text = "t";
@@ -154,27 +158,39 @@ TEST_F(CryptCommandLine, ASignalAtThePromptGivesTheTerminalItsEcho) {
         ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, &attributes, argv, environ), 0);
         ::posix_spawn_file_actions_destroy(&actions);
         ::posix_spawnattr_destroy(&attributes);
-        ::close(err[1]);
+        ::close(output[1]);
 
-        std::string prompt;
-        pollfd readable = {err[0], POLLIN, 0};
-        while (prompt.find("Password: ") == std::string::npos && ::poll(&readable, 1, 10000) > 0) {
-            char buffer[256];
-            const ssize_t n = ::read(err[0], buffer, sizeof buffer);
-            if (n <= 0) break;
-            prompt.append(buffer, static_cast<std::size_t>(n));
-        }
+        std::string written;
+        const auto read_until = [&](const std::string& wanted) {
+            pollfd readable = {output[0], POLLIN, 0};
+            while (written.find(wanted) == std::string::npos && ::poll(&readable, 1, 10000) > 0) {
+                char buffer[256];
+                const ssize_t n = ::read(output[0], buffer, sizeof buffer);
+                if (n <= 0) break;
+                written.append(buffer, static_cast<std::size_t>(n));
+            }
+        };
+        read_until("Password: ");
         termios asking{};
         ::tcgetattr(terminal, &asking);
-        EXPECT_EQ(asking.c_lflag & ECHO, 0u) << prompt;
-        ::kill(pid, signal_number);
+        EXPECT_EQ(asking.c_lflag & ECHO, 0u) << written;
+        if (signal_number == 0)
+            ASSERT_EQ(::write(controller, "pw\n", 3), 3);
+        else
+            ::kill(pid, signal_number);
         int status = 0;
         ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+        if (signal_number == 0) {
+            read_until(expected);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << written;
+            EXPECT_NE(written.find(expected), std::string::npos) << written;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+        }
         termios after{};
         ASSERT_EQ(::tcgetattr(terminal, &after), 0);
         EXPECT_NE(after.c_lflag & ECHO, 0u) << signal_number;
-        for (const int fd : {controller, terminal, err[0]}) ::close(fd);
+        for (const int fd : {controller, terminal, output[0]}) ::close(fd);
     }
 }
 
