@@ -12,6 +12,7 @@ namespace numtrail {
 inline const QString kBuiltInServiceHost = QStringLiteral("127.0.0.1");
 inline const QString kBuiltInLookupPath = QStringLiteral("/query");
 inline constexpr int kDefaultTimeoutSeconds = 30;
+inline constexpr int kMaxTimeoutSeconds = 86400;
 
 // The forum and resource pages are help pages shipped beside the program, until the
 // project has web pages of its own. Paths are relative to the program's folder.

@@ -21,12 +21,14 @@ int Report(const numtrail::OptionsOutcome& outcome) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Help and version need no display: answer them before QApplication asks for one. The
-    // rest is parsed once QApplication has taken its own options (-platform and the like).
+    // Help, version and usage errors need no display: answer them before QApplication asks
+    // for one, leaving aside the options it takes for itself (-platform and the like). The
+    // options are read again once it has taken them.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    const numtrail::OptionsOutcome early = numtrail::ParseOptions(arguments);
-    if (!early.options && early.exit_code == 0) return Report(early);
+    const numtrail::OptionsOutcome early =
+        numtrail::ParseOptions(numtrail::WithoutToolkitOptions(arguments));
+    if (!early.options) return Report(early);
 
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("numtrail"));

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/defaults.h"
 #include "attribution/data_file.h"
@@ -32,6 +33,35 @@ QString JournalFolder(const AppOptions& options) {
     const std::filesystem::path folder =
         attribution::UserFile("XDG_DATA_HOME", ".local/share", "journal");
     return QFile::decodeName(folder.string().c_str());
+}
+
+QStringList WithoutToolkitOptions(const QStringList& arguments) {
+    // As Qt 6 reads them, its platform plugins included; Qt reads "--platform" as "-platform".
+    static const QStringList with_value =
+        QStringLiteral(
+            "platform platformpluginpath platformtheme plugin qwindowgeometry geometry "
+            "qwindowtitle title qwindowicon icon session style stylesheet display name "
+            "visual")
+            .split(QLatin1Char(' '));
+    static const QStringList flags =
+        QStringLiteral("reverse testability widgetcount nograb dograb").split(QLatin1Char(' '));
+    static const QStringList with_equals =
+        QStringLiteral("qmljsdebugger= style= stylesheet=").split(QLatin1Char(' '));
+    QStringList kept = arguments.mid(0, 1);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& word = arguments[i];
+        const QString name = word.mid(word.startsWith(QStringLiteral("--")) ? 2 : 1);
+        if (!word.startsWith(QLatin1Char('-'))) {
+            kept << word;
+        } else if (with_value.contains(name)) {
+            ++i;  // and its value
+        } else if (!flags.contains(name) &&
+                   std::none_of(with_equals.begin(), with_equals.end(),
+                                [&](const QString& prefix) { return name.startsWith(prefix); })) {
+            kept << word;
+        }
+    }
+    return kept;
 }
 
 OptionsOutcome ParseOptions(const QStringList& arguments) {
@@ -121,9 +151,13 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
     if (parser.isSet(timeout_option)) {
         bool ok = false;
         const int seconds = parser.value(timeout_option).toInt(&ok);
-        if (!ok || seconds <= 0) {
+        // The fetch counts in milliseconds; a day is far beyond any answer worth waiting for.
+        if (!ok || seconds < 1 || seconds > kMaxTimeoutSeconds) {
             outcome.exit_code = 2;
-            outcome.output = QStringLiteral("--timeout takes a positive whole number of seconds\n");
+            outcome.output = QStringLiteral(
+                                 "--timeout takes a whole number of seconds from 1 to "
+                                 "%1\n")
+                                 .arg(kMaxTimeoutSeconds);
             return outcome;
         }
         options.timeout_seconds = seconds;

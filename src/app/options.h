@@ -27,6 +27,11 @@ struct OptionsOutcome {
 // Parses the command line (arguments[0] is the program).
 OptionsOutcome ParseOptions(const QStringList& arguments);
 
+// The command line without the options Qt takes for itself when the application object is
+// made (-platform NAME, -style=NAME, -reverse and the like, with one dash or two), so that
+// it can be parsed before then: a usage error needs no display.
+QStringList WithoutToolkitOptions(const QStringList& arguments);
+
 // The folder that holds the help pages (help/): the program's own in the build folder,
 // ../share/numtrail once installed; the program's when neither has them.
 QString HelpFolder(const QString& program_folder);

@@ -29,18 +29,27 @@ DataFileResult Fault(std::string text) {
     return result;
 }
 
-// Splits "province|city|postcode|areacode"; fields past the fourth are ignored.
-bool SplitRecord(std::string_view text, Record& record) {
+// The longest record the cap allows: four fields and what follows them, each with its
+// separator or the NUL.
+constexpr std::size_t kMaxRecordBytes = 5 * (kMaxFieldBytes + 1);
+
+enum class RecordFault { kNone, kFewFields, kLongField, kLongTail };
+
+// Splits "province|city|postcode|areacode"; fields past the fourth are ignored, but held to
+// the same cap together.
+RecordFault SplitRecord(std::string_view text, Record& record) {
     std::string* fields[] = {&record.province, &record.city, &record.postcode, &record.area_code};
     std::size_t start = 0;
     for (std::size_t k = 0; k < 4; ++k) {
         const std::size_t bar = text.find('|', start);
-        if (bar == std::string_view::npos && k < 3) return false;
-        *fields[k] = std::string(
-            text.substr(start, bar == std::string_view::npos ? text.npos : bar - start));
-        start = bar + 1;
+        const std::string_view field =
+            text.substr(start, bar == std::string_view::npos ? text.npos : bar - start);
+        if (field.size() > kMaxFieldBytes) return RecordFault::kLongField;
+        if (bar == std::string_view::npos && k < 3) return RecordFault::kFewFields;
+        *fields[k] = std::string(field);
+        start = bar == std::string_view::npos ? text.size() : bar + 1;
     }
-    return true;
+    return text.size() - start > kMaxFieldBytes ? RecordFault::kLongTail : RecordFault::kNone;
 }
 
 }  // namespace
@@ -92,18 +101,31 @@ DataFileResult ParseDataFile(std::span<const std::uint8_t> bytes) {
         if (found == interned.end()) {
             auto record = parsed.find(offset);
             if (record == parsed.end()) {
-                const std::size_t nul = area.find('\0', offset);
-                if (nul == std::string_view::npos)
-                    return Fault("the record at offset " + std::to_string(offset) +
-                                 " has no terminating NUL before the index");
-                const std::string_view text = area.substr(offset, nul - offset);
+                // The NUL is looked for no further than the longest record allowed.
+                const std::string_view rest = area.substr(offset, kMaxRecordBytes);
+                const std::size_t length = rest.find('\0');
+                const std::string at_offset = "the record at offset " + std::to_string(offset);
+                if (length == std::string_view::npos && offset + rest.size() == index)
+                    return Fault(at_offset + " has no terminating NUL before the index");
+                // Without a NUL the longest record allowed is split as it stands: a field or
+                // the tail past the fourth is then too long.
+                const std::string_view text = rest.substr(0, length);
+                Record fields;
+                const std::string cap = std::to_string(kMaxFieldBytes) + " bytes";
+                switch (SplitRecord(text, fields)) {
+                    case RecordFault::kLongField:
+                        return Fault(at_offset + " has a field longer than " + cap);
+                    case RecordFault::kLongTail:
+                        return Fault(at_offset + " has more than " + cap +
+                                     " past its fourth field");
+                    case RecordFault::kFewFields:
+                        return Fault(at_offset + " has fewer than four fields");
+                    case RecordFault::kNone:
+                        break;
+                }
                 if (FirstInvalidUtf8(text) != std::string_view::npos &&
                     (!first_bad_text || offset < *first_bad_text))
                     first_bad_text = offset;
-                Record fields;
-                if (!SplitRecord(text, fields))
-                    return Fault("the record at offset " + std::to_string(offset) +
-                                 " has fewer than four fields");
                 record = parsed.emplace(offset, std::move(fields)).first;
             }
             Record typed = record->second;

@@ -28,11 +28,16 @@ struct DataFile {
     std::vector<Entry> entries;   // in file order
 };
 
+// The format's fields are short names and codes. A longer one is a damaged file, and without a
+// cap every index entry pointing into one long record would parse a copy of it.
+inline constexpr std::size_t kMaxFieldBytes = 256;
+
 inline constexpr std::uint32_t kFirstPrefix = 1300000;
 inline constexpr std::uint32_t kLastPrefix = 1999999;
 
-// Parses and checks every offset and length, and that every record is UTF-8 text (a GBK file
-// would serve garbled names). On a damaged file, `fault` says what is wrong (without the
+// Parses and checks every offset and length, that every field (and what follows the fourth)
+// holds at most kMaxFieldBytes, and that every record is UTF-8 text (a GBK file would serve
+// garbled names). On a damaged file, `fault` says what is wrong (without the
 // file name) and `file` is empty. Never reads outside `bytes`.
 struct DataFileResult {
     DataFile file;

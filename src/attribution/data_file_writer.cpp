@@ -43,10 +43,10 @@ std::string RecordFieldProblem(const Record& record) {
             return std::string("the ") + name + " holds '|', which separates a record's fields";
         if (value->find('\0') != std::string::npos)
             return std::string("the ") + name + " holds a NUL, which ends a record";
-        if (value->size() > kMaxRecordFieldBytes)
+        if (value->size() > kMaxFieldBytes)
             return std::string("the ") + name + " is " + std::to_string(value->size()) +
                    " bytes long; the service refuses fields over " +
-                   std::to_string(kMaxRecordFieldBytes);
+                   std::to_string(kMaxFieldBytes);
     }
     return {};
 }

@@ -13,15 +13,12 @@ namespace numtrail::attribution {
 // drops again.
 inline constexpr std::size_t kDataFileVersionBytes = 4;
 
-// The longest field of a record the service accepts at start; a longer one is a damaged file.
-inline constexpr std::size_t kMaxRecordFieldBytes = 256;
-
 // The card-type byte that CardTypeText turns into `text`; 0 (no card type) for the empty text
 // and for a text that names none.
 std::uint8_t CardTypeCode(std::string_view text);
 
 // Why a record cannot be written into a data file (a field holds the separator '|' or a NUL,
-// or is longer than kMaxRecordFieldBytes), or empty.
+// or is longer than kMaxFieldBytes), or empty.
 std::string RecordFieldProblem(const Record& record);
 
 // The bytes of a data file holding what `file` answers, in one canonical form: one index

@@ -150,6 +150,11 @@ std::uint64_t FileLength(const std::filesystem::path& path) {
 
 cRijndael::cRijndael(Notifier& notifier) : notifier_(notifier) { BuildTables(); }
 
+cRijndael::~cRijndael() {
+    Wipe(EncRoundKeys.data(), sizeof EncRoundKeys);
+    Wipe(DecRoundKeys.data(), sizeof DecRoundKeys);
+}
+
 void cRijndael::BuildTables() {
     // GF(2^8) exponents and logarithms to the generator 3.
     std::array<std::uint8_t, 256> exp{};
@@ -241,13 +246,14 @@ std::int32_t cRijndael::SetCipherKey(const Bytes& pass, std::int32_t KeyBits) {
     }
 
     EncRoundKeys = w;
+    Wipe(w.data(), sizeof w);
     RoundCount = rounds;
     InvertKeySchedule(4);
     return 0;
 }
 
 std::int32_t cRijndael::SetCipherKeyString(std::u16string_view PassPhrase, std::int32_t KeyBits) {
-    return SetCipherKey(PasswordToKey(PassPhrase), KeyBits);
+    return SetCipherKey(*PasswordToKey(PassPhrase), KeyBits);
 }
 
 void cRijndael::InvertKeySchedule(std::int32_t words_per_block) {
@@ -427,9 +433,9 @@ std::u16string cRijndael::StringEncrypt(std::u16string_view strSource,
     const std::int32_t group = blockSize / 8;
     if (group < 1)
         throw CryptoError(kErrGeneral, "cRijndael.StringEncrypt - Illegal BlockSize Value");
-    const Bytes key = PasswordToKey(strPassword);
+    const Wiped<Bytes> key = PasswordToKey(strPassword);
     const std::string source = StringToAnsiBytes(strSource);
-    SetCipherKey(key, keySize);
+    SetCipherKey(*key, keySize);
     Bytes ciphertext;
     ArrayEncrypt(Bytes(source.begin(), source.end()), ciphertext, 0);
     return BytesToHex(ciphertext, ciphertext.size(), group);
@@ -438,13 +444,13 @@ std::u16string cRijndael::StringEncrypt(std::u16string_view strSource,
 std::u16string cRijndael::StringDecrypt(std::u16string_view strSource,
                                         std::u16string_view strPassword, std::int32_t /*blockSize*/,
                                         std::int32_t keySize) {
-    const Bytes key = PasswordToKey(strPassword);
+    const Wiped<Bytes> key = PasswordToKey(strPassword);
     Bytes ciphertext;
     if (HexToBytes(strSource, ciphertext) == 0) {
         notifier_.Notify(u"错误：非十六进制数据！", NoticeStyle::Plain);
         return {};
     }
-    SetCipherKey(key, keySize);
+    SetCipherKey(*key, keySize);
     Bytes plaintext;
     if (ArrayDecrypt(plaintext, ciphertext, 0) != 0) return {};
     return AnsiBytesToString(
@@ -455,7 +461,7 @@ void cRijndael::FileEncryptSimple(const std::filesystem::path& PlaintextFileName
                                   const std::filesystem::path& CiphertextFileName,
                                   std::u16string_view strPassword, std::int32_t /*blockSize*/,
                                   std::int32_t keySize) {
-    SetCipherKey(PasswordToKey(strPassword), keySize);
+    SetCipherKey(*PasswordToKey(strPassword), keySize);
     FileEncrypt(PlaintextFileName, CiphertextFileName);
 }
 
@@ -463,14 +469,14 @@ void cRijndael::FileDecryptSimple(const std::filesystem::path& PlaintextFileName
                                   const std::filesystem::path& CiphertextFileName,
                                   std::u16string_view strPassword, std::int32_t /*blockSize*/,
                                   std::int32_t keySize) {
-    SetCipherKey(PasswordToKey(strPassword), keySize);
+    SetCipherKey(*PasswordToKey(strPassword), keySize);
     FileDecrypt(PlaintextFileName, CiphertextFileName);
 }
 
-cRijndael::Bytes cRijndael::PasswordToKey(std::u16string_view password) {
-    const std::string bytes = StringToAnsiBytes(password);
-    Bytes key(kKeyMaterialBytes, 0);
-    std::copy_n(bytes.begin(), std::min(bytes.size(), kKeyMaterialBytes), key.begin());
+Wiped<cRijndael::Bytes> cRijndael::PasswordToKey(std::u16string_view password) {
+    const Wiped<std::string> bytes(StringToAnsiBytes(password));
+    Wiped<Bytes> key(Bytes(kKeyMaterialBytes, 0));
+    std::copy_n(bytes->begin(), std::min(bytes->size(), kKeyMaterialBytes), key->begin());
     return key;
 }
 

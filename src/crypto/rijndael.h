@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/notifier.h"
+#include "platform/secret.h"
 
 namespace numtrail {
 
@@ -30,6 +31,10 @@ class cRijndael {
     using Bytes = std::vector<std::uint8_t>;
 
     explicit cRijndael(Notifier& notifier);
+    // Wipes the key schedules.
+    ~cRijndael();
+    cRijndael(const cRijndael&) = delete;
+    cRijndael& operator=(const cRijndael&) = delete;
 
     // Sets the key from the first KeyBits/8 bytes of pass; KeyBits is 128, 192 or 256.
     // Returns 0. On any error the previous key stays in force.
@@ -90,7 +95,7 @@ class cRijndael {
     void EncryptBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t count) const;
     void DecryptBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t count) const;
 
-    static Bytes PasswordToKey(std::u16string_view password);
+    static Wiped<Bytes> PasswordToKey(std::u16string_view password);
     static std::u16string BytesToHex(const Bytes& bytes, std::size_t count, std::int32_t group);
     static std::size_t HexToBytes(std::u16string_view text, Bytes& bytes);
 

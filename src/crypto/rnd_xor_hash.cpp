@@ -9,6 +9,7 @@
 #include "crypto/encrypt_decrypt.h"
 #include "crypto/file_bytes.h"
 #include "platform/codepage.h"
+#include "platform/secret.h"
 
 namespace numtrail {
 namespace {
@@ -147,7 +148,7 @@ int CRndXorHash::MaxTextLength() const { return std::max(0, kMaxCount - keySize_
 
 std::u16string CRndXorHash::Encrypt(std::u16string_view plaintext, std::u16string_view password) {
     const std::u16string S = HashString(Concat(clock_.DateText(), clock_.TimeText()));
-    const std::u16string HP = HashString(Concat(S, password));
+    const std::u16string HP = HashString(*Wiped<std::u16string>(Concat(S, password)));
     const std::u16string HT = HashString(plaintext);
     const std::u16string header = S + HP + HT;
     SeedFromString(header);
@@ -168,7 +169,7 @@ std::optional<std::u16string> CRndXorHash::Decrypt(std::u16string_view ciphertex
     // The password check sits at code units K+1..2K. It is compared in place rather than
     // searched for: with a small key size the salt can happen to contain it too, and a
     // search would then reject the right password.
-    const std::u16string h = HashString(Concat(S, password));
+    const std::u16string h = HashString(*Wiped<std::u16string>(Concat(S, password)));
     if (Mid(header, K, K) != h) {
         notifier_.Notify(u"密码不正确！", NoticeStyle::Critical);
         return std::nullopt;

@@ -90,11 +90,11 @@ void CheckRecord(std::string_view text, const RecordUse& use, const PlaceNames& 
     constexpr const char* kNames[] = {"province", "city", "postcode", "area code"};
     bool refused = false;
     for (std::size_t i = 0; i < 4; ++i) {
-        if (fields[i].size() > attribution::kMaxRecordFieldBytes) {
+        if (fields[i].size() > attribution::kMaxFieldBytes) {
             refused = true;
             add(true, std::string("the ") + kNames[i] + " is " + std::to_string(fields[i].size()) +
                           " bytes long; the service refuses fields over " +
-                          std::to_string(attribution::kMaxRecordFieldBytes));
+                          std::to_string(attribution::kMaxFieldBytes));
         } else if (attribution::SanitizeValue(fields[i]) != fields[i]) {
             add(false, std::string("the ") + kNames[i] +
                            " holds characters that answers leave out (double quote, backslash "

@@ -1,25 +1,17 @@
 #include "platform/files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+
+#include "platform/atomic_file.h"
 
 namespace numtrail {
-namespace {
-
-// Qt reports some short writes with its generic text only ("Unknown error"); errno, read
-// right after the failed call, still holds the system's reason (a full disk, a size limit).
-QString ReasonOf(const QFileDevice& file, int cause = 0) {
-    static const QString generic = QFile().errorString();
-    const QString reason = file.errorString();
-    if (!reason.isEmpty() && reason != generic) return reason;
-    return cause != 0 ? QString::fromLocal8Bit(std::strerror(cause))
-                      : QStringLiteral("文件未能完整写入");
-}
-
-}  // namespace
 
 FileReadResult DiskFileStore::ReadAll(const QString& path) {
     FileReadResult result;
@@ -43,21 +35,28 @@ FileReadResult DiskFileStore::ReadAll(const QString& path) {
 }
 
 FileWriteResult DiskFileStore::WriteAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return {false, ReasonOf(file)};
-    // A payload smaller than the write buffer reaches the disk only when it is flushed, and
-    // commit() does not report a failure at that point: flush here and check it. A short
-    // write is a failure like any other.
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString reason = ReasonOf(file, errno);
-        file.cancelWriting();  // the temporary file goes with the QSaveFile
-        return {false, reason};
+    const std::filesystem::path target(QFile::encodeName(path).toStdString());
+    const auto bytes_size = static_cast<std::size_t>(bytes.size());
+    if (IsStreamTarget(target)) {
+        // A device or a pipe cannot be replaced, and its reader waits on it: write into it. A
+        // pipe nobody reads fails at once (ENXIO) rather than hanging the window.
+        const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+            const int cause = errno;
+            if (fd >= 0) ::close(fd);
+            return {false, QString::fromLocal8Bit(std::strerror(cause))};
+        }
+        int cause = WriteWhole(fd, bytes.constData(), bytes_size);
+        if (::close(fd) != 0 && cause == 0) cause = errno;
+        if (cause != 0) return {false, QString::fromLocal8Bit(std::strerror(cause))};
+        return {true, QString()};
     }
-    if (!ReplaceTarget(file)) return {false, ReasonOf(file)};
+    AtomicFileWriter file(target);
+    if (!file.Write(bytes.constData(), bytes_size) || !ReplaceTarget(file))
+        return {false, QString::fromLocal8Bit(file.Error())};
     return {true, QString()};
 }
 
-bool DiskFileStore::ReplaceTarget(QSaveFile& file) { return file.commit(); }
+bool DiskFileStore::ReplaceTarget(AtomicFileWriter& file) { return file.Commit(); }
 
 }  // namespace numtrail

@@ -3,9 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
-class QSaveFile;
-
 namespace numtrail {
+
+class AtomicFileWriter;
 
 struct FileReadResult {
     bool ok = false;
@@ -20,7 +20,8 @@ struct FileWriteResult {
 
 // The program's own text files: number lists, exports and generated lists. Reads are
 // whole-file; writes go to a temporary file that replaces the target only once it is
-// complete, so a failed write never destroys what was there.
+// complete, so a failed write never destroys what was there. A device or a pipe named as the
+// target is written into instead.
 class FileStore {
   public:
     virtual ~FileStore() = default;
@@ -31,14 +32,15 @@ class FileStore {
 class DiskFileStore : public FileStore {
   public:
     FileReadResult ReadAll(const QString& path) override;
-    // Writes, flushes and checks everything before the target is replaced; on failure the
-    // reason is returned, the target is untouched and the temporary file is gone.
+    // Writes, flushes and checks everything before the target is replaced (AtomicFileWriter,
+    // with its refusals of targets other users could have planted); on failure the reason is
+    // returned, the target is untouched and the temporary file is gone.
     FileWriteResult WriteAtomically(const QString& path, const QByteArray& bytes) final;
 
   protected:
     // The last step: the finished temporary file takes the target's place. Tests override
     // it to make that step fail.
-    virtual bool ReplaceTarget(QSaveFile& file);
+    virtual bool ReplaceTarget(AtomicFileWriter& file);
 };
 
 }  // namespace numtrail

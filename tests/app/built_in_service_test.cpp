@@ -150,7 +150,13 @@ TEST(Options, TimeoutAndUpdateUrl) {
         *ParseOptions({"numtrail", "--lookup-url", "http://h:8/a/b?x=1", "--timeout", "7"}).options;
     EXPECT_EQ(a.update_url, QStringLiteral("http://h:8"));
     EXPECT_EQ(a.timeout_seconds, 7);
-    EXPECT_EQ(ParseOptions({"numtrail", "--timeout", "0"}).exit_code, 2);
+    // Both ends of the range are taken, what lies beyond them refused.
+    for (const auto& [seconds, status] :
+         {std::pair{"1", 0}, {"86400", 0}, {"0", 2}, {"86401", 2}, {"2147484", 2}}) {
+        const OptionsOutcome outcome = ParseOptions({"numtrail", "--timeout", seconds});
+        EXPECT_EQ(outcome.exit_code, status) << seconds;
+        EXPECT_EQ(bool(outcome.options), status == 0) << seconds;
+    }
     EXPECT_EQ(ParseOptions({"numtrail", "--update-url", "http://u"}).options->update_url,
               QStringLiteral("http://u"));
     EXPECT_FALSE(ParseOptions({"numtrail", "--version"}).options);
@@ -181,20 +187,43 @@ TEST(Options, JournalGoesUnderTheDataHomeUnlessTurnedOff) {
 }
 
 // Answered before the program asks for a display: with none, and a platform that does not
-// exist, any attempt at a window would abort.
-TEST(Options, HelpAndVersionNeedNoDisplay) {
-    const auto run = [](const char* option) {
-        return RunProgram("/usr/bin/env",
-                          {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
-                           "QT_QPA_PLATFORM=no-such-platform", NUMTRAIL_PROGRAM, option});
+// exist, any attempt at a window would abort. Qt's own options are left to Qt.
+TEST(Options, HelpVersionAndUsageErrorsNeedNoDisplay) {
+    const auto run = [](std::vector<std::string> options) {
+        std::vector<std::string> words = {"-u",
+                                          "DISPLAY",
+                                          "-u",
+                                          "WAYLAND_DISPLAY",
+                                          "QT_QPA_PLATFORM=no-such-platform",
+                                          NUMTRAIL_PROGRAM};
+        words.insert(words.end(), options.begin(), options.end());
+        return RunProgram("/usr/bin/env", words);
     };
-    const ProgramRun version = run("--version");
-    const ProgramRun help = run("--help");
+    const ProgramRun version = run({"--version"});
+    const ProgramRun help = run({"--help"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "numtrail V4.1\n");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: " NUMTRAIL_PROGRAM " [options]\n", 0), 0u) << help.out;
     EXPECT_NE(help.out.find("--lookup-url"), std::string::npos);
+    const std::pair<std::vector<std::string>, const char*> errors[] = {
+        {{"--bogus"}, "bogus"},
+        {{"-platform", "offscreen", "--timeout", "0"}, "--timeout"},
+        {{"--style=fusion", "-reverse", "stray"}, "stray"},
+    };
+    for (const auto& [options, message] : errors) {
+        const ProgramRun error = run(options);
+        EXPECT_EQ(error.status, 2) << options[0] << error.err;
+        EXPECT_NE(error.err.find(message), std::string::npos) << error.err;
+        EXPECT_EQ(error.out, "");
+    }
+}
+
+TEST(Options, QtsOwnOptionsAreLeftToQt) {
+    EXPECT_EQ(WithoutToolkitOptions({"numtrail", "-platform", "offscreen", "--data", "f.dat",
+                                     "--style=fusion", "-reverse", "--qwindowtitle", "t",
+                                     "--timeout", "5"}),
+              (QStringList{"numtrail", "--data", "f.dat", "--timeout", "5"}));
 }
 
 }  // namespace

@@ -100,6 +100,33 @@ TEST(CardTypeForPrefix, EverySegmentFrom130To199) {
     }
 }
 
+// Each block that differs from its segment: its first and last prefix give its carrier, the
+// prefix before it and the one after give the neighbour's.
+TEST(CardTypeForPrefix, BothEdgesOfEveryBlock) {
+    const std::string_view M = "中国移动", T = "中国电信", MV = "中国移动虚拟运营商",
+                           UV = "中国联通虚拟运营商", TV = "中国电信虚拟运营商", no = "";
+    struct Block {
+        std::uint32_t first;
+        std::uint32_t last;
+        std::string_view carrier;
+        std::string_view before;  // the carrier of first - 1
+        std::string_view after;   // the carrier of last + 1
+    };
+    const Block blocks[] = {
+        {1349000, 1349999, no, M, M},    // the satellite operator's, inside China Mobile's 134
+        {1700000, 1702999, TV, no, MV},  // 169 is unallocated
+        {1703000, 1703999, MV, TV, UV}, {1704000, 1704999, UV, MV, MV},
+        {1705000, 1706999, MV, UV, UV}, {1707000, 1709999, UV, MV, UV},  // then 171
+        {1740000, 1740599, T, T, no},  // after 173; emergency communication follows
+    };
+    for (const Block& b : blocks) {
+        EXPECT_EQ(CardTypeForPrefix(b.first), b.carrier) << b.first;
+        EXPECT_EQ(CardTypeForPrefix(b.last), b.carrier) << b.last;
+        EXPECT_EQ(CardTypeForPrefix(b.first - 1), b.before) << b.first - 1;
+        EXPECT_EQ(CardTypeForPrefix(b.last + 1), b.after) << b.last + 1;
+    }
+}
+
 class BuiltinDataTest : public ::testing::Test {
   protected:
     static const BuiltinData& Data() {

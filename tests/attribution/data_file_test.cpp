@@ -139,6 +139,44 @@ TEST(DataFile, RecordsThatAreNotUtf8AreRefusedAtTheFirst) {
     EXPECT_EQ(ParseFault(b.Build()), "");
 }
 
+// Every field, and what follows the fourth, may hold 256 bytes and no more.
+TEST(DataFile, FieldsAreCappedAt256Bytes) {
+    for (std::size_t field = 0; field < 5; ++field) {
+        for (const std::size_t length : {kMaxFieldBytes, kMaxFieldBytes + 1}) {
+            std::string parts[5] = {"p", "c", "z", "a", "extra"};
+            parts[field] = std::string(length, 'x');
+            DataFileBuilder b;
+            b.records = {"北京|北京|100000|010", parts[0] + '|' + parts[1] + '|' + parts[2] + '|' +
+                                                     parts[3] + '|' + parts[4]};
+            b.entries = {{1300000, 0, 1}, {1300001, 1, 1}};
+            const std::string fault = ParseFault(b.Build());
+            const char* expected = length == kMaxFieldBytes ? ""
+                                   : field < 4              ? "has a field longer than 256 bytes"
+                                                            : "more than 256 bytes past its fourth";
+            EXPECT_NE(fault.find(expected), std::string::npos) << field << ' ' << length << fault;
+            EXPECT_EQ(fault.empty(), length == kMaxFieldBytes) << field << ' ' << length;
+            if (!fault.empty()) {
+                const std::string offset = "offset " + std::to_string(b.RecordOffset(1)) + " ";
+                EXPECT_NE(fault.find(offset), std::string::npos) << fault;
+            }
+        }
+    }
+}
+
+// A file of 1 MiB whose 100 index entries point into one long record, each a byte further
+// into its first field, so that each would parse a record of its own with the long fourth
+// field (200 MB in all): refused at the first entry.
+TEST(DataFile, ALongRecordIsRefusedWithItsOffset) {
+    DataFileBuilder b;
+    b.records = {std::string(100, 'p') + "|c|z|" + std::string((1 << 20) - 8 - 105 - 1 - 900, 'a')};
+    for (std::uint32_t i = 0; i < 100; ++i) b.entries.push_back({1300000 + i, 0, 1});
+    std::vector<std::uint8_t> bytes = b.Build();
+    ASSERT_EQ(bytes.size(), std::size_t{1} << 20);
+    for (std::size_t i = 0; i < 100; ++i)  // entry i's record offset: 8 + i
+        bytes[b.RecordOffset(1) + 9 * i + 4] = static_cast<std::uint8_t>(8 + i);
+    EXPECT_EQ(ParseFault(bytes), "the record at offset 8 has a field longer than 256 bytes");
+}
+
 TEST(DataFile, TruncatedFilesAreRefusedUnlessCutBetweenEntries) {
     const DataFileBuilder sample = Sample();
     const std::vector<std::uint8_t> good = sample.Build();

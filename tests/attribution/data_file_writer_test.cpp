@@ -56,7 +56,7 @@ TEST(DataFileWriter, ReadingAndWritingAgainGivesTheSameBytes) {
 }
 
 TEST(DataFileWriter, RefusesRecordsTheReaderWouldMisread) {
-    const std::string long_name(kMaxRecordFieldBytes + 1, 'a');
+    const std::string long_name(kMaxFieldBytes + 1, 'a');
     const Record cases[] = {
         {"江|苏", "常州", "", "", ""},
         {"江苏", std::string("常\0州", 4), "", "", ""},
@@ -69,7 +69,7 @@ TEST(DataFileWriter, RefusesRecordsTheReaderWouldMisread) {
         EXPECT_THROW(DataFileBytes(file), DataFileError) << record.province << record.postcode;
     }
     DataFile fits;
-    fits.records = {{"江苏", "常州", std::string(kMaxRecordFieldBytes, 'a'), "", ""}};
+    fits.records = {{"江苏", "常州", std::string(kMaxFieldBytes, 'a'), "", ""}};
     fits.entries = {{1380000, 0}};
     EXPECT_NO_THROW(DataFileBytes(fits));
     fits.version = "12345";

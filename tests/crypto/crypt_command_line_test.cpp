@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/expect_runs.h"
@@ -52,6 +60,8 @@ TEST_F(CryptCommandLine, ExitStatusAndWhereTheTextGoes) {
              nullptr,
              "NUMTRAIL_UNSET"},
             {{"aes-encrypt-text", "--password-file", Path("missing"), "t"}, 1, nullptr, "missing"},
+            // a file without line ends is not read to its end
+            {{"aes-encrypt-text", "--password-file", "/dev/zero", "t"}, 1, nullptr, "/dev/zero"},
             {{"md5-file", "a", "b"}, 2, nullptr, "--md5sum"},
             {{"base64-encode-text", "--wrap", "4", "foobar"}, 0, "Zm9v\nYmFy\n", ""},
             {{"base64-decode-text", "Zm9v\r\nYmFy"}, 0, "foobar\n", ""},
@@ -87,6 +97,103 @@ TEST_F(CryptCommandLine, DashIsStandardInputAndOutput) {
     EXPECT_EQ(Crypt({"base64-encode-file", "-", "-"}, std::string(32767, 'a')).status, 1);
 }
 
+// What goes to standard output is held in memory until it is complete: not even a folder
+// for temporary files is needed.
+TEST_F(CryptCommandLine, StandardOutputIsHeldInMemory) {
+    const std::string plain = "\xD6\xD0\xCE\xC4\r\nsecond line";  // code page 936
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"aes-encrypt-file", "--password", "pw"},
+          {"xor-encrypt-file", "--password", "pw"},
+          {"base64-encode-file", "--wrap", "8"}}) {
+        std::vector<std::string> words = {"TMPDIR=" + Path("no-such-folder").string(),
+                                          NUMTRAIL_CRYPT_PATH};
+        words.insert(words.end(), command.begin(), command.end());
+        words.insert(words.end(), {"-", "-"});
+        const ProgramRun run = test::RunProgram("/usr/bin/env", words, plain);
+        EXPECT_EQ(run.status, 0) << command[0] << run.err;
+        EXPECT_FALSE(run.out.empty()) << command[0];
+    }
+}
+
+// Messages call standard input by that name, not by the file that stands in for it.
+TEST_F(CryptCommandLine, MessagesNameStandardInput) {
+    const std::pair<std::string, const char*> inputs[] = {
+        {std::string("\xFF\x00\x81", 3), "Not code page 936 text: standard input"},
+        {std::string(70000, 'a'), "File too large: standard input"},
+    };
+    for (const auto& [input, message] : inputs) {
+        const ProgramRun run = Crypt({"xor-encrypt-file", "--password", "pw", "-", "-"}, input);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("/proc/"), std::string::npos) << run.err;
+    }
+}
+
+// The password asked for on a terminal without echo: an answer is read as the password, and
+// Ctrl-C or a kill ends the program as the signal says. Either way the terminal has its echo
+// back.
+TEST_F(CryptCommandLine, ThePromptGivesTheTerminalItsEchoBack) {
+    const std::string expected = Crypt({"aes-encrypt-text", "--password", "pw", "t"}).out;
+    for (const int signal_number : {0, SIGINT, SIGTERM}) {
+        int controller = -1, terminal = -1;
+        ASSERT_EQ(::openpty(&controller, &terminal, nullptr, nullptr, nullptr), 0);
+        int output[2] = {-1, -1};  // standard output and error
+        ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, terminal, STDIN_FILENO);
+        ::posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        ::posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+        posix_spawnattr_t attributes;
+        ::posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGINT);
+        sigaddset(&defaults, SIGTERM);
+        ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        std::string program = NUMTRAIL_CRYPT_PATH, command = "aes-encrypt-text", text = "t";
+        char* argv[] = {program.data(), command.data(), text.data(), nullptr};
+        pid_t pid = -1;
+        ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, &attributes, argv, environ), 0);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+        ::close(output[1]);
+
+        std::string written;
+        const auto read_until = [&](const std::string& wanted) {
+            pollfd readable = {output[0], POLLIN, 0};
+            while (written.find(wanted) == std::string::npos && ::poll(&readable, 1, 10000) > 0) {
+                char buffer[256];
+                const ssize_t n = ::read(output[0], buffer, sizeof buffer);
+                if (n <= 0) break;
+                written.append(buffer, static_cast<std::size_t>(n));
+            }
+        };
+        read_until("Password: ");
+        termios asking{};
+        ::tcgetattr(terminal, &asking);
+        EXPECT_EQ(asking.c_lflag & ECHO, 0u) << written;
+        if (signal_number == 0)
+            ASSERT_EQ(::write(controller, "pw\n", 3), 3);
+        else
+            ::kill(pid, signal_number);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (signal_number == 0) {
+            read_until(expected);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << written;
+            EXPECT_NE(written.find(expected), std::string::npos) << written;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+        }
+        termios after{};
+        ASSERT_EQ(::tcgetattr(terminal, &after), 0);
+        EXPECT_NE(after.c_lflag & ECHO, 0u) << signal_number;
+        for (const int fd : {controller, terminal, output[0]}) ::close(fd);
+    }
+}
+
 TEST_F(CryptCommandLine, AFailedWriteToStandardOutputFails) {
     WriteFile(Path("plain"), "abc");
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{"md5-text", "abc"},
@@ -103,6 +210,16 @@ TEST_F(CryptCommandLine, PasswordFromAFileOrTheEnvironment) {
     WriteFile(Path("password"), "口令\r\nnot the password");
     EXPECT_EQ(Crypt({"aes-encrypt-text", "--password-file", Path("password"), "text"}).out,
               expected);
+    // A first line of 4096 bytes is read, one of 4097 refused.
+    for (const std::size_t length : {4096, 4097}) {
+        const std::string password(length, 'p');
+        WriteFile(Path("long"), password + "\r\nnext line");
+        const ProgramRun run = Crypt({"aes-encrypt-text", "--password-file", Path("long"), "t"});
+        EXPECT_EQ(run.status, length == 4096 ? 0 : 1) << length << run.err;
+        if (length == 4096) {
+            EXPECT_EQ(run.out, Crypt({"aes-encrypt-text", "--password", password, "t"}).out);
+        }
+    }
     const ProgramRun from_environment = test::RunProgram(
         "/usr/bin/env",
         {"PW=口令", NUMTRAIL_CRYPT_PATH, "aes-encrypt-text", "--password-env", "PW", "text"});

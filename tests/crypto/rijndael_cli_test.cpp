@@ -49,11 +49,18 @@ TEST_F(CryptProgramTest, FilesRoundTripWithTheClassLayout) {
         << err;
     EXPECT_EQ(ReadFile(Path("back")), content);
 
-    // A wrong key shows the length warning: the command fails.
+    // A wrong key shows the length warning: the command fails, and what the class wrote is
+    // there, in a file as on standard output.
     EXPECT_EQ(Run({"aes-decrypt-file", "--password", "other", "--key-bits", "192", Path("cipher"),
                    Path("wrong")}),
               1);
     EXPECT_NE(err.find("Wrong key or keysize?"), std::string::npos);
+    EXPECT_EQ(
+        Run({"aes-decrypt-file", "--password", "other", "--key-bits", "192", Path("cipher"), "-"}),
+        1);
+    EXPECT_NE(err.find("Wrong key or keysize?"), std::string::npos);
+    EXPECT_FALSE(out.empty());
+    EXPECT_EQ(out, ReadFile(Path("wrong")));
 }
 
 // Every command that writes a file fails on a full disk (the limit is inherited by the

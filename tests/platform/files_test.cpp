@@ -1,15 +1,18 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
 #include "platform/qstring_bytes.h"
 #include "support/file_size_limit.h"
+#include "support/named_pipe.h"
+#include "support/scratch_dir.h"
 
 namespace numtrail {
 namespace {
@@ -72,22 +75,57 @@ TEST(DiskFileStore, FullDiskLeavesTheOldFileIntact) {
 // Something takes the target's place just before the rename: the rename fails, and a
 // store that ignored it would report a save that never happened.
 class TargetTakenBeforeRename : public DiskFileStore {
+  public:
+    explicit TargetTakenBeforeRename(const QString& target) : target_(target) {}
+
   protected:
-    bool ReplaceTarget(QSaveFile& file) override {
-        const QString target = file.fileName();
-        QFile::remove(target);
-        QDir().mkpath(target + QStringLiteral("/inside"));
+    bool ReplaceTarget(AtomicFileWriter& file) override {
+        QFile::remove(target_);
+        QDir().mkpath(target_ + QStringLiteral("/inside"));
         return DiskFileStore::ReplaceTarget(file);
     }
+
+  private:
+    QString target_;
 };
 
 TEST(DiskFileStore, AFailedRenameIsAFailedWrite) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("list.txt"));
-    const FileWriteResult result = TargetTakenBeforeRename().WriteAtomically(path, "rows\r\n");
+    const FileWriteResult result = TargetTakenBeforeRename(path).WriteAtomically(path, "rows\r\n");
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.error.isEmpty());
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// An export named after a pipe (or a device) goes to its reader, and the pipe stays a pipe.
+TEST(DiskFileStore, APipeNamedAsTheTargetIsWrittenInto) {
+    const test::ScratchDir dir;
+    const test::NamedPipe pipe(dir / "export");
+    const FileWriteResult result =
+        DiskFileStore().WriteAtomically(QFile::decodeName((dir / "export").c_str()), "rows\r\n");
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(pipe.StillAPipe());
+    EXPECT_EQ(pipe.Read(), "rows\r\n");
+    // A pipe that nobody reads is a failure at once, not a window that waits for a reader.
+    ASSERT_EQ(::mkfifo((dir / "unread").c_str(), 0600), 0);
+    EXPECT_FALSE(
+        DiskFileStore().WriteAtomically(QFile::decodeName((dir / "unread").c_str()), "x").ok);
+}
+
+// The window's exports follow the rules of the Qt-free writer: a link planted in a shared
+// folder is refused, and what it points to stays as it was.
+TEST(DiskFileStore, ALinkInASharedFolderIsRefused) {
+    const test::ScratchDir dir;
+    std::filesystem::permissions(dir.Path(),
+                                 std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    const std::filesystem::path theirs = test::WriteFile(dir / "theirs.csv", "their rows");
+    std::filesystem::create_symlink(theirs, dir / "export.csv");
+    const FileWriteResult result =
+        DiskFileStore().WriteAtomically(QFile::decodeName((dir / "export.csv").c_str()), "x");
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.contains(QStringLiteral("export.csv"))) << result.error.toStdString();
+    EXPECT_EQ(test::ReadFile(theirs), "their rows");
 }
 
 TEST(DiskFileStore, ReadFailuresAreReportedNotEmpty) {

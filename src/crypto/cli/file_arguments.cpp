@@ -18,8 +18,6 @@
 namespace numtrail::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
 [[noreturn]] void Fail(const std::string& what, int cause) {
     throw std::runtime_error(what + ": " + std::strerror(cause));
 }
@@ -29,6 +27,21 @@ std::string Shown(const std::string& argument) {
 }
 
 bool IsStream(const std::string& argument) { return argument == "-" || IsStreamTarget(argument); }
+
+// A file in memory that the classes can open by name (/proc/self/fd/N).
+int MemoryFile(const char* name, const std::string& shown) {
+    const int fd = ::memfd_create(name, MFD_CLOEXEC);
+    if (fd < 0) Fail("cannot hold " + shown, errno);
+    return fd;
+}
+
+std::filesystem::path PathOf(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+std::string Replaced(std::string message, const std::string& path, const std::string& name) {
+    for (std::size_t at = 0; (at = message.find(path, at)) != std::string::npos; at += name.size())
+        message.replace(at, path.size(), name);
+    return message;
+}
 
 std::string ReadAll(const std::string& argument) {
     const int fd = argument == "-" ? STDIN_FILENO : ::open(argument.c_str(), O_RDONLY | O_CLOEXEC);
@@ -59,20 +72,24 @@ std::string ReadAll(const std::string& argument) {
 
 InputArgument::InputArgument(const std::string& argument,
                              const std::function<void(std::string&)>& prepare)
-    : path_(argument) {
+    : argument_(argument), path_(argument) {
     if (!prepare && !IsStream(argument)) return;
     std::string bytes = ReadAll(argument);
     if (prepare) prepare(bytes);
     // The bytes stay in memory, not on a disk, but have a name the classes can open.
-    memory_ = ::memfd_create("numtrail-crypt input", MFD_CLOEXEC);
-    if (memory_ < 0) Fail("cannot hold " + Shown(argument), errno);
+    memory_ = MemoryFile("numtrail-crypt input", Shown(argument));
     if (const int cause = WriteWhole(memory_, bytes.data(), bytes.size()); cause != 0)
         Fail("cannot hold " + Shown(argument), cause);
-    path_ = "/proc/self/fd/" + std::to_string(memory_);
+    path_ = PathOf(memory_);
 }
 
 InputArgument::~InputArgument() {
     if (memory_ >= 0) ::close(memory_);
+}
+
+std::string InputArgument::Named(std::string message) const {
+    if (memory_ < 0) return message;
+    return Replaced(std::move(message), path_.string(), Shown(argument_));
 }
 
 OutputArgument::OutputArgument(const std::string& argument,
@@ -82,19 +99,22 @@ OutputArgument::OutputArgument(const std::string& argument,
       stream_(IsStream(argument)),
       path_(argument) {
     if (!stream_ && !finish_) return;
-    std::string folder = (fs::temp_directory_path() / "numtrail-crypt.XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr) Fail("cannot create a temporary folder", errno);
-    folder_ = folder;
-    path_ = folder_ / "output";
+    memory_ = MemoryFile("numtrail-crypt output", argument == "-" ? "standard output" : argument);
+    path_ = PathOf(memory_);
 }
 
 OutputArgument::~OutputArgument() {
-    std::error_code ignored;
-    if (!folder_.empty()) fs::remove_all(folder_, ignored);
+    if (memory_ >= 0) ::close(memory_);
+}
+
+std::string OutputArgument::Named(std::string message) const {
+    if (memory_ < 0) return message;
+    return Replaced(std::move(message), path_.string(),
+                    argument_ == "-" ? "standard output" : argument_);
 }
 
 void OutputArgument::Deliver() const {
-    if (folder_.empty()) return;
+    if (memory_ < 0) return;
     std::string bytes = ReadFileBytes(path_);
     if (finish_) bytes = finish_(std::move(bytes));
     if (argument_ == "-") {

@@ -1,18 +1,27 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstddef>
 #include <string>
 
+#include "platform/secret.h"
+
 namespace numtrail::cli {
+
+// The longest password line read from a file or a terminal, without its line end.
+inline constexpr std::size_t kMaxPasswordBytes = 4096;
 
 // Where a command's password comes from: --password, --password-file or --password-env, or,
 // with none of them and a terminal on standard input, a prompt that does not echo.
 class PasswordOptions {
   public:
     void AddTo(CLI::App& command);
-    // The password as UTF-8. Throws BadUsage when none is given and none can be asked for, or
-    // the variable is not set; std::runtime_error when the file cannot be read.
-    std::string Read() const;
+    // The password as UTF-8, wiped when it goes. Throws BadUsage when none is given and none
+    // can be asked for, or the variable is not set; std::runtime_error when the file cannot be
+    // read or its first line is longer than kMaxPasswordBytes, or the prompt gets no answer.
+    Wiped<std::string> Read() const;
+    // The same, as the classes take it.
+    Wiped<std::u16string> ReadUtf16() const;
 
   private:
     std::string text_;

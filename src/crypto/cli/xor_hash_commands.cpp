@@ -31,13 +31,13 @@ struct XorHashSession {
     SystemClock clock;
     StderrNotifier notifier;
     CRndXorHash cipher{random, clock, notifier};
-    std::u16string password;
+    Wiped<std::u16string> password;
 
     explicit XorHashSession(const XorHashArguments& args) {
         // Without --key-size the construction key stays: setting 8 would build another.
         if (args.key_size_option->count() > 0)
             cipher.keySize(static_cast<std::int16_t>(args.key_size));
-        password = Utf8ToUtf16(args.password.Read());
+        password = args.password.ReadUtf16();
     }
 };
 
@@ -47,13 +47,13 @@ struct XorHashSession {
 bool EmptyPlaintextIsGenuine(const XorHashSession& s, const std::u16string& hex) {
     constexpr std::size_t kMaxCount = std::numeric_limits<std::int16_t>::max();
     const auto k = static_cast<std::size_t>(s.cipher.keySize());
-    return 3 * k <= kMaxCount && 2 * k + s.password.size() <= kMaxCount &&
+    return 3 * k <= kMaxCount && 2 * k + s.password->size() <= kMaxCount &&
            MEncryptDecrypt::HexToString(hex).size() == 3 * k;
 }
 
 int EncryptText(const XorHashArguments& args) {
     XorHashSession s(args);
-    const std::u16string hex = s.cipher.StringEncrypt(Utf8ToUtf16(args.input), s.password);
+    const std::u16string hex = s.cipher.StringEncrypt(Utf8ToUtf16(args.input), *s.password);
     // Even an empty text gets a header, so an empty result always means failure.
     if (hex.empty() || s.notifier.Shown()) {
         std::cerr << "xor-encrypt-text: the text could not be encrypted\n";
@@ -66,7 +66,7 @@ int EncryptText(const XorHashArguments& args) {
 int DecryptText(const XorHashArguments& args) {
     XorHashSession s(args);
     const std::u16string hex = Utf8ToUtf16(args.input);
-    const std::u16string text = s.cipher.StringDecrypt(hex, s.password);
+    const std::u16string text = s.cipher.StringDecrypt(hex, *s.password);
     if (s.notifier.Shown()) return kExitFailed;
     if (text.empty() && !EmptyPlaintextIsGenuine(s, hex)) {
         std::cerr << "xor-decrypt-text: the text could not be decrypted\n";
@@ -76,9 +76,11 @@ int DecryptText(const XorHashArguments& args) {
     return kExitOk;
 }
 
-void NothingWritten(const char* command, const XorHashSession& s) {
+void NothingWritten(const char* command, const XorHashSession& s, const InputArgument& input,
+                    const OutputArgument& output) {
     std::cerr << command << ": nothing written";
-    if (!s.cipher.LastFileError().empty()) std::cerr << ": " << s.cipher.LastFileError();
+    if (!s.cipher.LastFileError().empty())
+        std::cerr << ": " << output.Named(input.Named(s.cipher.LastFileError()));
     std::cerr << '\n';
 }
 
@@ -86,9 +88,9 @@ int EncryptFile(const XorHashArguments& args) {
     XorHashSession s(args);
     const InputArgument input(args.input);
     const OutputArgument output(args.output);
-    const bool written = s.cipher.FileEncrypt(input.Path(), output.Path(), s.password);
+    const bool written = s.cipher.FileEncrypt(input.Path(), output.Path(), *s.password);
     if (!written || s.notifier.Shown()) {
-        NothingWritten("xor-encrypt-file", s);
+        NothingWritten("xor-encrypt-file", s, input, output);
         return kExitFailed;
     }
     output.Deliver();
@@ -100,9 +102,9 @@ int DecryptFile(const XorHashArguments& args) {
     const InputArgument input(args.input);
     const OutputArgument output(args.output);
     // Input first: the ciphertext file is read, the plaintext file written.
-    const bool written = s.cipher.FileDecrypt(output.Path(), input.Path(), s.password);
+    const bool written = s.cipher.FileDecrypt(output.Path(), input.Path(), *s.password);
     if (!written || s.notifier.Shown()) {
-        if (!s.notifier.Shown()) NothingWritten("xor-decrypt-file", s);
+        if (!s.notifier.Shown()) NothingWritten("xor-decrypt-file", s, input, output);
         return kExitFailed;
     }
     output.Deliver();
