@@ -18,6 +18,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "attribution/data_file.h"
 #include "attribution/prefix_cache.h"
 #include "attribution/record.h"
 

@@ -10,7 +10,7 @@
 
 #include "platform/codepage.h"
 #include "platform/qstring_bytes.h"
-#include "results/export_line.h"
+#include "tables/export_line.h"
 
 namespace numtrail {
 namespace {
@@ -46,7 +46,8 @@ QString SetStringFixedLength(const QString& strIn, std::int32_t lngFixStrLen) {
     const QString trimmed = TrimBlanks(strIn);
     const std::size_t width = AnsiByteLength(
         std::u16string_view(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size()));
-    return trimmed + QString(static_cast<qsizetype>(FixedLengthFill(width, lngFixStrLen)), u' ');
+    return trimmed +
+           QString(static_cast<qsizetype>(tables::FixedLengthFill(width, lngFixStrLen)), u' ');
 }
 
 QByteArray ExportLine(const QStringList& cells) {
@@ -57,7 +58,7 @@ QByteArray ExportLine(const QStringList& cells) {
     views.reserve(ansi.size());
     for (const QByteArray& bytes : ansi) views.push_back(View(bytes));
     std::string line;
-    AppendExportLine(line, views);
+    tables::AppendExportLine(line, views);
     return QByteArray(line.data(), static_cast<qsizetype>(line.size()));
 }
 
@@ -92,7 +93,7 @@ QByteArray ExportBytes(const ResultStore& rows) {
             }
             cells[c] = View(*known);
         }
-        AppendExportLine(out, cells);
+        tables::AppendExportLine(out, cells);
     }
     return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
 }

@@ -1,6 +1,6 @@
-#include "results/export_line.h"
+#include "tables/export_line.h"
 
-namespace numtrail {
+namespace numtrail::tables {
 namespace {
 
 constexpr std::int32_t kNumberFieldWidth = 8;
@@ -35,4 +35,4 @@ void AppendExportLine(std::string& out, std::span<const std::string_view> cells)
     out += "\r\n";
 }
 
-}  // namespace numtrail
+}  // namespace numtrail::tables

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace numtrail {
+namespace numtrail::tables {
 
 // The blanks that fill a text `width` bytes wide in code page 936 up to `fixed_length` bytes:
 // none for an empty text, for one already as wide or wider, and for a length of 0 or less.
@@ -18,4 +18,4 @@ std::size_t FixedLengthFill(std::size_t width, std::int32_t fixed_length);
 // written as they are, whole. Shared by the window's export and numtrail-lookup.
 void AppendExportLine(std::string& out, std::span<const std::string_view> cells);
 
-}  // namespace numtrail
+}  // namespace numtrail::tables

@@ -7,7 +7,7 @@
 #include <new>
 #include <type_traits>
 
-namespace numtrail::bulk {
+namespace numtrail::attribution {
 
 // An array for a large table that is filled once and then read all over, in memory that the
 // system backs with 2 MiB pages where it offers them on request (transparent huge pages in
@@ -47,4 +47,4 @@ class HugePageArray {
     T* data_ = nullptr;
 };
 
-}  // namespace numtrail::bulk
+}  // namespace numtrail::attribution
