@@ -15,6 +15,7 @@
 #include "attribution/data_file.h"
 #include "attribution/generate/builtin_data.h"
 #include "attribution/local_attributor.h"
+#include "attribution/protocol.h"
 #include "service/attribution_service.h"
 #include "service/query.h"
 
@@ -100,8 +101,7 @@ void BM_AnswerQuery(benchmark::State& state) {
     LocalAttributor& table = Table();
     const std::vector<std::string> numbers = Numbers(4096);
     std::vector<std::string> targets;
-    for (const auto& n : numbers)
-        targets.push_back("/?m=" + n + "&output=json&callback=querycallback");
+    for (const auto& n : numbers) targets.push_back(QueryFor("/", n));
     std::size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HandleQuery(targets[i++ & 4095], table, "V4.1"));

@@ -30,8 +30,6 @@ constexpr std::string_view kKeyEnd = "\":\"";
 constexpr std::array<std::string_view, kAnswerFieldCount> kFieldKeys = {
     kCardTypeKey, kProvinceKey, kCityKey, kAreaCodeKey, kPostCodeKey};
 
-constexpr std::string_view kRefusalMarker = "Runtime Error";
-
 // The manifest: "sjhm:" + version + "|".
 constexpr std::string_view kManifestKey = "sjhm:";
 constexpr char kManifestVersionEnd = '|';
@@ -108,6 +106,11 @@ void AppendField(std::string& out, std::string_view key, std::string_view value)
 }
 
 }  // namespace
+
+const std::string_view kRefusalMarker = "Runtime Error";
+const std::string_view kAnswerContentType = "text/javascript; charset=utf-8";
+const std::string_view kRefusalContentType = "text/html; charset=utf-8";
+const std::string_view kTextContentType = "text/plain; charset=utf-8";
 
 std::string QueryFor(std::string_view endpoint, std::string_view number) {
     std::string query(endpoint);

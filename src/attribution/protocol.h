@@ -57,7 +57,8 @@ std::array<AnswerField, kAnswerFieldCount> CutAnswer(std::string_view answer);
 // The record of the values cut out of an answer.
 Record RecordOfFields(const std::array<AnswerField, kAnswerFieldCount>& fields);
 
-// Whether the answer holds the refusal marker anywhere (exact, case-sensitive).
+// The text that, anywhere in an answer (exact, case-sensitive), means the service refuses.
+extern const std::string_view kRefusalMarker;
 bool IsRefusal(std::string_view answer);
 
 // The character set a Content-Type value declares, by its charset parameter: code page 936
@@ -93,7 +94,7 @@ UpstreamReading ReadUpstreamAnswer(std::string_view body, std::string_view conte
 // through the sanitiser, so that the window's cut at the next double quote finds them whole.
 std::string CallbackAnswer(std::string_view callback, std::string_view number,
                            const Record* record);
-inline constexpr char kAnswerContentType[] = "text/javascript; charset=utf-8";
+extern const std::string_view kAnswerContentType;
 
 // The callback name is echoed in front of the answer: only [A-Za-z0-9_$.], 1 to 64
 // characters, or else the name the window itself sends.
@@ -101,10 +102,10 @@ std::string SafeCallbackName(std::string_view name);
 
 // The page of a service that refuses for now; it holds the refusal marker.
 std::string RefusalPage();
-inline constexpr char kRefusalContentType[] = "text/html; charset=utf-8";
+extern const std::string_view kRefusalContentType;
 
 // Plain UTF-8 text, as the manifest and the service's own messages go out.
-inline constexpr char kTextContentType[] = "text/plain; charset=utf-8";
+extern const std::string_view kTextContentType;
 
 // ---- The version manifest, at this path of the update server
 

@@ -216,7 +216,7 @@ UpstreamAnswer UpstreamResolver::Ask(std::uint32_t prefix, std::string_view numb
     // is kept.
     if (reading.kind != UpstreamReading::Kind::Fields)
         return failed("the answer (status " + std::to_string(fetched.status) +
-                      ") holds no Province");
+                      ") names no province");
 
     const std::int64_t now = Now();
     cache_.Store(prefix, reading.record, now);

@@ -55,7 +55,7 @@ struct AttributionService::Impl {
     void Handle(const httplib::Request& req, httplib::Response& res) {
         if (req.method != "GET" && req.method != "HEAD") {
             res.set_header("Allow", "GET, HEAD");
-            Send(res, {405, attribution::kTextContentType, "Method Not Allowed"});
+            Send(res, {405, std::string(attribution::kTextContentType), "Method Not Allowed"});
             return;
         }
         const std::string_view target = req.target;

@@ -14,15 +14,18 @@ Reply HandleQuery(std::string_view target, attribution::Attributor& attributor,
                   std::string_view version) {
     const auto [path, query] = SplitTarget(target);
     if (path == attribution::kManifestPath)
-        return {200, attribution::kTextContentType, attribution::ManifestText(version)};
+        return {200, std::string(attribution::kTextContentType),
+                attribution::ManifestText(version)};
     const attribution::QueryRequest request = attribution::ReadQuery(query);
     const attribution::Answer answer =
         attributor.Attribute(attribution::MobileNumber(request.number));
     if (answer.refused) return RefusalReply();
-    return {200, attribution::kAnswerContentType,
+    return {200, std::string(attribution::kAnswerContentType),
             attribution::CallbackAnswer(request.callback, request.number, answer.record)};
 }
 
-Reply RefusalReply() { return {503, attribution::kRefusalContentType, attribution::RefusalPage()}; }
+Reply RefusalReply() {
+    return {503, std::string(attribution::kRefusalContentType), attribution::RefusalPage()};
+}
 
 }  // namespace numtrail::service

@@ -16,7 +16,7 @@ struct Reply {
 // Answers one GET request target (path plus optional "?query", as sent on the request line):
 // the manifest path gives the version manifest naming `version`; any other path is an
 // attribution query, answered by `attributor` in the callback format (see
-// attribution/protocol.h). A missing, malformed or unknown number gets "QueryResult":"False"
+// attribution/protocol.h). A missing, malformed or unknown number gets a false query result
 // and empty fields; a refusal of an online service behind the attributor is passed on as the
 // service's own refusal, so that the window's batch stops as it does online.
 Reply HandleQuery(std::string_view target, attribution::Attributor& attributor,

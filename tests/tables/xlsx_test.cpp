@@ -1,5 +1,5 @@
 // The workbook is read back the way a spreadsheet reads it: unpacked, then its XML parts.
-#include "results/xlsx_export.h"
+#include "tables/xlsx.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "support/run_program.h"
 #include "support/scratch_dir.h"
 
-namespace numtrail {
+namespace numtrail::tables {
 namespace {
 
 struct Cell {
@@ -21,8 +21,25 @@ struct Cell {
 
 class XlsxExportTest : public test::ScratchDirTest {
   protected:
-    void Write(const QByteArray& bytes) {
-        test::WriteFile(Path("book.xlsx"), std::string_view(bytes.constData(), bytes.size()));
+    void Write(const std::string& bytes) { test::WriteFile(Path("book.xlsx"), bytes); }
+    // A workbook of rows given as Qt lists, the header first.
+    static std::optional<std::string> Book(const QStringList& header,
+                                           const QList<QStringList>& rows, std::string* error,
+                                           std::size_t rows_per_sheet = kXlsxRowsPerSheet) {
+        std::vector<std::string> texts;
+        for (const QString& cell : header) texts.push_back(cell.toStdString());
+        for (const QStringList& row : rows)
+            for (const QString& cell : row) texts.push_back(cell.toStdString());
+        Table table;
+        table.header.assign(texts.begin(), texts.begin() + header.size());
+        table.rows = static_cast<std::size_t>(rows.size());
+        std::vector<std::size_t> starts{static_cast<std::size_t>(header.size())};
+        for (const QStringList& row : rows)
+            starts.push_back(starts.back() + static_cast<std::size_t>(row.size()));
+        table.cells = [texts, starts](std::size_t r, std::vector<std::string_view>& cells) {
+            for (std::size_t i = starts[r]; i < starts[r + 1]; ++i) cells.push_back(texts[i]);
+        };
+        return XlsxWorkbook(table, error, rows_per_sheet);
     }
     // One part of the workbook; empty when it has none of that name.
     QString Part(const std::string& name) const {
@@ -95,9 +112,9 @@ TEST_F(XlsxExportTest, EveryCellIsTextUnderABoldFrozenHeader) {
     const QList<QStringList> rows = {{"13800138000", "010", "北京"},
                                      {"13912345678", "0519", "常州市武进区湖塘镇某某街道"},
                                      {"1e5", "=1+1", ""}};
-    QString error;
-    const std::optional<QByteArray> bytes = XlsxBytes(header, rows, &error);
-    ASSERT_TRUE(bytes) << error.toStdString();
+    std::string error;
+    const std::optional<std::string> bytes = Book(header, rows, &error);
+    ASSERT_TRUE(bytes) << error;
     Write(*bytes);
 
     const QMap<QString, Cell> cells = Cells(1);
@@ -129,10 +146,10 @@ TEST_F(XlsxExportTest, EveryCellIsTextUnderABoldFrozenHeader) {
 }
 
 TEST_F(XlsxExportTest, RowsBeyondASheetContinueOnTheNextWithTheHeader) {
-    QString error;
-    const std::optional<QByteArray> bytes =
-        XlsxBytes({"手机号码"}, {{"1"}, {"2"}, {"3"}, {"4"}, {"5"}}, &error, 2);
-    ASSERT_TRUE(bytes) << error.toStdString();
+    std::string error;
+    const std::optional<std::string> bytes =
+        Book({"手机号码"}, {{"1"}, {"2"}, {"3"}, {"4"}, {"5"}}, &error, 2);
+    ASSERT_TRUE(bytes) << error;
     Write(*bytes);
     for (int sheet = 1; sheet <= 3; ++sheet) {
         const QMap<QString, Cell> cells = Cells(sheet);
@@ -144,4 +161,4 @@ TEST_F(XlsxExportTest, RowsBeyondASheetContinueOnTheNextWithTheHeader) {
 }
 
 }  // namespace
-}  // namespace numtrail
+}  // namespace numtrail::tables

@@ -1,16 +1,19 @@
-// The number list import and the window's side of the batch runner: its buttons, lists and
-// progress bar.
+// The two query modes: the single query, the number list import and the window's side of the
+// batch runner (its buttons, lists and progress bar).
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <utility>
 
+#include "app/batch_progress_bar.h"
 #include "app/form1.h"
 #include "lookup/batch_progress.h"
+#include "lookup/number_lookup.h"
 #include "platform/files.h"
 #include "platform/throttle.h"
 #include "results/number_list.h"
@@ -21,20 +24,17 @@ namespace {
 // How often the window shows where a fast run stands: more often is more than the eye can read.
 constexpr int kBatchShownEveryMs = 100;
 
-// Wide enough for "12345/100000，剩余约1小时5分"; the summary widens it (and narrows the message
-// line) up to the most the message line can spare.
-constexpr int kProgressMinWidth = 170;
-constexpr int kProgressMaxWidth = 360;
-
 }  // namespace
 
-void Form1::ConnectBatch() {
+void Form1::ConnectQueries() {
+    connect(option_group_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked) OnOptionSelected(id);  // switching an option off runs nothing
+    });
     // A list of a hundred thousand numbers scrolls and fills without measuring each line.
     List1_->setUniformItemSizes(true);
     connect(Command2_, &QPushButton::clicked, this, &Form1::OnImportClicked);
     connect(Combo1_, &QComboBox::activated, batch_, &BatchRunner::ChooseSpeed);
     connect(Command3_, &QPushButton::clicked, batch_, &BatchRunner::StartStop);
-    progress_ = new BatchProgress(*batch_, {}, this);
     // After the progress, so that the window shows a new state with the progress it brings.
     connect(batch_, &BatchRunner::StateChanged, this, &Form1::ReflectBatchState);
     batch_shown_ = new Throttle(
@@ -45,14 +45,58 @@ void Form1::ConnectBatch() {
     connect(List1_, &QListWidget::itemPressed, batch_, &BatchRunner::EntryPicked);
 }
 
+void Form1::OnOptionSelected(int index) {
+    if (index == 1) {
+        // An import under a run that is on (running or finished) would make the run skip
+        // the first entries of the new list; the stop enables it again.
+        Command2_->setEnabled(batch_->state() == BatchRunner::State::Idle);
+        Command3_->setEnabled(true);
+        Command8_->setEnabled(true);
+        return;
+    }
+    RunSingleQuery();
+}
+
+void Form1::RunSingleQuery() {
+    Command2_->setEnabled(false);
+    const std::optional<QString> entry = platform_.dialogs.Input(
+        QStringLiteral("请输入您要查询的手机号码"), QStringLiteral("请输入您要查询的手机号码"));
+    if (!entry)
+        SetMessage(QStringLiteral("您已取消查询!"));
+    else if (entry->isEmpty())
+        SetMessage(QStringLiteral("请输入手机号码!"));
+    else if (const QString n = CleanNumberEntry(*entry); PassesNumberCheck(n))
+        lookup_->LookUp(n, QueryMode::Single);
+    // Switched off like a push button; an exclusive group cannot be left without a selection,
+    // so that is lifted for the moment.
+    option_group_->setExclusive(false);
+    Option4_[0]->setChecked(false);
+    option_group_->setExclusive(true);
+}
+
+bool Form1::PassesNumberCheck(const QString& n) {
+    switch (CheckNumber(n)) {
+        case NumberCheck::Ok:
+            return true;
+        case NumberCheck::WrongLength:
+            SetMessage(QStringLiteral("手机号码位数不正确!"));
+            return false;
+        case NumberCheck::NotDigits:
+            Message(QStringLiteral("您输入的内容错误!手机号为纯数字!"), MessageIcon::Exclamation);
+            SetMessage(QStringLiteral("您输入的内容错误!手机号为纯数字!"));
+            return false;
+    }
+    return false;
+}
+
 void Form1::OnImportClicked() {
     const std::optional<QString> path = platform_.dialogs.OpenFile(
         {QStringLiteral("请选择手机号码文件"), QStringLiteral("文本文件（TXT）|*.txt"),
          settings_.program_folder});
-    if (!path) return;
-    if (!LoadListFromFile(*List1_, *path)) return;
+    if (!path || !LoadListFromFile(*List1_, *path)) return;
     batch_->ListReplaced();
-    ShowListCount();
+    Frame4_->setTitle(QStringLiteral("批量查询：") + QString::number(List1_->count()) +
+                      QStringLiteral("个手机号码"));
     SetMessage(QStringLiteral("号码列表加载成功!"));
 }
 
@@ -73,11 +117,6 @@ bool Form1::LoadListFromFile(QListWidget& list, const QString& path) {
     return true;
 }
 
-void Form1::ShowListCount() {
-    Frame4_->setTitle(QStringLiteral("批量查询：") + QString::number(List1_->count()) +
-                      QStringLiteral("个手机号码"));
-}
-
 void Form1::ReflectBatchState(BatchRunner::State state) {
     // A run that starts or stops shows where it stands at once: a stopped one before the user
     // can act on the lists again.
@@ -93,27 +132,7 @@ bool Form1::BatchRunning() const { return batch_->state() == BatchRunner::State:
 void Form1::ShowBatch() {
     if (entry_to_show_ >= 0) List1_->setCurrentRow(std::exchange(entry_to_show_, -1));
     panels_[1]->setText(message_);
-    ShowProgress();
-}
-
-void Form1::ShowProgress() {
-    if (!progress_->Begun()) return;
-    ProgressBar1_->setRange(0, progress_->Total());
-    ProgressBar1_->setValue(progress_->Done());
-    QString text = progress_->Text();
-    const int width = ProgressBar1_->fontMetrics().horizontalAdvance(text) + 24;
-    ProgressBar1_->setFixedWidth(std::clamp(width, kProgressMinWidth, kProgressMaxWidth));
-    ProgressBar1_->setFormat(text.replace(u'%', QStringLiteral("%%")));  // % starts a placeholder
-    ProgressBar1_->setToolTip(progress_->ToolTip());
-    // The warning colours the bar; without it the bar has no colours of its own.
-    const bool warning = progress_->Warning();
-    if (warning != ProgressBar1_->property("warning").toBool()) {
-        ProgressBar1_->setProperty("warning", warning);
-        QPalette palette;
-        if (warning) palette.setColor(QPalette::Highlight, QColor(0xd9, 0x53, 0x4f));
-        ProgressBar1_->setPalette(palette);
-    }
-    ProgressBar1_->show();
+    ProgressBar1_->Follow();
 }
 
 int Form1::EntryCount() const { return List1_->count(); }
@@ -137,7 +156,7 @@ void Form1::SelectEntry(int index) {
 
 LookupOutcome Form1::LookUp(const QString& n) {
     if (!PassesNumberCheck(n)) return {LookupOutcome::Kind::WrongFormat, {}};
-    return LookupNumber(n, QueryMode::Batch);
+    return lookup_->LookUp(n, QueryMode::Batch);
 }
 
 }  // namespace numtrail
