@@ -94,6 +94,9 @@ class CountingAttributor final : public attribution::Attributor {
         asked.emplace_back(number.Digits());
         return source_.Attribute(number);
     }
+    bool MayBlock(const attribution::Number& number) const override {
+        return source_.MayBlock(number);
+    }
     std::vector<std::string> asked;
 
   private:

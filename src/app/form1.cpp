@@ -59,8 +59,7 @@ Form1::Form1(Platform& platform, Form1Settings settings)
             std::filesystem::path(QFile::encodeName(settings_.journal_folder).toStdString()),
             platform_.clock);
     if (settings_.lookup_url.isEmpty() && settings_.attributor)
-        answers_ =
-            std::make_unique<AttributedAnswers>(*settings_.attributor, settings_.attributor_waits);
+        answers_ = std::make_unique<AttributedAnswers>(*settings_.attributor);
     else
         answers_ =
             std::make_unique<FetchedAnswers>(platform_.fetcher, settings_.lookup_url, query_slots_);

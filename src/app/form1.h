@@ -39,10 +39,8 @@ struct Form1Settings {
     QString program_folder;  // where the skin, the help pages and the file dialogs start
     QString journal_folder;  // where the results journal goes; empty: no journal
     QString help_folder;     // where the help pages lie when not in the program folder
-    // Answers the lookups in the program itself when there is no endpoint; `waits` when it
-    // may wait for an online service.
+    // Answers the lookups in the program itself when there is no endpoint.
     attribution::Attributor* attributor = nullptr;
-    bool attributor_waits = false;
 };
 
 // The main window: result list, pending number list, the controls of both query modes,

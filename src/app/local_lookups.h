@@ -31,8 +31,6 @@ class LocalLookups {
     LocalLookups& operator=(const LocalLookups&) = delete;
 
     attribution::Attributor& Attributor();
-    // Whether an answer may wait for the online service.
-    bool Waits() const { return online_ != nullptr; }
     // Where online answers are kept; empty without --upstream.
     std::filesystem::path UpstreamCacheFile() const;
 

@@ -24,6 +24,9 @@ class Attributor {
     virtual ~Attributor() = default;
     // May block its caller when the source asks an online service.
     virtual Answer Attribute(const Number& number) = 0;
+    // Whether answering the number may block (an online request): a caller that must keep
+    // answering, as a window must, asks such numbers on another thread.
+    virtual bool MayBlock(const Number&) const { return false; }
 };
 
 // The record of a number as a row shows it: the answer's fields with the number, its kind

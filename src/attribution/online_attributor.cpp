@@ -35,6 +35,10 @@ Answer OnlineAttributor::Attribute(const Number& number) {
     return answer;
 }
 
+bool OnlineAttributor::MayBlock(const Number& number) const {
+    return number.kind == NumberKind::Mobile && local_.StatusOf(local_.Find(number)) != Status::Ok;
+}
+
 const Record* OnlineAttributor::Keep(const Record& record) {
     std::string key;
     for (const std::string* field :

@@ -26,6 +26,7 @@ class OnlineAttributor final : public Attributor {
     OnlineAttributor(const LocalAttributor& local, Resolve resolve);
 
     Answer Attribute(const Number& number) override;
+    bool MayBlock(const Number& number) const override;
 
   private:
     const Record* Keep(const Record& record);

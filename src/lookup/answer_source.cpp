@@ -30,13 +30,8 @@ SourceAnswer FetchedAnswers::Ask(const QString& n) {
     return {true, {}, IsRateLimited(answer), std::move(record)};
 }
 
-AttributedAnswers::AttributedAnswers(attribution::Attributor& attributor, bool waits)
-    : attributor_(attributor), waits_(waits) {
-    if (!waits_) return;
-    pool_ = std::make_unique<QThreadPool>();
-    // Lookups nest while one waits; each waits for the online service on a thread of its own.
-    pool_->setMaxThreadCount(8);
-}
+AttributedAnswers::AttributedAnswers(attribution::Attributor& attributor)
+    : attributor_(attributor) {}
 
 AttributedAnswers::~AttributedAnswers() {
     if (pool_) pool_->waitForDone();
@@ -45,7 +40,7 @@ AttributedAnswers::~AttributedAnswers() {
 SourceAnswer AttributedAnswers::Ask(const QString& n) {
     const attribution::Number number = attribution::MobileNumber(n.toStdString());
     const std::optional<attribution::Answer> answer =
-        waits_ ? AskOffThread(number) : attributor_.Attribute(number);
+        attributor_.MayBlock(number) ? AskOffThread(number) : attributor_.Attribute(number);
     if (!answer) return {false, QStringLiteral("查询已中断"), false, {}};
     // The online service's refusal carries no fields, as its refusal page does not.
     if (answer->refused) return {true, {}, true, {}};
@@ -63,6 +58,12 @@ std::optional<attribution::Answer> AttributedAnswers::AskOffThread(
         std::optional<attribution::Answer> answer;
         QPointer<QEventLoop> wait;
     };
+    if (!pool_) {
+        pool_ = std::make_unique<QThreadPool>();
+        // Lookups nest while one waits; each waits for the online service on a thread of
+        // its own.
+        pool_->setMaxThreadCount(8);
+    }
     const auto pending = std::make_shared<Pending>();
     QEventLoop wait;
     pending->wait = &wait;

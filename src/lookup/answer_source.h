@@ -45,12 +45,12 @@ class FetchedAnswers final : public AnswerSource {
     QuerySlots& slots_;
 };
 
-// Answers from the attribution core in the program, without a request. A source that may wait
-// for an online service (`waits`) is asked on a thread of its own while the event loop runs
-// here, so that the window keeps answering; a local one is asked at once.
+// Answers from the attribution core in the program, without a request. A number whose answer
+// may wait for an online service is asked on a thread of its own while the event loop runs
+// here, so that the window keeps answering; the others are answered at once.
 class AttributedAnswers final : public AnswerSource {
   public:
-    AttributedAnswers(attribution::Attributor& attributor, bool waits);
+    explicit AttributedAnswers(attribution::Attributor& attributor);
     ~AttributedAnswers() override;
     SourceAnswer Ask(const QString& n) override;
 
@@ -58,9 +58,8 @@ class AttributedAnswers final : public AnswerSource {
     std::optional<attribution::Answer> AskOffThread(const attribution::Number& number);
 
     attribution::Attributor& attributor_;
-    const bool waits_;
-    std::unique_ptr<QThreadPool> pool_;
-    QObject context_;  // where the workers' answers are delivered, on this thread
+    std::unique_ptr<QThreadPool> pool_;  // made for the first number that may wait
+    QObject context_;                    // where the workers' answers are delivered, on this thread
 };
 
 }  // namespace numtrail

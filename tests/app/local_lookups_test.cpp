@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/form1_fixture.h"
+#include "attribution/attributor.h"
 #include "attribution/data_file.h"
 #include "attribution/data_file_builder.h"
 #include "lookup/http_fetcher.h"
@@ -248,10 +249,12 @@ TEST_F(LocalLookupsTest, GivenEndpointIsAskedAndDamagedDataIsRefused) {
 TEST_F(LocalLookupsTest, UpstreamGoesThroughTheCacheInTheUsersCache) {
     AppOptions options =
         *ParseOptions({"numtrail", "--upstream", "http://127.0.0.1:1/query"}).options;
-    const LocalLookups lookups(options);
+    LocalLookups lookups(options);
     EXPECT_EQ(lookups.UpstreamCacheFile(),
               std::filesystem::path(folder.path().toStdString()) / "Numtrail/prefixes.sqlite");
-    EXPECT_TRUE(lookups.Waits());
+    // What local data does not place waits for the online service; the rest does not.
+    EXPECT_TRUE(lookups.Attributor().MayBlock(attribution::MobileNumber("16612345678")));
+    EXPECT_FALSE(lookups.Attributor().MayBlock(attribution::MobileNumber("13800138000")));
     EXPECT_EQ(ParseOptions({"numtrail", "--upstream", "http://u/q", "--lookup-url", "http://h/q"})
                   .exit_code,
               2);
