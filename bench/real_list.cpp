@@ -3,8 +3,8 @@
 // as the batch asks it, one after the other.
 //   real_list --write FILE [--count N]      writes the realistic list (2,000 entries)
 //   real_list FILE [--url URL | --data FILE]
-// Without --url the attribution service runs in this process, as the window starts it:
-// built-in data, plus the data file given with --data.
+// Without --url the attribution service runs in this process, on a loopback port: built-in
+// data, plus the data file given with --data.
 #include <QCoreApplication>
 #include <QFile>
 #include <QThread>
@@ -12,7 +12,6 @@
 #include <map>
 #include <optional>
 
-#include "app/defaults.h"
 #include "lookup/get_body.h"
 #include "lookup/lookup_rules.h"
 #include "numbers/entry_cleaning.h"
@@ -70,7 +69,7 @@ int Write(const Arguments& a) {
 
 // The answer to one number as the batch would end up with it: a failed fetch or an empty
 // answer is asked again, a refusal after a pause, as a user would press start again.
-std::optional<LookupResult> Look(const QString& endpoint, const QString& n) {
+std::optional<attribution::Record> Look(const QString& endpoint, const QString& n) {
     FetchOptions options;
     options.timeout_ms = 10000;
     for (int attempt = 0; attempt < 10; ++attempt) {
@@ -108,7 +107,6 @@ int Report(const Arguments& a) {
     QString endpoint = a.url;
     if (endpoint.isEmpty()) {
         service::ServiceOptions options;
-        options.listen = kBuiltInServiceHost.toStdString();
         options.port = 0;
         if (!a.data.isEmpty()) options.data_file = a.data.toStdString();
         try {
@@ -117,8 +115,7 @@ int Report(const Arguments& a) {
             std::fprintf(stderr, "%s\n", error.what());
             return 1;
         }
-        endpoint = QStringLiteral("http://%1:%2").arg(kBuiltInServiceHost).arg(running->Port()) +
-                   kBuiltInLookupPath;
+        endpoint = QStringLiteral("http://127.0.0.1:%1/query").arg(running->Port());
     }
 
     // A line or entry that is a number exactly as it stands.
@@ -141,20 +138,20 @@ int Report(const Arguments& a) {
         clean += is_clean(n.toStdString());
         if (CheckNumber(n) != NumberCheck::Ok) continue;  // the batch skips it
         ++looked_up;
-        const std::optional<LookupResult> result = Look(endpoint, n);
+        const std::optional<attribution::Record> result = Look(endpoint, n);
         if (!result) {
             ++no_answer;
             continue;
         }
-        if (result->province.isEmpty()) {
+        if (result->province.empty()) {
             ++missing[n.left(3)];
             continue;
         }
         ++rows;
-        if (result->city.isEmpty() || result->city == QStringLiteral("未知")) continue;
+        if (result->city.empty() || result->city == attribution::kUnknownPlace) continue;
         ++with_city;
-        no_postcode += result->postcode.isEmpty();
-        no_area_code += result->area_code.isEmpty();
+        no_postcode += result->postcode.empty();
+        no_area_code += result->area_code.empty();
     }
 
     const qsizetype count = entries.size();

@@ -14,7 +14,8 @@
 #include "attribution/builtin_table.h"
 #include "attribution/data_file.h"
 #include "attribution/generate/builtin_data.h"
-#include "attribution/prefix_table.h"
+#include "attribution/local_attributor.h"
+#include "attribution/protocol.h"
 #include "service/attribution_service.h"
 #include "service/query.h"
 
@@ -54,9 +55,13 @@ const std::vector<std::uint8_t>& GeneratedFile() {
     return bytes;
 }
 
-const PrefixTable& Table() {
-    static const PrefixTable table(ParseDataFile(GeneratedFile()).file);
+LocalAttributor& Table() {
+    static LocalAttributor table(ParseDataFile(GeneratedFile()).file, false);
     return table;
+}
+
+const Record* Find(Attributor& table, const std::string& number) {
+    return table.Attribute(MobileNumber(number)).record;
 }
 
 std::vector<std::string> Numbers(std::size_t count) {
@@ -69,11 +74,11 @@ std::vector<std::string> Numbers(std::size_t count) {
 
 // Numbers spread over the whole table: mostly cache misses.
 void BM_Lookup(benchmark::State& state) {
-    const PrefixTable& table = Table();
+    LocalAttributor& table = Table();
     const std::vector<std::string> numbers = Numbers(4096);
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(table.Find(numbers[i++ & 4095]));
+        benchmark::DoNotOptimize(Find(table, numbers[i++ & 4095]));
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -81,23 +86,22 @@ BENCHMARK(BM_Lookup);
 
 // Numbers of one neighbourhood, as in a batch list: the table slots stay in cache.
 void BM_LookupClustered(benchmark::State& state) {
-    const PrefixTable& table = Table();
+    LocalAttributor& table = Table();
     std::vector<std::string> numbers;
     for (int i = 0; i < 4096; ++i) numbers.push_back(std::to_string(13905190000ull + i * 37));
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(table.Find(numbers[i++ & 4095]));
+        benchmark::DoNotOptimize(Find(table, numbers[i++ & 4095]));
     }
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_LookupClustered);
 
 void BM_AnswerQuery(benchmark::State& state) {
-    const PrefixTable& table = Table();
+    LocalAttributor& table = Table();
     const std::vector<std::string> numbers = Numbers(4096);
     std::vector<std::string> targets;
-    for (const auto& n : numbers)
-        targets.push_back("/?m=" + n + "&output=json&callback=querycallback");
+    for (const auto& n : numbers) targets.push_back(QueryFor("/", n));
     std::size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(HandleQuery(targets[i++ & 4095], table, "V4.1"));
@@ -111,8 +115,8 @@ void BM_LoadDataFile500k(benchmark::State& state) {
     const std::vector<std::uint8_t>& bytes = GeneratedFile();
     for (auto _ : state) {
         DataFileResult result = ParseDataFile(bytes);
-        PrefixTable table(std::move(result.file));
-        benchmark::DoNotOptimize(table.FindPrefix(kFirstPrefix));
+        LocalAttributor table(std::move(result.file), false);
+        benchmark::DoNotOptimize(table.AnswerAt(0));
     }
     state.SetItemsProcessed(state.iterations() * kEntries);
 }
@@ -136,29 +140,29 @@ void BM_GeocoderFirstLookup(benchmark::State& state) {
 }
 BENCHMARK(BM_GeocoderFirstLookup);
 
-// A prefix's first look-up in the service now: the compiled table's answer, copied.
-void BM_BuiltinFirstLookup(benchmark::State& state) {
-    const PrefixResolver resolve = MakeBuiltinTableResolver();
+// A prefix's look-up in the compiled table alone: a binary search over its runs.
+void BM_BuiltinTableLookup(benchmark::State& state) {
+    const BuiltinTable& table = BuiltinTable::Get();
     std::uint32_t prefix = kFirstPrefix;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(resolve(prefix));
+        benchmark::DoNotOptimize(table.Find(prefix));
         prefix = prefix == kLastPrefix ? kFirstPrefix : prefix + 1;
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_BuiltinFirstLookup);
+BENCHMARK(BM_BuiltinTableLookup);
 
-void BM_BuiltinCachedLookup(benchmark::State& state) {
-    static const PrefixTable table({}, MakeBuiltinTableResolver());
+// The local source with built-in data, as the service, the window and numtrail-lookup ask it.
+void BM_BuiltinLookup(benchmark::State& state) {
+    static LocalAttributor table;
     const std::vector<std::string> numbers = Numbers(4096);
-    for (const auto& n : numbers) table.Find(n);
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(table.Find(numbers[i++ & 4095]));
+        benchmark::DoNotOptimize(Find(table, numbers[i++ & 4095]));
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_BuiltinCachedLookup);
+BENCHMARK(BM_BuiltinLookup);
 
 // From nothing to a listening service with built-in data, and back.
 void BM_StartWithBuiltinData(benchmark::State& state) {

@@ -4,13 +4,9 @@
 
 namespace numtrail {
 
-// The program's fixed settings; the version, the titles and the wire protocol are in
-// src/product.
+// The program's fixed settings; the version and the titles are in src/product, the wire
+// protocol in src/attribution.
 
-// Without --lookup-url the program starts the attribution service inside itself, on a free
-// loopback port, and asks it both for numbers and for the update manifest.
-inline const QString kBuiltInServiceHost = QStringLiteral("127.0.0.1");
-inline const QString kBuiltInLookupPath = QStringLiteral("/query");
 inline constexpr int kDefaultTimeoutSeconds = 30;
 inline constexpr int kMaxTimeoutSeconds = 86400;
 

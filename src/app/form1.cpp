@@ -7,23 +7,24 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
-#include <QMouseEvent>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTableView>
 
+#include "app/batch_progress_bar.h"
 #include "app/defaults.h"
+#include "app/result_menu.h"
+#include "app/result_view.h"
+#include "attribution/protocol.h"
 #include "generator/form6.h"
+#include "lookup/answer_source.h"
+#include "lookup/batch_progress.h"
+#include "lookup/number_lookup.h"
 #include "platform/files.h"
 #include "platform/throttle.h"
 #include "product/product.h"
-#include "product/protocol.h"
 #include "results/result_journal.h"
 #include "results/result_list_model.h"
 #include "update/update_check.h"
@@ -57,9 +58,13 @@ Form1::Form1(Platform& platform, Form1Settings settings)
         journal_ = std::make_unique<ResultJournal>(
             std::filesystem::path(QFile::encodeName(settings_.journal_folder).toStdString()),
             platform_.clock);
+    if (settings_.lookup_url.isEmpty() && settings_.attributor)
+        answers_ = std::make_unique<AttributedAnswers>(*settings_.attributor);
+    else
+        answers_ =
+            std::make_unique<FetchedAnswers>(platform_.fetcher, settings_.lookup_url, query_slots_);
     CreateControls();
     CreateStatusBar();
-    CreateMenu();
     Connect();
 }
 
@@ -70,11 +75,11 @@ void Form1::CreateControls() {
     setWindowTitle(QString::fromUtf8(product::kWindowTitle));
     setFixedSize(Twips(0, 0, 11685, 7695).size());
 
-    Frame5_ = Place(new QGroupBox(QStringLiteral("查询模式"), this), QStringLiteral("Frame5"),
-                    Twips(120, 240, 2655, 1215));
-    Option4_[0] = Place(new QRadioButton(QStringLiteral("单号查询模式"), Frame5_),
+    auto* Frame5 = Place(new QGroupBox(QStringLiteral("查询模式"), this), QStringLiteral("Frame5"),
+                         Twips(120, 240, 2655, 1215));
+    Option4_[0] = Place(new QRadioButton(QStringLiteral("单号查询模式"), Frame5),
                         QStringLiteral("Option4(0)"), Twips(600, 600, 1455, 255, kFrame5Origin));
-    Option4_[1] = Place(new QRadioButton(QStringLiteral("批量查询模式"), Frame5_),
+    Option4_[1] = Place(new QRadioButton(QStringLiteral("批量查询模式"), Frame5),
                         QStringLiteral("Option4(1)"), Twips(600, 960, 1575, 255, kFrame5Origin));
     option_group_ = new QButtonGroup(this);
     for (int i = 0; i < 2; ++i) {
@@ -94,61 +99,36 @@ void Form1::CreateControls() {
                       QStringLiteral("Command8"), Twips(240, 6240, 2415, 495, kFrame4Origin));
     for (QPushButton* b : {Command2_, Command3_, Command8_}) b->setEnabled(false);
 
-    Frame2_ =
+    auto* Frame2 =
         Place(new QGroupBox(QStringLiteral("查询信息 （友情提示：建议将速度调整慢一些，3~5秒一"
                                            "次，效果最佳，否则会出现受限情况。）"),
                             this),
               QStringLiteral("Frame2"), Twips(2880, 240, 8655, 6615));
-    CreateResultList();
-
-    Command1_ = Place(new QPushButton(QStringLiteral("官方论坛"), Frame2_),
+    ListView1_ = Place(new ResultView(*new ResultListModel(this), Frame2),
+                       QStringLiteral("ListView1"), Twips(3000, 480, 8415, 5655, kFrame2Origin));
+    Command1_ = Place(new QPushButton(QStringLiteral("官方论坛"), Frame2),
                       QStringLiteral("Command1"), Twips(4440, 6240, 1335, 495, kFrame2Origin));
-    Command4_ = Place(new QPushButton(QStringLiteral("全能资源盒"), Frame2_),
+    Command4_ = Place(new QPushButton(QStringLiteral("全能资源盒"), Frame2),
                       QStringLiteral("Command4"), Twips(5880, 6240, 1335, 495, kFrame2Origin));
-    Command5_ = Place(new QPushButton(QStringLiteral("退出程序"), Frame2_),
+    Command5_ = Place(new QPushButton(QStringLiteral("退出程序"), Frame2),
                       QStringLiteral("Command5"), Twips(7320, 6240, 1335, 495, kFrame2Origin));
-    Label1_ = Place(new QLabel(QStringLiteral("速度："), Frame2_), QStringLiteral("Label1"),
-                    Twips(9240, 6405, 540, 180, kFrame2Origin));
-    Combo1_ = Place(new QComboBox(Frame2_), QStringLiteral("Combo1"),
+    Place(new QLabel(QStringLiteral("速度："), Frame2), QStringLiteral("Label1"),
+          Twips(9240, 6405, 540, 180, kFrame2Origin));
+    Combo1_ = Place(new QComboBox(Frame2), QStringLiteral("Combo1"),
                     Twips(9840, 6360, 855, 300, kFrame2Origin));
-    Label2_ = Place(new QLabel(QStringLiteral("秒"), Frame2_), QStringLiteral("Label2"),
-                    Twips(10800, 6405, 180, 180, kFrame2Origin));
+    Place(new QLabel(QStringLiteral("秒"), Frame2), QStringLiteral("Label2"),
+          Twips(10800, 6405, 180, 180, kFrame2Origin));
 
     // The overlay lies above the frames while the update check runs.
     Picture1_ = Place(new QWidget(this), QStringLiteral("Picture1"), Twips(4200, 2760, 6375, 975));
     Picture1_->setAutoFillBackground(true);
-    Label6_ = Place(new QLabel(QStringLiteral("正在进行联网检测..请您稍等.."), Picture1_),
-                    QStringLiteral("Label6"), Twips(5520, 3120, 3600, 240, kPicture1Origin));
+    Place(new QLabel(QStringLiteral("正在进行联网检测..请您稍等.."), Picture1_),
+          QStringLiteral("Label6"), Twips(5520, 3120, 3600, 240, kPicture1Origin));
     Picture1_->raise();
 
+    lookup_ = new NumberLookup(*answers_, ListView1_->Results(), journal_.get(), this);
     batch_ = new BatchRunner(*this, this);
-}
-
-// A list view in report view: whole rows, one selected at a time, no grid and no row numbers,
-// over a model that keeps a million rows.
-void Form1::CreateResultList() {
-    ListView1_ = Place(new QTableView(Frame2_), QStringLiteral("ListView1"),
-                       Twips(3000, 480, 8415, 5655, kFrame2Origin));
-    results_ = new ResultListModel(this);
-    ListView1_->setModel(results_);
-    ListView1_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1_->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1_->setContextMenuPolicy(Qt::PreventContextMenu);
-    ListView1_->setTabKeyNavigation(false);
-    ListView1_->setShowGrid(false);
-    ListView1_->setWordWrap(false);
-    ListView1_->setCornerButtonEnabled(false);
-    QHeaderView* rows = ListView1_->verticalHeader();
-    rows->hide();
-    // Rows of one height are laid out without measuring any of them.
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    QHeaderView* columns = ListView1_->horizontalHeader();
-    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    columns->setHighlightSections(false);
-    columns->setStretchLastSection(false);
-    FitColumns();
-    connect(results_, &QAbstractItemModel::rowsInserted, this, &Form1::SelectWaitingRow);
+    progress_ = new BatchProgress(*batch_, {}, this);
 }
 
 void Form1::CreateStatusBar() {
@@ -167,62 +147,37 @@ void Form1::CreateStatusBar() {
     panels_[0]->setFixedWidth(1440 / 15);
     panels_[2]->setFixedWidth(1440 / 15);
     // Shown from the first run on, between the message line and the maker's mark.
-    ProgressBar1_ = new QProgressBar(S1_);
-    ProgressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1_->setTextVisible(true);
-    ProgressBar1_->setAlignment(Qt::AlignCenter);
-    ProgressBar1_->hide();
+    ProgressBar1_ = new BatchProgressBar(*progress_, S1_);
     S1_->addWidget(panels_[0]);
     S1_->addWidget(panels_[1], 1);
     S1_->addPermanentWidget(ProgressBar1_);
     S1_->addPermanentWidget(panels_[2]);
 }
 
-void Form1::CreateMenu() {
-    menu_ = new QMenu(QStringLiteral("菜单"), this);
-    menu_->setObjectName(QStringLiteral("menu"));
-    const std::pair<const char*, QString> items[] = {
-        {"cpp", QStringLiteral("复制此号信息")},
-        {"ycxxx", QStringLiteral("移除此项信息")},
-        {"dcqb", QStringLiteral("导出全部信息")},
-        {"cll", QStringLiteral("清空查询列表")},
-        {"dccsv", QStringLiteral("导出为CSV表格...")},
-        {"dcxls", QStringLiteral("导出为Excel表格...")},
-        {"tjtb", QStringLiteral("统计图表...")},
-        {"endd", QStringLiteral("退出应用程序")}};
-    for (const auto& [name, caption] : items) {
-        if (!menu_->isEmpty()) menu_->addSeparator();
-        menu_->addAction(caption)->setObjectName(QString::fromLatin1(name));
-    }
-}
-
 void Form1::Connect() {
-    connect(option_group_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked) OnOptionSelected(id);  // switching an option off runs nothing
-    });
     connect(Command1_, &QPushButton::clicked, this, [this] { OpenHelpPage(kForumPage); });
     connect(Command4_, &QPushButton::clicked, this, [this] { OpenHelpPage(kResourcePage); });
     connect(Command5_, &QPushButton::clicked, this, &QWidget::close);
     // A fresh generator each time: closing it discards its list and fields.
     connect(Command8_, &QPushButton::clicked, this, [this] { Form6(platform_, this).exec(); });
-    connect(menu_->findChild<QAction*>(QStringLiteral("endd")), &QAction::triggered, this,
-            &QWidget::close);
-    const std::pair<const char*, void (Form1::*)()> menu_handlers[] = {
-        {"cpp", &Form1::cpp},  {"ycxxx", &Form1::ycxxx}, {"dcqb", &Form1::dcqb},
-        {"cll", &Form1::cll},  {"dccsv", &Form1::dccsv}, {"dcxls", &Form1::dcxls},
-        {"tjtb", &Form1::tjtb}};
-    for (const auto& [name, handler] : menu_handlers)
-        connect(menu_->findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, this,
-                handler);
-    ListView1_->viewport()->installEventFilter(this);
-    ConnectBatch();
+    menu_ = new ResultMenu(
+        platform_, *ListView1_, settings_.program_folder,
+        [this](const QString& text) { SetMessage(text); }, this);
+    connect(menu_, &ResultMenu::QuitRequested, this, &QWidget::close);
+    connect(lookup_, &NumberLookup::MessageChanged, this, &Form1::SetMessage);
+    // Said where it stays readable; the queries go on.
+    connect(lookup_, &NumberLookup::JournalFailed, this, [this](const QString& error) {
+        S1_->setToolTip(QStringLiteral("结果日志写入失败，查询照常进行：") + error);
+    });
+    ConnectQueries();
 }
 
 void Form1::Load() {
     setWindowIcon(QIcon());
     AttachSkin();
-    FitColumns();  // in the font the skin gives
-    FillSpeedList();
+    ListView1_->FitColumns();  // in the font the skin gives
+    for (const BatchRunner::Speed& speed : BatchRunner::Speeds()) Combo1_->addItem(speed.label);
+    Combo1_->setCurrentIndex(batch_->SpeedIndex());
     show();
     gx();
 }
@@ -233,14 +188,15 @@ void Form1::AttachSkin() {
     if (skin.ok) qApp->setStyleSheet(QString::fromUtf8(skin.bytes));
 }
 
-void Form1::FillSpeedList() {
-    for (const BatchRunner::Speed& speed : BatchRunner::Speeds()) Combo1_->addItem(speed.label);
-    Combo1_->setCurrentIndex(batch_->SpeedIndex());
-}
-
 void Form1::gx() {
-    const FetchResult manifest =
-        platform_.fetcher.Fetch(settings_.update_url + QLatin1StringView(protocol::kManifestPath));
+    // Without an update server there is nothing to ask: the window is as after a check that
+    // found this version.
+    if (settings_.update_url.isEmpty()) {
+        MakeReady();
+        return;
+    }
+    const FetchResult manifest = platform_.fetcher.Fetch(
+        settings_.update_url + QLatin1StringView(attribution::kManifestPath));
     const ManifestVerdict verdict =
         JudgeManifest(manifest.body, QLatin1StringView(product::kVersion));
     switch (verdict.kind) {
@@ -262,7 +218,7 @@ void Form1::gx() {
 void Form1::MakeReady() {
     SetMessage(QStringLiteral("欢迎使用Quorvel系列软件 .."));
     Picture1_->hide();
-    Label6_->hide();
+    Picture1_->findChild<QLabel*>(QStringLiteral("Label6"))->hide();
     Option4_[1]->setChecked(true);  // runs the batch option's handling
     Option4_[0]->setEnabled(true);
     Option4_[1]->setEnabled(true);
@@ -291,31 +247,11 @@ void Form1::OpenHelpPage(const QString& relative_path) {
     platform_.shell.OpenPage(QDir(folder).filePath(relative_path));
 }
 
-void Form1::OnOptionSelected(int index) {
-    if (index == 1) {
-        // An import under a run that is on (running or finished) would make the run skip
-        // the first entries of the new list; the stop enables it again.
-        Command2_->setEnabled(batch_->state() == BatchRunner::State::Idle);
-        Command3_->setEnabled(true);
-        Command8_->setEnabled(true);
-        return;
-    }
-    RunSingleQuery();
-}
-
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ListView1_->viewport() && event->type() == QEvent::MouseButtonPress) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::RightButton) ShowPopupMenu(mouse->globalPosition().toPoint());
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void Form1::ShowPopupMenu(const QPoint& global_position) { menu_->popup(global_position); }
-
 QString Form1::PanelText(int panel) const {
     return panel == 2 ? message_ : panels_[panel - 1]->text();
 }
+
+const ResultStore& Form1::Results() const { return ListView1_->Results().Store(); }
 
 void Form1::SetDataSourceToolTip(const QString& text) { panels_[2]->setToolTip(text); }
 

@@ -3,11 +3,12 @@
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
+#include <stdexcept>
 
-#include "app/built_in_service.h"
-#include "app/defaults.h"
 #include "app/form1.h"
+#include "app/local_lookups.h"
 #include "app/options.h"
+#include "lookup/http_fetcher.h"
 #include "platform/qt/qt_platform.h"
 #include "product/product.h"
 
@@ -45,36 +46,25 @@ int main(int argc, char** argv) {
     numtrail::AppOptions options = *outcome.options;
     numtrail::FetchOptions fetch;
     fetch.timeout_ms = options.timeout_seconds * 1000;
-    numtrail::QtPlatform platform(fetch);
-    std::unique_ptr<numtrail::service::AttributionService> built_in_service;
-    try {
-        built_in_service = numtrail::StartBuiltInService(options);
-    } catch (const numtrail::service::ServiceError& error) {
-        platform.Get().dialogs.Message({QStringLiteral("归属地服务无法启动，程序将退出。\r\n") +
-                                            QString::fromStdString(error.what()),
-                                        QString::fromUtf8(numtrail::product::kMessageTitle),
-                                        numtrail::MessageIcon::Exclamation,
-                                        numtrail::MessageButtons::Ok});
-        return 1;
+    numtrail::HttpFetcher fetcher(fetch);
+    numtrail::QtPlatform platform(fetcher);
+    std::unique_ptr<numtrail::LocalLookups> local;
+    if (!options.lookup_url_given) {
+        try {
+            local = std::make_unique<numtrail::LocalLookups>(options);
+        } catch (const std::runtime_error& error) {
+            platform.Get().dialogs.Message({QStringLiteral("归属地服务无法启动，程序将退出。\r\n") +
+                                                QString::fromStdString(error.what()),
+                                            QString::fromUtf8(numtrail::product::kMessageTitle),
+                                            numtrail::MessageIcon::Exclamation,
+                                            numtrail::MessageButtons::Ok});
+            return 1;
+        }
     }
 
-    numtrail::Form1Settings settings;
-    settings.lookup_url = options.lookup_url;
-    settings.update_url = options.update_url;
-    settings.program_folder = QCoreApplication::applicationDirPath();
-    settings.help_folder = numtrail::HelpFolder(settings.program_folder);
-    settings.journal_folder = numtrail::JournalFolder(options);
-
-    std::unique_ptr<numtrail::Fetcher> own_fetcher;
-    if (built_in_service)
-        own_fetcher = std::make_unique<numtrail::BuiltInServiceFetcher>(
-            *built_in_service, options, fetch, platform.Get().fetcher);
-    const numtrail::Platform base = platform.Get();
-    numtrail::Platform bundle{
-        base.dialogs, base.shell,  base.clipboard, base.end,
-        base.clock,   base.random, base.files,     own_fetcher ? *own_fetcher : base.fetcher};
-
-    numtrail::Form1 form(bundle, settings);
+    numtrail::Form1 form(
+        platform.Get(),
+        numtrail::WindowSettings(options, local.get(), QCoreApplication::applicationDirPath()));
     form.SetDataSourceToolTip(numtrail::DataSourceText(options));
     form.Load();
     return app.exec();

@@ -8,8 +8,8 @@
 
 #include "app/defaults.h"
 #include "attribution/data_file.h"
+#include "attribution/protocol.h"
 #include "product/product.h"
-#include "product/protocol.h"
 
 namespace numtrail {
 
@@ -74,13 +74,15 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
                                             QStringLiteral("Show the program's version."));
     const QCommandLineOption lookup_option(
         QStringLiteral("lookup-url"),
-        QStringLiteral("The attribution endpoint (default: the built-in service)."),
+        QStringLiteral("The attribution endpoint (default: the program's own data, looked up "
+                       "in the program)."),
         QStringLiteral("URL"));
     const QCommandLineOption update_option(
         QStringLiteral("update-url"),
         QStringLiteral("The update server; %1 is appended (default: the attribution "
-                       "endpoint's scheme, host and port).")
-            .arg(QLatin1StringView(protocol::kManifestPath)),
+                       "endpoint's scheme, host and port; without an endpoint, no update "
+                       "check).")
+            .arg(QLatin1StringView(attribution::kManifestPath)),
         QStringLiteral("URL"));
     const QCommandLineOption timeout_option(
         QStringLiteral("timeout"),
@@ -88,14 +90,14 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         QStringLiteral("SECONDS"));
     const QCommandLineOption data_option(
         QStringLiteral("data"),
-        QStringLiteral("A 7-digit prefix data file for the built-in service; its entries win "
+        QStringLiteral("A 7-digit prefix data file for the program's own lookups; its entries win "
                        "over the built-in data (default: $XDG_DATA_HOME/Numtrail/phone.dat "
                        "when it exists)."),
         QStringLiteral("FILE"));
     const QCommandLineOption upstream_option(
         QStringLiteral("upstream"),
-        QStringLiteral("An attribution endpoint the built-in service asks, once per prefix, "
-                       "for the numbers its data does not place; answers are cached."),
+        QStringLiteral("An attribution endpoint the program asks, once per prefix, for the "
+                       "numbers its own data does not place; answers are cached."),
         QStringLiteral("URL"));
     const QCommandLineOption no_journal_option(
         QStringLiteral("no-journal"),
@@ -131,12 +133,12 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
     AppOptions options;
     options.lookup_url_given = parser.isSet(lookup_option);
     options.update_url_given = parser.isSet(update_option);
-    // Options of the built-in service mean nothing when another service answers.
+    // Options of the program's own lookups mean nothing when a service answers.
     for (const QCommandLineOption* service_option : {&data_option, &upstream_option}) {
         if (!options.lookup_url_given || !parser.isSet(*service_option)) continue;
         outcome.exit_code = 2;
         outcome.output = QStringLiteral(
-                             "--%1 is for the built-in service; it cannot go "
+                             "--%1 is for the program's own lookups; it cannot go "
                              "with --lookup-url\n")
                              .arg(service_option->names().constFirst());
         return outcome;

@@ -9,8 +9,8 @@ namespace numtrail {
 struct AppOptions {
     QString lookup_url;  // the attribution endpoint, without query
     QString update_url;  // the update server; the manifest path is appended
-    QString data_file;   // the built-in service's prefix data file, if any
-    // The online service the built-in service asks for what its data does not place, if any.
+    QString data_file;   // the prefix data file of the window's own look-ups, if any
+    // The online service the window asks for what its own data does not place, if any.
     QString upstream_url;
     int timeout_seconds = 0;
     bool journal = true;  // keep the results journal (off with --no-journal)

@@ -36,12 +36,4 @@ const Record* BuiltinTable::Find(std::uint32_t prefix) const {
     return record == kNone ? nullptr : &records_[record];
 }
 
-PrefixResolver MakeBuiltinTableResolver() {
-    return [&table = BuiltinTable::Get()](std::uint32_t prefix) -> std::optional<Record> {
-        const Record* record = table.Find(prefix);
-        if (record == nullptr) return std::nullopt;
-        return *record;
-    };
-}
-
 }  // namespace numtrail::attribution

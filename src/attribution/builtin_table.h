@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "attribution/data_file.h"
-#include "attribution/prefix_table.h"
 #include "attribution/record.h"
 
 namespace numtrail::attribution {
@@ -45,8 +44,5 @@ class BuiltinTable {
 
     std::vector<Record> records_;
 };
-
-// A resolver for PrefixTable that answers from the compiled table.
-PrefixResolver MakeBuiltinTableResolver();
 
 }  // namespace numtrail::attribution

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "product/protocol.h"
-
 namespace numtrail::attribution {
 
 namespace {
@@ -73,17 +71,6 @@ std::size_t FirstInvalidUtf8(std::string_view text) {
         i += len;
     }
     return std::string_view::npos;
-}
-
-std::string SafeCallbackName(std::string_view name) {
-    constexpr std::size_t kMaxLength = 64;
-    const auto allowed = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-               c == '_' || c == '$' || c == '.';
-    };
-    if (name.empty() || name.size() > kMaxLength || !std::all_of(name.begin(), name.end(), allowed))
-        return std::string(protocol::kCallbackName);
-    return std::string(name);
 }
 
 }  // namespace numtrail::attribution

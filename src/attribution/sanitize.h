@@ -18,8 +18,4 @@ std::string SanitizeValue(std::string_view text,
 // (overlong forms, surrogates and values past U+10FFFF are invalid), or npos.
 std::size_t FirstInvalidUtf8(std::string_view text);
 
-// The callback name is echoed in front of the answer: only [A-Za-z0-9_$.], 1 to 64
-// characters, or else the name the desktop program itself sends.
-std::string SafeCallbackName(std::string_view name);
-
 }  // namespace numtrail::attribution

@@ -5,8 +5,8 @@
 #include <cctype>
 #include <iostream>
 
-#include "attribution/prefix_table.h"
-#include "attribution/upstream_answer.h"
+#include "attribution/number.h"
+#include "attribution/protocol.h"
 
 namespace numtrail::attribution {
 
@@ -139,7 +139,7 @@ UpstreamAnswer UpstreamResolver::Keep(std::uint32_t prefix, const Record& record
 }
 
 UpstreamAnswer UpstreamResolver::Resolve(std::string_view number) {
-    const std::optional<std::uint32_t> prefix = PrefixTable::PrefixOf(number);
+    const std::optional<std::uint32_t> prefix = PrefixOf(number);
     if (!prefix || *prefix < kFirstPrefix || *prefix > kLastPrefix) return {};
     if (auto kept = FromMemory(*prefix, Now())) {
         ++cache_hits_;
@@ -216,7 +216,7 @@ UpstreamAnswer UpstreamResolver::Ask(std::uint32_t prefix, std::string_view numb
     // is kept.
     if (reading.kind != UpstreamReading::Kind::Fields)
         return failed("the answer (status " + std::to_string(fetched.status) +
-                      ") holds no Province");
+                      ") names no province");
 
     const std::int64_t now = Now();
     cache_.Store(prefix, reading.record, now);
@@ -252,14 +252,14 @@ UpstreamResolver::Fetched UpstreamResolver::Fetch(std::string_view number) {
     const auto deadline = std::chrono::steady_clock::now() + options_.timeout;
     bool too_large = false, too_late = false;
     const httplib::Result result = client.Get(
-        UpstreamTarget(endpoint_.path, number), {{"If-Modified-Since", "0"}},
+        QueryFor(endpoint_.path, number), {{kQueryHeader, kQueryHeaderValue}},
         [&](const httplib::Response& response) {
             fetched.status = response.status;
             fetched.content_type = response.get_header_value("Content-Type");
             return true;
         },
         [&](const char* data, std::size_t size) {
-            too_large = fetched.body.size() + size > kMaxUpstreamAnswerBytes;
+            too_large = fetched.body.size() + size > kMaxAnswerBytes;
             too_late = std::chrono::steady_clock::now() > deadline;
             if (too_large || too_late) return false;
             fetched.body.append(data, size);
@@ -270,8 +270,7 @@ UpstreamResolver::Fetched UpstreamResolver::Fetch(std::string_view number) {
         clients_.erase(&client);
     }
     if (too_large) {
-        fetched.error =
-            "the answer is larger than " + std::to_string(kMaxUpstreamAnswerBytes) + " bytes";
+        fetched.error = "the answer is larger than " + std::to_string(kMaxAnswerBytes) + " bytes";
     } else if (too_late || (!result && std::chrono::steady_clock::now() >= deadline)) {
         fetched.error =
             "no complete answer within " + std::to_string(options_.timeout.count()) + " ms";

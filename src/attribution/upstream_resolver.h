@@ -18,6 +18,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "attribution/data_file.h"
 #include "attribution/prefix_cache.h"
 #include "attribution/record.h"
 
@@ -54,7 +55,7 @@ struct UpstreamAnswer {
     enum class Kind {
         Placed,     // `record` holds the online service's answer
         NotPlaced,  // the online service places the prefix nowhere either: answer from local data
-        Refused,    // the online service refuses for now ("Runtime Error"): pass the refusal on
+        Refused,    // the online service refuses for now (its refusal marker): pass the refusal on
         Failed,     // no usable answer (failure, time-out, shut down): answer from local data
     };
     Kind kind = Kind::NotPlaced;

@@ -10,7 +10,8 @@
 #include <string>
 
 #include "attribution/data_file.h"
-#include "bulk/attributor.h"
+#include "attribution/local_attributor.h"
+#include "bulk/answer_book.h"
 #include "bulk/list_input.h"
 #include "bulk/output.h"
 #include "bulk/row_writer.h"
@@ -53,12 +54,14 @@ class ProgressBar {
     std::chrono::steady_clock::time_point last_{};
 };
 
+using attribution::LocalAttributor;
+
 struct Run {
-    Attributor& attributor;
+    AnswerBook& answers;
     RowWriter writer;
     Output& output;
     RowBuffer rows{kOutputBlock + 64 * 1024};
-    std::array<std::uint64_t, kStatusNames.size()> counts = {};
+    std::array<std::uint64_t, attribution::kStatusNames.size()> counts = {};
 
     // Lines are cleaned a few at a time and their answers prefetched, so that the loads of
     // answers from all over the prefix table overlap instead of waiting one after the other.
@@ -91,10 +94,10 @@ struct Run {
             p.line = copies[batched].assign(line);
         ++batched;
         p.entry = cut ? CleanedEntry{} : CleanEntry(line);
-        p.slot = Attributor::kNoSlot;
+        p.slot = LocalAttributor::kNoSlot;
         if (p.entry.kind == EntryKind::Number) {
-            p.slot = Attributor::SlotOf(p.entry.Number());
-            attributor.Prefetch(p.slot);
+            p.slot = LocalAttributor::SlotOf(p.entry.Number());
+            answers.Prefetch(p.slot);
         }
         if (batched == kBatch) WriteBatch();
     }
@@ -106,9 +109,9 @@ struct Run {
             AnswerId answer = kBadFormatAnswer;
             if (p.entry.kind == EntryKind::Number) {
                 number = p.entry.Number();
-                answer = attributor.AnswerAt(p.slot, number);
+                answer = answers.AnswerAt(p.slot, number);
             }
-            ++counts[static_cast<std::size_t>(attributor.StatusOf(answer))];
+            ++counts[static_cast<std::size_t>(answers.StatusOf(answer))];
             writer.AppendRow(rows, p.line, number, answer);
         }
         batched = 0;
@@ -185,20 +188,19 @@ int Lookup(LookupOptions options) {
     ProgressBar progress(!options.quiet && all_files && !to_terminal && ::isatty(STDERR_FILENO),
                          total);
 
+    const LocalAttributor local(std::move(data));
     std::unique_ptr<UpstreamSession> session;
-    UpstreamLookup upstream;
     if (!options.upstream.url.empty()) {
         if (!options.open_upstream) return Fail("this program cannot ask online services");
         options.upstream.warn = [&progress](const std::string& line) {
             progress.Clear();
             std::cerr << "numtrail-lookup: " << line << '\n';
         };
-        session = options.open_upstream(std::move(options.upstream), error);
+        session = options.open_upstream(std::move(options.upstream), local, error);
         if (!session) return Fail(error);
-        upstream = [&session](std::string_view number) { return session->Ask(number); };
     }
-    Attributor attributor(std::move(data), std::move(upstream));
-    Run run{attributor, RowWriter(options.format, attributor), *output};
+    AnswerBook answers(local, session ? &session->Online() : nullptr);
+    Run run{answers, RowWriter(options.format, answers), *output};
     run.writer.AppendHeader(run.rows);
     std::uint64_t done = 0;
     for (const std::string& file : options.files) {
@@ -218,9 +220,9 @@ int Lookup(LookupOptions options) {
         for (const std::uint64_t n : run.counts) lines += n;
         std::string summary =
             "numtrail-lookup: " + std::to_string(lines) + (lines == 1 ? " line" : " lines");
-        for (std::size_t s = 0; s < kStatusNames.size(); ++s)
+        for (std::size_t s = 0; s < attribution::kStatusNames.size(); ++s)
             summary += (s == 0 ? ": " : ", ") + std::to_string(run.counts[s]) + " " +
-                       std::string(kStatusNames[s]);
+                       std::string(attribution::kStatusNames[s]);
         std::cerr << summary << " (" << DataText(options.data) << ")\n";
         if (session) std::cerr << "numtrail-lookup: " << session->Summary() << '\n';
     }

@@ -7,24 +7,28 @@
 #include <string_view>
 #include <vector>
 
+#include "attribution/local_attributor.h"
 #include "attribution/upstream_resolver.h"
 #include "bulk/row_writer.h"
 
 namespace numtrail::bulk {
 
-// The online side of a run: answers for the prefixes the local data does not place.
+// The online side of a run: the attribution core's online source over the run's local data,
+// through the upstream resolver and its cache.
 class UpstreamSession {
   public:
     virtual ~UpstreamSession() = default;
-    // The online answer for the prefix of a number, when it places it.
-    virtual std::optional<attribution::Record> Ask(std::string_view number) = 0;
+    // Local data first, then the online service for what it does not place.
+    virtual attribution::Attributor& Online() = 0;
     // What was asked, answered from the cache, failed or refused, for the summary line.
     virtual std::string Summary() const = 0;
 };
 
-// Opens the online side, or says why it cannot (`error`). Warnings go to `warn`.
+// Opens the online side over the run's local data, or says why it cannot (`error`). Warnings
+// go to `options.warn`.
 using UpstreamOpener = std::function<std::unique_ptr<UpstreamSession>(
-    attribution::UpstreamOptions options, std::string& error)>;
+    attribution::UpstreamOptions options, const attribution::LocalAttributor& local,
+    std::string& error)>;
 
 struct LookupOptions {
     std::vector<std::string> files;  // none, or "-", for standard input

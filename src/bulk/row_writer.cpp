@@ -2,77 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 #include "platform/codepage.h"
-#include "results/export_line.h"
+#include "tables/export_line.h"
+#include "tables/text_escape.h"
 
 namespace numtrail::bulk {
 namespace {
 
 constexpr std::array<std::string_view, 8> kColumns = {
     "line", "number", "province", "city", "area_code", "postcode", "card_type", "status"};
-
-void AppendCsvField(std::string& out, std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (const char c : field) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
-void AppendTsvField(std::string& out, std::string_view field) {
-    for (const char c : field) {
-        switch (c) {
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                out += c;
-        }
-    }
-}
-
-// A JSON string: quote, backslash and control characters escaped; the rest is UTF-8 as is.
-void AppendJsonString(std::string& out, std::string_view text) {
-    out += '"';
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escape[7];
-                    std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
-                    out += escape;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
-}
 
 bool IsAscii(std::string_view text) {
     for (const char c : text)
@@ -86,8 +25,8 @@ std::string ToCodePage936(std::string_view utf8) {
 
 }  // namespace
 
-RowWriter::RowWriter(Format format, const Attributor& attributor)
-    : format_(format), attributor_(attributor) {}
+RowWriter::RowWriter(Format format, const AnswerBook& answers)
+    : format_(format), answers_(answers) {}
 
 void RowBuffer::Grow(std::size_t at_least) {
     const std::size_t capacity = std::max(at_least, 2 * capacity_);
@@ -122,18 +61,18 @@ void RowWriter::AppendOtherRow(RowBuffer& out, std::string_view line, std::strin
     row.clear();
     switch (format_) {
         case Format::Csv:
-            AppendCsvField(row, line);
+            tables::AppendCsvField(row, line);
             row += ',';
             row += number;
             break;
         case Format::Tsv:
-            AppendTsvField(row, line);
+            tables::AppendTsvField(row, line);
             row += '\t';
             row += number;
             break;
         case Format::Jsonl:
             row += "{\"line\":";
-            AppendJsonString(row, line);
+            tables::AppendJsonString(row, line);
             row += ",\"number\":\"";
             row += number;
             row += '"';
@@ -143,7 +82,7 @@ void RowWriter::AppendOtherRow(RowBuffer& out, std::string_view line, std::strin
             const std::array<std::string, 6>& a = fixed_cells_[answer];
             const std::array<std::string_view, 8> cells = {encoded, number, a[0], a[1],
                                                            a[2],    a[3],   a[4], a[5]};
-            AppendExportLine(row, cells);
+            tables::AppendExportLine(row, cells);
             out.Append(row);
             return;
         }
@@ -153,12 +92,12 @@ void RowWriter::AppendOtherRow(RowBuffer& out, std::string_view line, std::strin
 }
 
 void RowWriter::AddTails() {
-    while (tails_.size() < attributor_.AnswerCount()) {
+    while (tails_.size() < answers_.AnswerCount()) {
         const auto id = static_cast<AnswerId>(tails_.size());
-        const attribution::Record& r = attributor_.RecordOf(id);
+        const attribution::Record& r = answers_.RecordOf(id);
         const std::array<std::string_view, 6> fields = {
             r.province, r.city,      r.area_code,
-            r.postcode, r.card_type, StatusName(attributor_.StatusOf(id))};
+            r.postcode, r.card_type, attribution::StatusName(answers_.StatusOf(id))};
         std::string tail;
         switch (format_) {
             case Format::Csv:
@@ -166,7 +105,7 @@ void RowWriter::AddTails() {
                 const bool csv = format_ == Format::Csv;
                 for (const std::string_view field : fields) {
                     tail += csv ? ',' : '\t';
-                    (csv ? AppendCsvField : AppendTsvField)(tail, field);
+                    (csv ? tables::AppendCsvField : tables::AppendTsvField)(tail, field);
                 }
                 tail += csv ? "\r\n" : "\n";
                 break;
@@ -176,7 +115,7 @@ void RowWriter::AddTails() {
                     tail += ",\"";
                     tail += kColumns[f + 2];
                     tail += "\":";
-                    AppendJsonString(tail, fields[f]);
+                    tables::AppendJsonString(tail, fields[f]);
                 }
                 tail += "}\n";
                 break;

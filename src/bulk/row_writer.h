@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "bulk/attributor.h"
+#include "bulk/answer_book.h"
+#include "tables/text_escape.h"
 
 namespace numtrail::bulk {
 
@@ -65,7 +66,7 @@ class RowBuffer {
 
 class RowWriter {
   public:
-    RowWriter(Format format, const Attributor& attributor);
+    RowWriter(Format format, const AnswerBook& answers);
 
     void AppendHeader(RowBuffer& out) const;
     void AppendRow(RowBuffer& out, std::string_view line, std::string_view number,
@@ -73,7 +74,7 @@ class RowWriter {
         if (answer >= tails_.size()) AddTails();
         // An eleven-byte line that holds a number is that number: no quotes needed.
         if (format_ != Format::Csv ||
-            ((line.size() != 11 || number.size() != 11) && NeedsCsvQuotes(line))) {
+            ((line.size() != 11 || number.size() != 11) && tables::NeedsCsvQuotes(line))) {
             AppendOtherRow(out, line, number, answer);
             return;
         }
@@ -101,18 +102,12 @@ class RowWriter {
     }
 
   private:
-    static bool NeedsCsvQuotes(std::string_view field) {
-        for (const char c : field)
-            if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
-        return false;
-    }
-
     void AddTails();
     void AppendOtherRow(RowBuffer& out, std::string_view line, std::string_view number,
                         AnswerId answer);
 
     Format format_;
-    const Attributor& attributor_;
+    const AnswerBook& answers_;
     // Per answer: its columns after the number and the line end, each with room for a
     // whole last block; for `fixed`, the columns in code page 936.
     std::vector<std::string> tails_;

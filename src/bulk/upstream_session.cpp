@@ -2,20 +2,17 @@
 
 #include <utility>
 
+#include "attribution/online_attributor.h"
+
 namespace numtrail::bulk {
 namespace {
 
 class ResolverSession : public UpstreamSession {
   public:
-    explicit ResolverSession(attribution::UpstreamOptions options)
-        : resolver_(std::move(options)) {}
+    ResolverSession(attribution::UpstreamOptions options, const attribution::LocalAttributor& local)
+        : resolver_(std::move(options)), online_(local, resolver_) {}
 
-    std::optional<attribution::Record> Ask(std::string_view number) override {
-        const attribution::UpstreamAnswer answer = resolver_.Resolve(number);
-        if (answer.kind != attribution::UpstreamAnswer::Kind::Placed || !answer.record)
-            return std::nullopt;
-        return *answer.record;
-    }
+    attribution::Attributor& Online() override { return online_; }
 
     // Prefixes the online service refused or failed on are answered from the local data:
     // said here, so that such a run is not taken for a complete one.
@@ -32,14 +29,16 @@ class ResolverSession : public UpstreamSession {
 
   private:
     attribution::UpstreamResolver resolver_;
+    attribution::OnlineAttributor online_;
 };
 
 }  // namespace
 
 std::unique_ptr<UpstreamSession> OpenUpstream(attribution::UpstreamOptions options,
+                                              const attribution::LocalAttributor& local,
                                               std::string& error) {
     try {
-        return std::make_unique<ResolverSession>(std::move(options));
+        return std::make_unique<ResolverSession>(std::move(options), local);
     } catch (const attribution::UpstreamError& e) {
         error = e.what();
         return nullptr;

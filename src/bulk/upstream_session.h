@@ -11,6 +11,7 @@ namespace numtrail::bulk {
 // own program (numtrail-lookup-online): the HTTP and TLS libraries it needs set themselves up
 // when they are loaded, which would more than double the start-up of every run without it.
 std::unique_ptr<UpstreamSession> OpenUpstream(attribution::UpstreamOptions options,
+                                              const attribution::LocalAttributor& local,
                                               std::string& error);
 
 }  // namespace numtrail::bulk

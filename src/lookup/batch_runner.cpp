@@ -1,5 +1,6 @@
 #include "lookup/batch_runner.h"
 
+#include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -8,6 +9,10 @@ namespace {
 
 // "1": one request a second, the pace at start-up.
 constexpr int kStartSpeed = 10;
+// At speed "0" a tick goes on with the next entries for this long: answers from local data
+// take microseconds, and a turn of the event loop for each would cost more than the answers,
+// while a window that waits this long for its input still answers at once.
+constexpr int kTurnMs = 10;
 
 }  // namespace
 
@@ -98,8 +103,16 @@ void BatchRunner::Tick() {
         if (state_ == State::Running && IntervalMs() == 0 && !Timer5_->isActive())
             Timer5_->start(answered ? 0 : kRetryPauseMs);
     });
+    QElapsedTimer turn;
+    turn.start();
+    do {
+        answered = LookUpEntry();
+    } while (answered && state_ == State::Running && IntervalMs() == 0 && !Timer5_->isActive() &&
+             !turn.hasExpired(kTurnMs));
+}
 
-    // The entry is read once: while this tick waits, a stop enables the list and the user
+bool BatchRunner::LookUpEntry() {
+    // The entry is read once: while this lookup waits, a stop enables the list and the user
     // may select another entry, but the answer belongs to the number that was asked for.
     const int batch_index = BatchIndex_;
     const int generation = list_generation_;
@@ -108,10 +121,9 @@ void BatchRunner::Tick() {
 
     const LookupOutcome outcome = host_.LookUp(n);
     emit EntryLookedUp(entry, outcome);
-    answered = outcome.kind != LookupOutcome::Kind::NoAnswer;
     switch (outcome.kind) {
         case LookupOutcome::Kind::NoAnswer:
-            return;  // the next tick asks again for the same entry
+            return false;  // the next tick asks again for the same entry
         case LookupOutcome::Kind::RateLimited: {
             const QString text = QStringLiteral("查询受限,请等待片刻点击继续查询..");
             host_.ShowMessage(text);
@@ -121,7 +133,7 @@ void BatchRunner::Tick() {
             if (generation == list_generation_ && BatchIndex_ == batch_index)
                 host_.SelectEntry(batch_index);  // the next start asks for this entry first
             host_.Notify(text);
-            return;
+            return true;
         }
         case LookupOutcome::Kind::NoProvince:
             host_.ShowMessage(QStringLiteral("无效手机号码,自动跳转下一个"));
@@ -133,6 +145,7 @@ void BatchRunner::Tick() {
             break;
     }
     Advance(batch_index, generation);
+    return true;
 }
 
 // Moves on from the entry a tick has consumed. When, while the tick waited, a new list was

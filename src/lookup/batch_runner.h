@@ -85,6 +85,8 @@ class BatchRunner : public QObject {
   private:
     void Start();
     void Stop();
+    // One entry of a tick; false when it went unanswered and is to be asked again.
+    bool LookUpEntry();
     void Advance(int entry_index, int list_generation);
     void SetState(State state);
 

@@ -13,26 +13,6 @@
 namespace numtrail {
 namespace {
 
-QByteArray CharsetOf(const QByteArray& content_type) {
-    const QList<QByteArray> parts = content_type.split(';');
-    for (qsizetype i = 1; i < parts.size(); ++i) {
-        const QByteArray param = parts[i].trimmed();
-        const qsizetype eq = param.indexOf('=');
-        if (eq < 0 || param.left(eq).trimmed().toLower() != "charset") continue;
-        QByteArray value = param.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.mid(1, value.size() - 2);
-        return value.trimmed().toLower();
-    }
-    return {};
-}
-
-bool IsCodePage936(const QByteArray& charset) {
-    return charset == "gbk" || charset == "gb2312" || charset == "cp936" ||
-           charset == "windows-936" || charset == "x-gbk" || charset == "ms936" ||
-           charset == "euc-cn" || charset == "csgb2312";
-}
-
 // The errors Qt derives from an HTTP status of 400 and above: the answer came in whole and
 // its body is the result (a service's refusal page may come with 400 or 418). Every other
 // error is a fault of the transport and the body, if any, is not to be trusted.
@@ -48,11 +28,17 @@ bool IsStatusOnlyError(QNetworkReply::NetworkError error) {
 }  // namespace
 
 QString DecodeBody(const QByteArray& body, const QByteArray& content_type) {
-    const QByteArray charset = CharsetOf(content_type);
-    if (IsCodePage936(charset)) return FromAnsi(body);
-    if (!charset.isEmpty() && charset != "utf-8" && charset != "utf8") {
-        QStringDecoder decoder(charset.constData());
-        if (decoder.isValid()) return decoder.decode(body);
+    const attribution::DeclaredCharset charset = attribution::CharsetOf(content_type.toStdString());
+    switch (charset.kind) {
+        case attribution::DeclaredCharset::Kind::CodePage936:
+            return FromAnsi(body);
+        case attribution::DeclaredCharset::Kind::Other: {
+            QStringDecoder decoder(charset.name.c_str());
+            if (decoder.isValid()) return decoder.decode(body);
+            break;
+        }
+        case attribution::DeclaredCharset::Kind::Utf8:
+            break;
     }
     return QString::fromUtf8(body);
 }
@@ -68,7 +54,7 @@ QString GetBody(QNetworkAccessManager& manager, const QString& url, const FetchO
         throw FetchError("malformed address: " + url.toStdString());
 
     QNetworkRequest request(target);
-    request.setRawHeader("If-Modified-Since", "0");
+    request.setRawHeader(attribution::kQueryHeader, attribution::kQueryHeaderValue);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     // A shared manager's cookie jar stays empty and unread: every call asks as a stranger.

@@ -4,7 +4,7 @@
 #include <QString>
 #include <stdexcept>
 
-#include "product/protocol.h"
+#include "attribution/protocol.h"
 
 class QNetworkAccessManager;
 
@@ -12,7 +12,7 @@ namespace numtrail {
 
 struct FetchOptions {
     int timeout_ms = 30000;  // the whole fetch, connection to last byte
-    qint64 max_body_bytes = protocol::kMaxAnswerBytes;
+    qint64 max_body_bytes = attribution::kMaxAnswerBytes;
 };
 
 // A fetch that failed: no connection, a reset, a time-out, a body over the cap.
@@ -21,7 +21,7 @@ class FetchError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// One HTTP GET with a fresh request and the header "If-Modified-Since: 0". The URL is
+// One HTTP GET with a fresh request and the protocol's no-cache header. The URL is
 // used as passed; the status code is not looked at (an error page's body is a body).
 // The body is decoded in the charset its Content-Type declares.
 //
@@ -37,8 +37,8 @@ QString GetBody(QNetworkAccessManager& manager, const QString& url,
 // The same with a manager made for this call alone.
 QString GetBody(const QString& url, const FetchOptions& options = {});
 
-// Decodes a body by the charset parameter of a Content-Type value: gb2312, gbk and their
-// aliases as code page 936; UTF-8 when nothing (or nothing known) is declared.
+// Decodes a body by the charset its Content-Type declares (see attribution::CharsetOf): code
+// page 936, another charset Qt knows, or else UTF-8.
 QString DecodeBody(const QByteArray& body, const QByteArray& content_type);
 
 }  // namespace numtrail

@@ -1,14 +1,15 @@
 #include "lookup/lookup_rules.h"
 
-#include "product/protocol.h"
+#include "attribution/protocol.h"
 
 namespace numtrail {
 namespace {
 
-using namespace protocol;
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-// In the order of the slots they fill.
-constexpr const char* kKeys[5] = {kCardTypeKey, kProvinceKey, kCityKey, kAreaCodeKey, kPostCodeKey};
+std::string ToUtf8(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
@@ -20,38 +21,38 @@ NumberCheck CheckNumber(const QString& n) {
 }
 
 QString AttributionUrl(const QString& endpoint, const QString& n) {
-    return endpoint + u'?' + QLatin1StringView(kNumberKey) + u'=' + n + u'&' +
-           QLatin1StringView(kOutputKey) + u'=' + QLatin1StringView(kOutputJson) + u'&' +
-           QLatin1StringView(kCallbackKey) + u'=' + QLatin1StringView(kCallbackName);
+    return FromUtf8(attribution::QueryFor(ToUtf8(endpoint), ToUtf8(n)));
 }
 
-bool IsRateLimited(const QString& answer) {
-    return answer.contains(QLatin1StringView(kRefusalMarker), Qt::CaseSensitive);
-}
+bool IsRateLimited(const QString& answer) { return attribution::IsRefusal(ToUtf8(answer)); }
 
 void QuerySlots::ql() {
     for (int i = 0; i <= 20; ++i) slots_[static_cast<std::size_t>(i)].clear();
 }
 
+// The pattern and the cut are ASCII, so cutting the UTF-8 bytes cuts the text at the same
+// characters.
 std::array<QString, 10> ParseAnswer(const QString& answer) {
+    const std::string bytes = ToUtf8(answer);
+    const auto cut = attribution::CutAnswer(bytes);
     std::array<QString, 10> fields;
-    for (int k = 1; k <= 5; ++k) {
-        const QString pattern = QLatin1StringView(kKeys[k - 1]) + QStringLiteral("\":\"");
-        const qsizetype at = answer.indexOf(pattern);
-        if (at < 0) continue;
-        const qsizetype start = at + pattern.size();
-        const qsizetype next = answer.indexOf(pattern, start);
-        const QString after = answer.mid(start, next < 0 ? -1 : next - start);
-        const qsizetype quote = after.indexOf(QLatin1Char('"'));
-        fields[static_cast<std::size_t>(2 * k - 2)] = after;
-        fields[static_cast<std::size_t>(2 * k - 1)] = quote < 0 ? QString() : after.left(quote);
+    for (std::size_t k = 0; k < cut.size(); ++k) {
+        fields[2 * k] = FromUtf8(cut[k].after);
+        fields[2 * k + 1] = FromUtf8(cut[k].value);
     }
     return fields;
 }
 
-LookupResult ResultFromSlots(const QString& n, const std::array<QString, 10>& fields) {
+attribution::Record ResultFromSlots(const QString& n, const std::array<QString, 10>& fields) {
     // slot 2 card type, 4 province, 6 city, 8 area code, 10 postcode
-    return {n, fields[3], fields[5], fields[7], fields[9], fields[1]};
+    attribution::Record r;
+    r.number = ToUtf8(n);
+    r.province = ToUtf8(fields[3]);
+    r.city = ToUtf8(fields[5]);
+    r.area_code = ToUtf8(fields[7]);
+    r.postcode = ToUtf8(fields[9]);
+    r.card_type = ToUtf8(fields[1]);
+    return r;
 }
 
 }  // namespace numtrail

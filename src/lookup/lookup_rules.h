@@ -3,7 +3,7 @@
 #include <QString>
 #include <array>
 
-#include "results/lookup_result.h"
+#include "attribution/record.h"
 
 namespace numtrail {
 
@@ -13,15 +13,15 @@ enum class NumberCheck { Ok, WrongLength, NotDigits };
 // other Unicode digits are not digits here).
 NumberCheck CheckNumber(const QString& n);
 
-// endpoint + "?m=" + n + "&output=json&callback=querycallback"
+// The attribution endpoint followed by the query for n (see attribution/protocol.h).
 QString AttributionUrl(const QString& endpoint, const QString& n);
 
-// The service refuses for now when its answer contains this text anywhere.
+// The service refuses for now when its answer holds the refusal marker anywhere.
 bool IsRateLimited(const QString& answer);
 
 // The lookup work area: slot 0 holds the raw answer, fields 2k-1 and 2k the text after
-// the k-th key and its value (k = 1 "TO", 2 "Province", 3 "City", 4 "AreaCode",
-// 5 "PostCode"). Slots 11 to 30 are not used by the lookup.
+// the k-th key and its value (k = 1 card type, 2 province, 3 city, 4 area code,
+// 5 postcode). Slots 11 to 30 are not used by the lookup.
 class QuerySlots {
   public:
     static constexpr int kCount = 31;
@@ -35,13 +35,13 @@ class QuerySlots {
     std::array<QString, kCount> slots_;
 };
 
-// Cuts the five fields out of an answer: for each key the pattern is the key followed by
-// `":"`; the first occurrence counts, the text runs to the next occurrence of the same
+// Cuts the five fields out of an answer as the protocol's reading does (see CutAnswer): for
+// each key the first `Key":"` counts, the text runs to the next occurrence of the same
 // pattern (or the end), and the value is that text up to its first double quote. No
 // unescaping and no trimming. Element i of the result is slot i + 1.
 std::array<QString, 10> ParseAnswer(const QString& answer);
 
 // The fields of a parsed answer, fields 1 to 10, for the number n.
-LookupResult ResultFromSlots(const QString& n, const std::array<QString, 10>& fields);
+attribution::Record ResultFromSlots(const QString& n, const std::array<QString, 10>& fields);
 
 }  // namespace numtrail

@@ -11,14 +11,16 @@ const QString kCreditLine =
 
 }  // namespace
 
-QString ClipboardBlock(const LookupResult& result) {
+QString ClipboardBlock(const attribution::Record& result) {
+    const auto text = [](const std::string& value) { return QString::fromStdString(value); };
     // The labels are padded with ideographic spaces (U+3000) and blanks so that their colons
     // line up in a Chinese font; people's scripts read them, so they stay exactly so.
-    return QStringLiteral("手机号码:") + result.number + kCrLf +  //
-           QStringLiteral("所属省份:") + result.province + kCrLf + QStringLiteral("所属城市:") +
-           result.city + kCrLf + QStringLiteral("区\u3000\u3000号:") + result.area_code + kCrLf +
-           QStringLiteral("邮\u3000\u3000编:") + result.postcode + kCrLf +
-           QStringLiteral("卡 类 型:") + result.card_type + kCrLf +  //
+    return QStringLiteral("手机号码:") + text(result.number) + kCrLf +  //
+           QStringLiteral("所属省份:") + text(result.province) + kCrLf +
+           QStringLiteral("所属城市:") + text(result.city) + kCrLf +
+           QStringLiteral("区\u3000\u3000号:") + text(result.area_code) + kCrLf +
+           QStringLiteral("邮\u3000\u3000编:") + text(result.postcode) + kCrLf +
+           QStringLiteral("卡 类 型:") + text(result.card_type) + kCrLf +  //
            QStringLiteral(" ") + kCrLf + kCreditLine;
 }
 

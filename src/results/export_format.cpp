@@ -1,16 +1,15 @@
 #include "results/export_format.h"
 
-#include <QHash>
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "platform/codepage.h"
 #include "platform/qstring_bytes.h"
-#include "results/export_line.h"
+#include "tables/export_line.h"
 
 namespace numtrail {
 namespace {
@@ -27,17 +26,11 @@ std::string_view View(const QByteArray& bytes) {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
-// Text in code page 936; ASCII text, which numbers are, is copied as it is.
-void ToAnsiInto(QByteArray& out, const QString& text) {
-    const bool ascii =
-        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    if (!ascii) {
-        out = ToAnsi(text);
-        return;
-    }
-    out.resize(text.size());
-    std::transform(text.cbegin(), text.cend(), out.data(),
-                   [](QChar c) { return static_cast<char>(c.unicode()); });
+// UTF-8 text in code page 936; ASCII text, which numbers are, is copied as it is.
+std::string ToAnsiBytes(std::string_view utf8) {
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii ? std::string(utf8) : StringToAnsiBytes(Utf8ToUtf16(utf8));
 }
 
 }  // namespace
@@ -46,7 +39,8 @@ QString SetStringFixedLength(const QString& strIn, std::int32_t lngFixStrLen) {
     const QString trimmed = TrimBlanks(strIn);
     const std::size_t width = AnsiByteLength(
         std::u16string_view(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size()));
-    return trimmed + QString(static_cast<qsizetype>(FixedLengthFill(width, lngFixStrLen)), u' ');
+    return trimmed +
+           QString(static_cast<qsizetype>(tables::FixedLengthFill(width, lngFixStrLen)), u' ');
 }
 
 QByteArray ExportLine(const QStringList& cells) {
@@ -57,7 +51,7 @@ QByteArray ExportLine(const QStringList& cells) {
     views.reserve(ansi.size());
     for (const QByteArray& bytes : ansi) views.push_back(View(bytes));
     std::string line;
-    AppendExportLine(line, views);
+    tables::AppendExportLine(line, views);
     return QByteArray(line.data(), static_cast<qsizetype>(line.size()));
 }
 
@@ -68,31 +62,21 @@ QByteArray ExportBytes(const QList<QStringList>& rows) {
 }
 
 QByteArray ExportBytes(const ResultStore& rows) {
-    static constexpr QString LookupResult::*kAfterNumber[] = {
-        &LookupResult::province, &LookupResult::city, &LookupResult::area_code,
-        &LookupResult::postcode, &LookupResult::card_type};
     std::string out;
-    out.reserve(static_cast<std::size_t>(rows.Count()) * 48);
-    // The store shares each repeated value, so its text is converted once, found by where it
-    // lies and how long it is (nothing changes the rows while they are written).
-    QHash<std::pair<const QChar*, qsizetype>, QByteArray> converted;
-    QByteArray number;
-    std::array<std::string_view, 6> cells;
-    for (const LookupResult& row : rows) {
-        ToAnsiInto(number, row.number);
-        cells[0] = View(number);
-        for (std::size_t c = 1; c < cells.size(); ++c) {
-            const QString& value = row.*kAfterNumber[c - 1];
-            const std::pair key(value.constData(), value.size());
-            auto known = converted.constFind(key);
-            if (known == converted.constEnd()) {
-                QByteArray ansi;
-                ToAnsiInto(ansi, value);
-                known = converted.insert(key, ansi);
-            }
-            cells[c] = View(*known);
+    out.reserve(rows.Count() * 48);
+    // The store holds each repeated value once: each is converted once.
+    std::vector<std::optional<std::string>> converted(rows.ValueCount());
+    std::string number;
+    std::array<std::string_view, ResultStore::kColumns> cells;
+    for (std::size_t r = 0; r < rows.Count(); ++r) {
+        number = ToAnsiBytes(rows.Cell(r, 0));
+        cells[0] = number;
+        for (int c = 1; c < ResultStore::kColumns; ++c) {
+            std::optional<std::string>& value = converted[rows.ValueAt(r, c)];
+            if (!value) value = ToAnsiBytes(rows.Value(rows.ValueAt(r, c)));
+            cells[static_cast<std::size_t>(c)] = *value;
         }
-        AppendExportLine(out, cells);
+        tables::AppendExportLine(out, cells);
     }
     return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
 }

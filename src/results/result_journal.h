@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QString>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 
-#include "results/lookup_result.h"
+#include "attribution/record.h"
 
 namespace numtrail {
 
@@ -20,9 +22,10 @@ enum class QueryMode { Single, Batch };
 // card type and mode (单号 or 批量).
 //
 // Each row reaches the system in a single append before Append() returns, so a killed or
-// crashed program has written every row it showed; the file is synced at most once a second,
-// which bounds what a power cut can take. Two programs may share a file: an append of one
-// record does not interleave with another's.
+// crashed program has written every row it showed; the file is synced at most a second after
+// a row, which bounds what a power cut can take. The sync runs on a thread of its own: on a
+// busy disk it takes long enough to stall the window. Two programs may share a file: an
+// append of one record does not interleave with another's.
 class ResultJournal {
   public:
     ResultJournal(std::filesystem::path folder, const Clock& clock);
@@ -32,14 +35,16 @@ class ResultJournal {
 
     // False when the row could not be written; Error() then says why. The next row tries
     // again, on a fresh line.
-    bool Append(const LookupResult& row, QueryMode mode);
+    bool Append(const attribution::Record& row, QueryMode mode);
     // The last failure: what could not be done to which file, and why.
     const std::string& Error() const { return error_; }
 
-    static QStringList Header();
-
   private:
-    bool Open(const std::filesystem::path& file, QByteArray* lead);
+    // Has the open file synced on the syncing thread; a sync that failed is reported by the
+    // next Append.
+    void Sync();
+    void SyncLoop();
+    bool Open(const std::filesystem::path& file, std::string* lead);
     bool Fail(const std::string& what, int cause);
     void Close();
 
@@ -50,6 +55,14 @@ class ResultJournal {
     int fd_ = -1;
     std::chrono::steady_clock::time_point last_sync_{};
     std::string error_;
+
+    std::mutex sync_mutex_;
+    std::condition_variable sync_wanted_;
+    int sync_fd_ = -1;        // a duplicate of the file to sync next; -1: none
+    std::string sync_file_;   // its name, for the message
+    std::string sync_error_;  // a failed sync, until Append reports it
+    bool stopping_ = false;
+    std::thread syncer_;  // started with the first sync
 };
 
 }  // namespace numtrail

@@ -1,18 +1,29 @@
 #include "results/result_list_model.h"
 
+#include <utility>
+
 #include "platform/throttle.h"
 
 namespace numtrail {
 
-const std::array<ResultColumn, 6>& ResultColumns() {
-    static const std::array<ResultColumn, 6> columns{{
-        {QLatin1StringView("num"), QStringLiteral("手机号码"), 1300, &LookupResult::number},
-        {QLatin1StringView("pro"), QStringLiteral("所属省份"), 1500, &LookupResult::province},
-        {QLatin1StringView("city"), QStringLiteral("所属城市"), 1500, &LookupResult::city},
-        {QLatin1StringView("qh"), QStringLiteral("区号"), 1200, &LookupResult::area_code},
-        {QLatin1StringView("yb"), QStringLiteral("邮编"), 1200, &LookupResult::postcode},
-        {QLatin1StringView("lx"), QStringLiteral("号码类型"), 1300, &LookupResult::card_type},
-    }};
+const std::array<ResultColumn, ResultStore::kColumns>& ResultColumns() {
+    static const std::array<ResultColumn, ResultStore::kColumns> columns = [] {
+        constexpr std::array<std::pair<const char*, int>, ResultStore::kColumns> kKeys = {
+            {{"num", 1300},
+             {"pro", 1500},
+             {"city", 1500},
+             {"qh", 1200},
+             {"yb", 1200},
+             {"lx", 1300}}};
+        std::array<ResultColumn, ResultStore::kColumns> made;
+        for (std::size_t c = 0; c < made.size(); ++c) {
+            const std::string_view header = tables::kResultHeaders[c];
+            made[c] = {QLatin1StringView(kKeys[c].first),
+                       QString::fromUtf8(header.data(), static_cast<qsizetype>(header.size())),
+                       kKeys[c].second};
+        }
+        return made;
+    }();
     return columns;
 }
 
@@ -28,19 +39,28 @@ int ResultListModel::ColumnOf(QStringView key) const {
     return -1;
 }
 
-const LookupResult& ResultListModel::RowAt(int row) const {
-    return store_.Row(qsizetype{row} + unpublished_);
+attribution::Record ResultListModel::RowAt(int row) const { return store_.Row(StoreIndex(row)); }
+
+QString ResultListModel::CellAt(int row, int column) const {
+    const std::string_view text = store_.Cell(StoreIndex(row), column);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void ResultListModel::InsertTop(LookupResult row) {
-    store_.InsertTop(std::move(row));
+void ResultListModel::InsertTop(const attribution::Record& row) {
+    store_.InsertTop(row);
     ++unpublished_;
+    if (row_to_show_ >= 0) ++row_to_show_;  // one more row above the one waiting
     publishing_->Request();
+}
+
+void ResultListModel::ShowTopRow() {
+    row_to_show_ = 0;
+    if (!HasUnpublished()) emit RowToShow(std::exchange(row_to_show_, -1));
 }
 
 void ResultListModel::Remove(int row) {
     beginRemoveRows({}, row, row);
-    store_.Remove(qsizetype{row} + unpublished_);
+    store_.Remove(StoreIndex(row));
     endRemoveRows();
 }
 
@@ -48,6 +68,7 @@ void ResultListModel::Clear() {
     beginResetModel();
     store_.Clear();
     unpublished_ = 0;
+    row_to_show_ = -1;
     endResetModel();
 }
 
@@ -56,19 +77,20 @@ void ResultListModel::Publish() {
     beginInsertRows({}, 0, unpublished_ - 1);
     unpublished_ = 0;
     endInsertRows();
+    if (row_to_show_ >= 0) emit RowToShow(std::exchange(row_to_show_, -1));
 }
 
 int ResultListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(store_.Count() - unpublished_);
+    return parent.isValid() ? 0 : static_cast<int>(store_.Count()) - unpublished_;
 }
 
 int ResultListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(ResultColumns().size());
+    return parent.isValid() ? 0 : ResultStore::kColumns;
 }
 
 QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
-    return RowAt(index.row()).*ResultColumns()[static_cast<std::size_t>(index.column())].field;
+    return CellAt(index.row(), index.column());
 }
 
 QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <vector>
 
 namespace numtrail {
 namespace {
@@ -20,12 +21,19 @@ QString LabelOf(const QString& value) { return value.isEmpty() ? QStringLiteral(
 
 }  // namespace
 
-ResultSummary SummarizeResults(const QList<LookupResult>& rows, qsizetype top_provinces) {
+ResultSummary SummarizeResults(const ResultStore& rows, qsizetype top_provinces) {
+    // Counted by value first: a store of a million rows holds a few hundred distinct values.
+    std::vector<qsizetype> by_province(rows.ValueCount()), by_card_type(rows.ValueCount());
+    for (std::size_t r = 0; r < rows.Count(); ++r) {
+        ++by_province[rows.ValueAt(r, 1)];
+        ++by_card_type[rows.ValueAt(r, 5)];
+    }
     QHash<QString, qsizetype> provinces;
     QHash<QString, qsizetype> card_types;
-    for (const LookupResult& row : rows) {
-        ++provinces[LabelOf(row.province)];
-        ++card_types[LabelOf(row.card_type)];
+    for (ResultStore::ValueId id = 0; id < rows.ValueCount(); ++id) {
+        const QString label = LabelOf(QString::fromStdString(std::string(rows.Value(id))));
+        if (by_province[id] > 0) provinces[label] += by_province[id];
+        if (by_card_type[id] > 0) card_types[label] += by_card_type[id];
     }
     ResultSummary summary{Ranked(provinces), Ranked(card_types)};
     if (summary.provinces.size() > top_provinces) {

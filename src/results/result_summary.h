@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-#include "results/lookup_result.h"
+#include "results/result_store.h"
 
 namespace numtrail {
 
@@ -22,7 +22,6 @@ struct ResultSummary {
 
 inline constexpr qsizetype kTopProvinces = 15;
 
-ResultSummary SummarizeResults(const QList<LookupResult>& rows,
-                               qsizetype top_provinces = kTopProvinces);
+ResultSummary SummarizeResults(const ResultStore& rows, qsizetype top_provinces = kTopProvinces);
 
 }  // namespace numtrail

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <memory>
 
-#include "attribution/builtin_table.h"
-#include "attribution/cities.h"
-#include "attribution/prefix_table.h"
+#include "attribution/local_attributor.h"
+#include "attribution/online_attributor.h"
+#include "attribution/protocol.h"
 #include "service/query.h"
 #include "service/rate_limiter.h"
 
@@ -27,17 +27,18 @@ void Send(HttpResponse& res, Reply reply) {
 
 struct AttributionService::Impl {
     Impl(const ServiceOptions& options, attribution::DataFile data,
-         attribution::PrefixResolver builtin,
          std::unique_ptr<attribution::UpstreamResolver> upstream_resolver)
         : version(options.version),
-          table(std::move(data), std::move(builtin)),
+          local(std::move(data), options.builtin_data),
           limiter(options.limit_per_second),
-          upstream(std::move(upstream_resolver)) {}
+          upstream(std::move(upstream_resolver)) {
+        if (upstream) online = std::make_unique<attribution::OnlineAttributor>(local, *upstream);
+    }
 
     void Handle(const HttpRequest& req, HttpResponse& res) {
         if (req.method != "GET" && req.method != "HEAD") {
             res.SetHeader("Allow", "GET, HEAD");
-            Send(res, {405, "text/plain; charset=utf-8", "Method Not Allowed"});
+            Send(res, {405, std::string(attribution::kTextContentType), "Method Not Allowed"});
             return;
         }
         const std::string_view target = req.target;
@@ -48,32 +49,21 @@ struct AttributionService::Impl {
         }
         // The manifest stays reachable under any load: a refusal page there would read as a
         // newer version to the desktop program's update check.
-        const bool manifest = split.path == protocol::kManifestPath;
+        const bool manifest = split.path == attribution::kManifestPath;
         if (!manifest && !limiter.Admit()) {
             Send(res, RefusalReply());
             return;
         }
-        if (manifest || !upstream) {
-            Send(res, HandleQuery(target, table, version));
-            return;
-        }
-        Send(res, AnswerWithUpstream(split.query));
+        Reply reply = HandleQuery(target, Answers(), version);
+        if (!manifest && reply.status == 200) ++queries_answered;
+        Send(res, std::move(reply));
     }
 
-    // Local data first; what it does not place comes from the cache or the online service.
-    Reply AnswerWithUpstream(std::string_view query) {
-        const std::string mobile = QueryParameter(query, protocol::kNumberKey);
-        const attribution::Record* record = table.Find(mobile);
-        attribution::UpstreamAnswer online;
-        if (!attribution::PlacesPrefix(record)) {
-            online = upstream->Resolve(mobile);
-            // The desktop program stops its batch on the refusal, as if it had asked online.
-            if (online.kind == attribution::UpstreamAnswer::Kind::Refused) return RefusalReply();
-            if (online.kind == attribution::UpstreamAnswer::Kind::Placed)
-                record = online.record.get();
-        }
-        ++queries_answered;
-        return AttributionReply(query, mobile, record);
+    // Local data first; with an upstream, what it does not place comes from the cache or the
+    // online service.
+    attribution::Attributor& Answers() {
+        if (online) return *online;
+        return local;
     }
 
     Reply StatsReply() const {
@@ -87,9 +77,10 @@ struct AttributionService::Impl {
     }
 
     std::string version;
-    attribution::PrefixTable table;
+    attribution::LocalAttributor local;
     RateLimiter limiter;
     std::unique_ptr<attribution::UpstreamResolver> upstream;
+    std::unique_ptr<attribution::OnlineAttributor> online;
     std::atomic<std::uint64_t> queries_answered{0};
     std::unique_ptr<HttpServer> server;
 };
@@ -110,14 +101,6 @@ std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptio
     if (options.port < 0 || options.port > 65535)
         throw ServiceError("cannot listen on port " + std::to_string(options.port));
 
-    attribution::PrefixResolver builtin;
-    if (options.builtin_data) {
-        builtin = attribution::MakeBuiltinTableResolver();
-        // The user's values win; only what the file leaves empty comes from the city table.
-        for (attribution::Record& record : data.records)
-            attribution::FillFromCityTable(attribution::CityTable::BuiltIn(), record);
-    }
-
     std::unique_ptr<attribution::UpstreamResolver> upstream;
     if (options.upstream) {
         try {
@@ -127,8 +110,7 @@ std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptio
         }
     }
 
-    auto impl =
-        std::make_unique<Impl>(options, std::move(data), std::move(builtin), std::move(upstream));
+    auto impl = std::make_unique<Impl>(options, std::move(data), std::move(upstream));
     HttpServerOptions http;
     http.listen = options.listen;
     http.port = options.port;

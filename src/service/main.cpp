@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "attribution/data_file.h"
+#include "attribution/protocol.h"
 #include "cli/command_line.h"
 #include "service/attribution_service.h"
 
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
                                        "exists)")
                             ->type_name("FILE");
     app.add_option("--limit", options.limit_per_second,
-                   "refuse with \"Runtime Error\" past N queries a second (default 0: no limit)")
+                   "refuse with \"" + std::string(numtrail::attribution::kRefusalMarker) +
+                       "\" past N queries a second (default 0: no limit)")
         ->type_name("N")
         ->check(WholeNumber(0, 1000000000));
 
@@ -88,7 +90,8 @@ int main(int argc, char** argv) {
         app.add_option("--upstream", upstream_url,
                        "ask this attribution endpoint (callback format, without query) for the "
                        "prefixes local data does not place, once per prefix, and keep its answers "
-                       "in the cache; its \"Runtime Error\" is passed on")
+                       "in the cache; its \"" +
+                           std::string(numtrail::attribution::kRefusalMarker) + "\" is passed on")
             ->type_name("URL");
     std::string cache_file;
     auto interval_ms = upstream.interval.count();

@@ -3,8 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "attribution/prefix_table.h"
-#include "product/protocol.h"
+#include "attribution/attributor.h"
 
 namespace numtrail::service {
 
@@ -14,13 +13,13 @@ struct Reply {
     std::string body;
 };
 
-// Answers one GET request target (path plus optional "?query", as sent on the request
-// line). "/version/main.txt" gives the version manifest "sjhm:" + version + "|"; any other
-// path is an attribution query read from the parameters m and callback:
-//   NAME({"Mobile":"...","QueryResult":"True","Province":"...","City":"...",
-//         "AreaCode":"...","PostCode":"...","TO":"..."});
-// A missing, malformed or unknown number gets "QueryResult":"False" and empty fields.
-Reply HandleQuery(std::string_view target, const attribution::PrefixTable& table,
+// Answers one GET request target (path plus optional "?query", as sent on the request line):
+// the manifest path gives the version manifest naming `version`; any other path is an
+// attribution query, answered by `attributor` in the callback format (see
+// attribution/protocol.h). A missing, malformed or unknown number gets a false query result
+// and empty fields; a refusal of an online service behind the attributor is passed on as the
+// service's own refusal, so that the window's batch stops as it does online.
+Reply HandleQuery(std::string_view target, attribution::Attributor& attributor,
                   std::string_view version);
 
 // The path of a request target and its query string (after '?', empty when there is none).
@@ -30,17 +29,8 @@ struct Target {
 };
 Target SplitTarget(std::string_view target);
 
-// The attribution answer for the number `mobile` (as the query gave it) in the callback the
-// query names; `record` null means no attribution.
-Reply AttributionReply(std::string_view query, std::string_view mobile,
-                       const attribution::Record* record);
-
 // The refusal page of a service that is asked too often; it holds the refusal marker that
 // clients look for.
 Reply RefusalReply();
-
-// The value of the first `key` parameter of a query string, percent- and plus-decoded;
-// empty when the key is absent.
-std::string QueryParameter(std::string_view query, std::string_view key);
 
 }  // namespace numtrail::service

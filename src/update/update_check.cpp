@@ -1,25 +1,21 @@
 #include "update/update_check.h"
 
-#include "product/protocol.h"
+#include "attribution/protocol.h"
 
 namespace numtrail {
-namespace {
-const QLatin1StringView kKey(protocol::kManifestKey);
-}
 
+// The manifest's key and bar are ASCII, so reading the UTF-8 bytes finds the same version.
 QString ManifestVersion(const QString& manifest) {
-    const qsizetype key = manifest.indexOf(kKey);
-    if (key < 0) return {};
-    const qsizetype start = key + kKey.size();
-    const qsizetype next_key = manifest.indexOf(kKey, start);
-    const QString piece = manifest.mid(start, next_key < 0 ? -1 : next_key - start);
-    const qsizetype bar = piece.indexOf(QLatin1Char(protocol::kManifestVersionEnd));
-    return bar < 0 ? QString() : piece.left(bar);
+    const std::string bytes = manifest.toStdString();
+    const std::optional<std::string_view> version = attribution::ManifestVersion(bytes);
+    return version ? QString::fromUtf8(version->data(), static_cast<qsizetype>(version->size()))
+                   : QString();
 }
 
 ManifestVerdict JudgeManifest(const QString& manifest, const QString& own_version) {
     // A body without the key is an error page or a wrong address, and one without a version
-    // after the key ("sjhm:|", or the bar lost) is a damaged manifest: neither names a version.
+    // after the key (the bar right after it, or the bar lost) is a damaged manifest: neither
+    // names a version.
     // Treating them as "newer version" would end the program at every start.
     const QString version = ManifestVersion(manifest);
     if (version.isEmpty()) return {ManifestVerdict::Kind::Failed, {}};

@@ -7,7 +7,7 @@ namespace numtrail {
 // What the start-up check makes of the manifest it fetched.
 struct ManifestVerdict {
     enum class Kind {
-        Failed,   // no version: the fetch failed, or the body held no "sjhm:" key with a
+        Failed,   // no version: the fetch failed, or the body held no manifest key with a
                   // version and a bar after it
         Current,  // the manifest names this version
         Newer,    // it names any other version (there is no ordering of versions)
@@ -15,7 +15,8 @@ struct ManifestVerdict {
     QString version;  // the version text as found, possibly empty
 };
 
-// The version after the first "sjhm:" up to the next "|", unchanged; empty when there is
+// The version after the manifest's first key up to the next bar, unchanged (see
+// attribution::ManifestVersion); empty when there is
 // no key or no bar after it.
 QString ManifestVersion(const QString& manifest);
 

@@ -10,6 +10,7 @@
 
 #include "app/form1_fixture.h"
 #include "results/clipboard_block.h"
+#include "support/result_row.h"
 
 namespace numtrail::test {
 namespace {
@@ -36,7 +37,9 @@ class ResultsMenuTest : public Form1Test {
     // A result row as a lookup leaves it: inserted at the top. Lets a test hold cells that
     // the lookup never produces (blanks, empty number, very long text).
     void AddRow(const QStringList& cells) {
-        Shown()->InsertTop({cells[0], cells[1], cells[2], cells[3], cells[4], cells[5]});
+        Shown()->InsertTop(ResultRow(cells[0].toStdString(), cells[1].toStdString(),
+                                     cells[2].toStdString(), cells[3].toStdString(),
+                                     cells[4].toStdString(), cells[5].toStdString()));
     }
 
     void Select(int index) { ListView1()->setCurrentIndex(Shown()->index(index, 0)); }
@@ -237,8 +240,8 @@ TEST_F(ResultsMenuTest, CopyPutsTheSelectedResultOnTheClipboard) {
         Trigger("cpp");
     }
     // The second copy replaced the first.
-    EXPECT_EQ(fake.clipboard.Text(),
-              ClipboardBlock({"13912345678", "江苏", "常州", "010", "100000", "中国移动"}));
+    EXPECT_EQ(fake.clipboard.Text(), ClipboardBlock(ResultRow("13912345678", "江苏", "常州", "010",
+                                                              "100000", "中国移动")));
     EXPECT_EQ(fake.clipboard.clears, 2);
     const QString copied = QStringLiteral("手机号码:[13912345678]信息已复制到剪贴板!");
     EXPECT_EQ(LastMessage().text, copied);

@@ -5,7 +5,7 @@
 namespace numtrail {
 namespace {
 
-LookupResult Parse(const QString& answer) {
+attribution::Record Parse(const QString& answer) {
     return ResultFromSlots(QStringLiteral("n"), ParseAnswer(answer));
 }
 
@@ -20,7 +20,7 @@ TEST(ParseAnswer, FullAnswerFillsSlotsInKeyOrder) {
     EXPECT_EQ(fields[7], "010");                       // slot 8
     EXPECT_EQ(fields[9], "100000");                    // slot 10
     EXPECT_TRUE(fields[8].startsWith("100000\"});"));  // slot 9: the text after the key
-    const LookupResult r = Parse(kFull);
+    const attribution::Record r = Parse(kFull);
     EXPECT_EQ(r.card_type, "中国移动");
     EXPECT_EQ(r.city, "北京");
 }
@@ -28,24 +28,24 @@ TEST(ParseAnswer, FullAnswerFillsSlotsInKeyOrder) {
 TEST(ParseAnswer, PatternsAreExact) {
     QString spaced = kFull;
     spaced.replace("\":\"", "\": \"");
-    const LookupResult blank = Parse(spaced);
-    EXPECT_TRUE(blank.province.isEmpty() && blank.city.isEmpty() && blank.area_code.isEmpty() &&
-                blank.postcode.isEmpty() && blank.card_type.isEmpty());
+    const attribution::Record blank = Parse(spaced);
+    EXPECT_TRUE(blank.province.empty() && blank.city.empty() && blank.area_code.empty() &&
+                blank.postcode.empty() && blank.card_type.empty());
 
     QString no_area = kFull;
     no_area.replace("\"AreaCode\":\"010\",", "");
-    const LookupResult r = Parse(no_area);
+    const attribution::Record r = Parse(no_area);
     EXPECT_EQ(r.area_code, "");
     EXPECT_EQ(r.province, "北京");
     EXPECT_EQ(r.postcode, "100000");
 
     // "TO" also matches inside a key that ends in TO; only the first occurrence counts.
-    const LookupResult inner = Parse("{\"AUTO\":\"car\",\"TO\":\"中国联通\"}");
+    const attribution::Record inner = Parse("{\"AUTO\":\"car\",\"TO\":\"中国联通\"}");
     EXPECT_EQ(inner.card_type, "car");
 }
 
 TEST(ParseAnswer, ValuesAreTakenAsTheyStand) {
-    const LookupResult r =
+    const attribution::Record r =
         Parse("{\"Province\":\" 江苏\\u7701 \",\"City\":\"a\\\\\",\"PostCode\":\"2130\\\"00\"}");
     EXPECT_EQ(r.province, " 江苏\\u7701 ");
     EXPECT_EQ(r.city, "a\\\\");

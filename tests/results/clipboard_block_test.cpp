@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/result_row.h"
+
 namespace numtrail {
 namespace {
 
 TEST(ClipboardBlock, SixLabelledLinesABlankLineAndTheCreditLine) {
-    const LookupResult r{"13800138000", "北京", "北京", "010", "100000", "中国移动"};
+    const attribution::Record r =
+        test::ResultRow("13800138000", "北京", "北京", "010", "100000", "中国移动");
     EXPECT_EQ(
         ClipboardBlock(r),
         QStringLiteral("手机号码:13800138000\r\n"
@@ -20,7 +23,7 @@ TEST(ClipboardBlock, SixLabelledLinesABlankLineAndTheCreditLine) {
 }
 
 TEST(ClipboardBlock, ValuesGoInUnchangedAndEmptyOnesLeaveTheLabel) {
-    const LookupResult r{" 138 ", "", "", "", "", ""};
+    const attribution::Record r = test::ResultRow(" 138 ", "", "", "", "", "");
     const QString block = ClipboardBlock(r);
     EXPECT_TRUE(block.startsWith(QStringLiteral("手机号码: 138 \r\n所属省份:\r\n所属城市:\r\n")));
     EXPECT_EQ(block.count(QStringLiteral("\r\n")), 7);

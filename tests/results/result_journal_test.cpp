@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 
 #include "support/fixed_clock.h"
+#include "support/result_row.h"
 #include "support/scratch_dir.h"
 
 namespace numtrail {
@@ -15,8 +17,10 @@ using test::ReadFile;
 const std::string kHeader =
     "\xEF\xBB\xBF时间,手机号码,所属省份,所属城市,区号,邮编,号码类型,查询模式\r\n";
 
-const LookupResult kBeijing{"13800138000", "北京", "北京", "010", "100000", "中国移动"};
-const LookupResult kOdd{"13912345678", "江苏", "常州,武进", "0519", "", "\"虚拟\""};
+const attribution::Record kBeijing =
+    test::ResultRow("13800138000", "北京", "北京", "010", "100000", "中国移动");
+const attribution::Record kOdd =
+    test::ResultRow("13912345678", "江苏", "常州,武进", "0519", "", "\"虚拟\"");
 const std::string kBeijingRecord =
     "2026-12-08 09:30:00,13800138000,北京,北京,010,100000,中国移动,单号\r\n";
 const std::string kOddRecord =

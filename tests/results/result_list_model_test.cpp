@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "results/export_format.h"
+#include "support/result_row.h"
 
 namespace numtrail {
 namespace {
@@ -22,18 +23,17 @@ QString Value(std::mt19937& random, const QStringList& choices) {
 TEST(ResultListModel, RowsStandAsAPlainListWouldHaveThem) {
     ResultListModel model;
     QAbstractItemModelTester checker(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    std::vector<LookupResult> reference;  // front is the top
+    std::vector<attribution::Record> reference;  // front is the top
     std::mt19937 random(20);
     const QStringList provinces{"江苏", "北京", "", "未知", "广东"};
     for (int step = 0; step < 3000; ++step) {
         const unsigned op = random() % 100;
         if (op < 70) {
-            LookupResult row{QString::number(13800000000LL + step),
-                             Value(random, provinces),
-                             Value(random, {"常州", "北京", ""}),
-                             Value(random, {"0519", "010"}),
-                             QString(),
-                             Value(random, {"中国移动", "中国联通"})};
+            const attribution::Record row = test::ResultRow(
+                std::to_string(13800000000LL + step), Value(random, provinces).toStdString(),
+                Value(random, {"常州", "北京", ""}).toStdString(),
+                Value(random, {"0519", "010"}).toStdString(), "",
+                Value(random, {"中国移动", "中国联通"}).toStdString());
             reference.insert(reference.begin(), row);
             model.InsertTop(row);
         } else if (op < 85 && model.rowCount() > 0) {
@@ -49,17 +49,17 @@ TEST(ResultListModel, RowsStandAsAPlainListWouldHaveThem) {
         }
 
         const ResultStore& store = model.Store();
-        ASSERT_EQ(store.Count(), static_cast<qsizetype>(reference.size())) << step;
-        for (qsizetype i = 0; i < store.Count(); ++i)
-            ASSERT_EQ(store.Row(i).number, reference[static_cast<std::size_t>(i)].number) << step;
+        ASSERT_EQ(store.Count(), reference.size()) << step;
+        for (std::size_t i = 0; i < store.Count(); ++i)
+            ASSERT_EQ(store.Row(i), reference[i]) << step;
         const int hidden = static_cast<int>(reference.size()) - model.rowCount();
         ASSERT_GE(hidden, 0);
         for (int row = 0; row < model.rowCount(); ++row) {
-            const LookupResult& expected = reference[static_cast<std::size_t>(hidden + row)];
-            ASSERT_EQ(model.index(row, 0).data().toString(), expected.number);
-            ASSERT_EQ(model.index(row, model.ColumnOf(u"pro")).data().toString(),
+            const attribution::Record& expected = reference[static_cast<std::size_t>(hidden + row)];
+            ASSERT_EQ(model.index(row, 0).data().toString().toStdString(), expected.number);
+            ASSERT_EQ(model.index(row, model.ColumnOf(u"pro")).data().toString().toStdString(),
                       expected.province);
-            ASSERT_EQ(model.index(row, model.ColumnOf(u"lx")).data().toString(),
+            ASSERT_EQ(model.index(row, model.ColumnOf(u"lx")).data().toString().toStdString(),
                       expected.card_type);
         }
     }
@@ -80,7 +80,9 @@ TEST(ResultListModel, ExportOfTheStoreIsTheExportFormat) {
     };
     QByteArray expected;
     for (const QStringList& r : rows) {
-        model.InsertTop({r[0], r[1], r[2], r[3], r[4], r[5]});
+        model.InsertTop(test::ResultRow(r[0].toStdString(), r[1].toStdString(), r[2].toStdString(),
+                                        r[3].toStdString(), r[4].toStdString(),
+                                        r[5].toStdString()));
         expected.prepend(ExportLine(r));
     }
     EXPECT_EQ(ExportBytes(model.Store()), expected);

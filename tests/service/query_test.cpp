@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "attribution/data_file_builder.h"
+#include "attribution/local_attributor.h"
+#include "attribution/protocol.h"
 #include "attribution/sanitize.h"
 
 namespace numtrail::service {
@@ -29,7 +31,7 @@ class QueryTest : public ::testing::Test {
         EXPECT_TRUE(result.ok()) << result.fault;
         return std::move(result.file);
     }
-    attribution::PrefixTable table{Data()};
+    attribution::LocalAttributor table{Data(), false};
 };
 
 TEST_F(QueryTest, KnownNumberGetsTheWholeAnswer) {
@@ -116,6 +118,7 @@ TEST_F(QueryTest, RefusalPageCarriesRuntimeError) {
 }
 
 TEST(QueryParameter, DecodingAndFirstOccurrence) {
+    using attribution::QueryParameter;
     EXPECT_EQ(QueryParameter("a=1&m=2&m=3", "m"), "2");
     EXPECT_EQ(QueryParameter("m", "m"), "");
     EXPECT_EQ(QueryParameter("x=%E6%B1%9F+%2", "x"), "江 %2");

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "attribution/data_file_builder.h"
-#include "attribution/upstream_answer.h"
+#include "attribution/protocol.h"
 #include "attribution/upstream_resolver.h"
 #include "platform/codepage.h"
 #include "service/attribution_service.h"

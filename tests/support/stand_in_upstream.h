@@ -52,6 +52,14 @@ class StandInUpstream {
     }
 
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/query"; }
+    // Ends the delays of the answers waiting now, as if they were over.
+    void EndDelays() {
+        {
+            std::lock_guard lock(mutex_);
+            ++delays_ended_;
+        }
+        woken_.notify_all();
+    }
     void SetHandler(Handler handler) {
         std::lock_guard lock(mutex_);
         handler_ = std::move(handler);
@@ -84,7 +92,9 @@ class StandInUpstream {
             requests_.push_back({req.target, std::chrono::steady_clock::now()});
             reply = handler_(req.get_param_value("m"));
             // A delay that ends early when the stand-in goes, so that no test waits it out.
-            woken_.wait_for(lock, reply.delay, [this] { return stopping_; });
+            const int ended = delays_ended_;
+            woken_.wait_for(lock, reply.delay,
+                            [this, ended] { return stopping_ || delays_ended_ != ended; });
         }
         res.status = reply.status;
         if (!reply.reset) {
@@ -102,6 +112,7 @@ class StandInUpstream {
     mutable std::mutex mutex_;
     std::condition_variable woken_;
     bool stopping_ = false;
+    int delays_ended_ = 0;
     Handler handler_;
     std::vector<Request> requests_;
     httplib::Server server_;

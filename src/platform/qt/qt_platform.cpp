@@ -120,8 +120,7 @@ void ImmediateProgramEnd::End() {
     std::_Exit(0);
 }
 
-QtPlatform::QtPlatform(FetchOptions fetch)
-    : fetcher_(fetch), platform_{dialogs_, shell_,  clipboard_, end_,
-                                 clock_,   random_, files_,     fetcher_} {}
+QtPlatform::QtPlatform(Fetcher& fetcher)
+    : platform_{dialogs_, shell_, clipboard_, end_, clock_, random_, files_, fetcher} {}
 
 }  // namespace numtrail

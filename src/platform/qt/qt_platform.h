@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "lookup/http_fetcher.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/platform.h"
@@ -37,10 +36,11 @@ class ImmediateProgramEnd final : public ProgramEnd {
     [[noreturn]] void End() override;
 };
 
-// The real implementations, owned together for the program's whole life.
+// The real implementations, owned together for the program's whole life, with the fetcher
+// the program makes (an HTTP client lives above this layer).
 class QtPlatform {
   public:
-    explicit QtPlatform(FetchOptions fetch = {});
+    explicit QtPlatform(Fetcher& fetcher);
     Platform& Get() { return platform_; }
 
   private:
@@ -51,7 +51,6 @@ class QtPlatform {
     SystemClock clock_;
     ProcessRandom random_;
     DiskFileStore files_;
-    HttpFetcher fetcher_;
     Platform platform_;
 };
 
