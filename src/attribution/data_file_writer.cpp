@@ -45,8 +45,7 @@ std::string RecordFieldProblem(const Record& record) {
             return std::string("the ") + name + " holds a NUL, which ends a record";
         if (value->size() > kMaxFieldBytes)
             return std::string("the ") + name + " is " + std::to_string(value->size()) +
-                   " bytes long; the service refuses fields over " +
-                   std::to_string(kMaxFieldBytes);
+                   " bytes long; the service refuses fields over " + std::to_string(kMaxFieldBytes);
     }
     return {};
 }
