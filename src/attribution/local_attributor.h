@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,7 +31,8 @@ class LocalAttributor final : public Attributor {
     // The slot of a number outside the prefixes 1300000-1999999.
     static constexpr std::uint32_t kNoSlot = 0xFFFFFFFF;
 
-    // Without `builtin_data`, only the data file answers, as it is.
+    // Without `builtin_data`, only the data file answers, as it is: no built-in table and no
+    // city table, so no landline or service number either.
     explicit LocalAttributor(DataFile data = {}, bool builtin_data = true);
     LocalAttributor(const LocalAttributor&) = delete;
     LocalAttributor& operator=(const LocalAttributor&) = delete;
@@ -85,16 +87,33 @@ class LocalAttributor final : public Attributor {
         Status status;
     };
 
-    // Landlines are answered by their area code, 400 and 800 numbers as what they are. No
-    // local data names them yet.
-    AnswerId LandlineAnswer(const Number&) const { return kUnassignedAnswer; }
-    AnswerId ServiceAnswer(const Number&) const { return kUnassignedAnswer; }
+    // Landlines are answered by their area code from the city table, 400 and 800 numbers as
+    // what they are; a user's data file holds mobile prefixes only.
+    AnswerId LandlineAnswer(const Number& number) const {
+        const std::string_view code = number.AreaCode();
+        unsigned value = 0;
+        if (code.size() < 3 || code.size() > 4 || code[0] != '0') return kUnassignedAnswer;
+        for (const char c : code.substr(1)) value = value * 10 + unsigned(c - '0');
+        return value < area_codes_.size() ? area_codes_[value] : kUnassignedAnswer;
+    }
+    AnswerId ServiceAnswer(const Number& number) const {
+        const std::string_view digits = number.Digits();
+        if (digits.starts_with("400")) return service_answers_[0];
+        if (digits.starts_with("800")) return service_answers_[1];
+        return kUnassignedAnswer;
+    }
+    void AddLandlineAndServiceAnswers();
 
     AnswerId Add(const Record* record);
 
     std::string version_;
     std::vector<Record> file_records_;
     HugePageArray<AnswerId> slots_;  // per prefix from 1300000: its answer
+    // The city table's area codes without their 0 (10-99, 100-999) -> answer.
+    std::vector<Record> landline_records_;
+    std::array<AnswerId, 1000> area_codes_{};
+    std::vector<Record> service_records_;
+    std::array<AnswerId, 2> service_answers_{kUnassignedAnswer, kUnassignedAnswer};  // 400, 800
     std::vector<Stored> answers_;
 };
 

@@ -102,6 +102,54 @@ TEST(LocalAttributor, DataFileValuesAreSanitisedAndFilledFromTheCityTable) {
 }
 
 // An online side that throws is no answer: the local one stands.
+Number Dialled(std::string_view digits, NumberKind kind, std::size_t area_code_size = 0) {
+    Number number;
+    std::copy(digits.begin(), digits.end(), number.digits.begin());
+    number.size = static_cast<std::uint8_t>(digits.size());
+    number.area_code_size = static_cast<std::uint8_t>(area_code_size);
+    number.kind = kind;
+    return number;
+}
+
+// Landlines by their area code, shared codes by the one city the table names for them, and
+// 400/800 numbers nationwide; the data file changes none of it.
+TEST(LocalAttributor, LandlinesAndServiceNumbers) {
+    struct Case {
+        Number number;
+        std::vector<std::string> fields;  // province, city, area code, postcode, card type
+    };
+    const Case cases[] = {
+        {Dialled("01062345678", NumberKind::Landline, 3),
+         {"北京", "北京", "010", "100000", "固定电话"}},
+        {Dialled("075586001234", NumberKind::Landline, 4),
+         {"广东", "深圳", "0755", "518000", "固定电话"}},
+        {Dialled("02012345678", NumberKind::Landline, 3),
+         {"广东", "广州", "020", "510000", "固定电话"}},
+        {Dialled("08981234567", NumberKind::Landline, 4), {"海南", "海南", "0898", "", "固定电话"}},
+        {Dialled("06341234567", NumberKind::Landline, 4),
+         {"山东", "济南", "0634", "250000", "固定电话"}},
+        {Dialled("4008001234", NumberKind::Service), {"全国", "", "", "", "400电话"}},
+        {Dialled("8008101234", NumberKind::Service), {"全国", "", "", "", "800电话"}},
+    };
+    LocalAttributor local(OneEntry(1380013));
+    for (const Case& c : cases) {
+        const Record row = RowOf(c.number, local.Attribute(c.number));
+        EXPECT_EQ(row.status, Status::Ok) << c.number.Digits();
+        EXPECT_EQ(row.kind, c.number.kind);
+        EXPECT_EQ(row.number, c.number.Digits());
+        EXPECT_EQ((std::vector<std::string>{row.province, row.city, row.area_code, row.postcode,
+                                            row.card_type}),
+                  c.fields)
+            << c.number.Digits();
+    }
+    // A code the table lacks, and without the built-in data none at all.
+    EXPECT_EQ(local.Attribute(Dialled("03001234567", NumberKind::Landline, 4)).status,
+              Status::Unassigned);
+    LocalAttributor file_only(OneEntry(1380013), false);
+    EXPECT_EQ(file_only.Attribute(cases[0].number).status, Status::Unassigned);
+    EXPECT_EQ(file_only.Attribute(cases[5].number).status, Status::Unassigned);
+}
+
 TEST(OnlineAttributor, ThrowingResolverMeansTheLocalAnswer) {
     LocalAttributor local(OneEntry(1380000), false);
     OnlineAttributor online(
