@@ -75,8 +75,9 @@ void AddBuildCommand(CLI::App& app, std::vector<Command>& commands) {
     auto args = std::make_shared<BuildArguments>();
     CLI::App* build = app.add_subcommand("build", "make a data file from prefix tables");
     build->footer(Wrapped(
-        "Each TABLE (\"-\": standard input) is a CSV, TSV or text table in UTF-8, UTF-16 or GBK, "
-        "whose header names its columns: 号段/前缀/prefix, 省份/省/province, 城市/市/city, "
+        "Each TABLE (\"-\": standard input) is a workbook (xlsx or xls; each sheet with its own "
+        "header) or a CSV, TSV or text table in UTF-8, UTF-16 or GBK, whose header names its "
+        "columns: 号段/前缀/prefix, 省份/省/province, 城市/市/city, "
         "区号/area code, 邮编/postcode, 运营商/卡类型/isp/card type (a title row above it is "
         "skipped). A prefix holds 7 digits, or fewer for a whole block (138 or 13800); a "
         "longer prefix wins over a shorter one, and of two rows with the same prefix the later "

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "numbers/list_file.h"
 #include "numbers/list_text.h"
+#include "numbers/workbook.h"
 
 namespace numtrail::datatool {
 namespace {
@@ -184,10 +186,42 @@ bool Blank(std::span<const std::string_view> cells) {
     return true;
 }
 
-// Workbooks are zip archives (xlsx) or compound documents (xls).
-bool IsWorkbook(std::string_view bytes) {
-    return bytes.starts_with(std::string_view("PK\x03\x04", 4)) ||
-           bytes.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+// The rows of every sheet of a workbook: its cells as the number-list import reads them (a
+// number stored as a number gives its digits), each sheet under a name of its own so that it
+// finds its own header.
+void ReadWorkbookRows(ListFileKind kind, std::string_view bytes, const RowSink& row) {
+    ListFileRefusal refusal;
+    const std::unique_ptr<WorkbookReader> reader = WorkbookReader::Open(kind, bytes, refusal);
+    if (!reader) throw TableError(refusal.detail);
+    std::string sheet;
+    std::size_t sheet_index = 0;
+    std::size_t line = 0;
+    std::vector<std::string_view> cells;
+    std::string_view piece;
+    while (true) {
+        if (!reader->Next(piece, refusal)) throw TableError(refusal.detail);
+        if (piece.empty()) break;
+        if (sheet.empty() || reader->Sheet() != sheet_index) {
+            sheet_index = reader->Sheet();
+            sheet = "sheet " + std::to_string(sheet_index + 1);
+            line = 0;
+        }
+        for (std::size_t start = 0; start < piece.size();) {
+            std::size_t end = piece.find('\n', start);
+            if (end == std::string_view::npos) end = piece.size();
+            const std::string_view text = piece.substr(start, end - start);
+            start = end + 1;
+            ++line;
+            cells.clear();
+            for (std::size_t from = 0; from <= text.size();) {
+                std::size_t tab = text.find('\t', from);
+                if (tab == std::string_view::npos) tab = text.size();
+                cells.push_back(Trim(text.substr(from, tab - from)));
+                from = tab + 1;
+            }
+            if (!Blank(cells)) row(RowPlace{sheet, line}, cells);
+        }
+    }
 }
 
 }  // namespace
@@ -245,10 +279,12 @@ void ReadTextRows(std::string_view bytes, const RowSink& row, const CommentSink&
 }
 
 void ReadTableRows(std::string_view bytes, const RowSink& row, const CommentSink& comment) {
-    if (IsWorkbook(bytes))
-        throw TableError(
-            "it is a workbook (xlsx or xls), which cannot be read here yet; save its sheet as "
-            "CSV (UTF-8) and build from that");
+    ListFileRefusal refusal;
+    const std::optional<ListFileKind> kind =
+        SniffListFile(bytes.substr(0, std::min(bytes.size(), kListFileHead)), refusal);
+    if (!kind) throw TableError("it holds no table: " + refusal.detail);
+    if (*kind == ListFileKind::Xlsx || *kind == ListFileKind::Xls)
+        return ReadWorkbookRows(*kind, bytes, row);
     ReadTextRows(bytes, row, comment);
 }
 

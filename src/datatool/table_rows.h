@@ -8,8 +8,8 @@
 
 namespace numtrail::datatool {
 
-// Where a row stands in its table, for messages: the line of a text table (the first is 1);
-// a workbook's rows will also name their sheet.
+// Where a row stands in its table, for messages: the line of a text table (the first is 1),
+// or a workbook's sheet and its row there.
 struct RowPlace {
     std::string_view sheet;  // empty for a text table
     std::size_t line = 0;
@@ -35,8 +35,9 @@ class TableError : public std::runtime_error {
 // Blank lines give no row.
 void ReadTextRows(std::string_view bytes, const RowSink& row, const CommentSink& comment);
 
-// The rows of a table from its bytes, whatever it was saved as. Throws TableError when the
-// table cannot be read (a workbook, until workbooks can be read here).
+// The rows of a table from its bytes, whatever it was saved as: text as ReadTextRows reads it,
+// or an .xlsx or .xls workbook, every sheet's rows. Throws TableError when the table cannot
+// be read (a damaged workbook, a picture, a PDF).
 void ReadTableRows(std::string_view bytes, const RowSink& row, const CommentSink& comment);
 
 }  // namespace numtrail::datatool

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -54,6 +55,11 @@ class WorkbookReader {
 
     // How much of the workbook has been read, from 0 to 1.
     virtual double Done() const = 0;
+
+    // The sheet, counted from 0 in the workbook's order, whose rows the last piece holds: a
+    // piece never holds rows of two sheets, for readers that tell sheets apart (a table whose
+    // every sheet has its own header).
+    virtual std::size_t Sheet() const = 0;
 };
 
 // The text of a cell holding a number, from the decimal text the file stores it as: an integer

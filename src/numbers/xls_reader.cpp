@@ -51,6 +51,7 @@ class XlsReader final : public WorkbookReader {
 
     bool Next(std::string_view& piece, ListFileRefusal& refusal) override;
     double Done() const override { return sheets_ == 0 ? 1.0 : double(sheet_) / sheets_; }
+    std::size_t Sheet() const override { return piece_sheet_; }
 
   private:
     // Selects sheet_ and reads its size; false when there is none left.
@@ -61,6 +62,7 @@ class XlsReader final : public WorkbookReader {
     unsigned sheets_;
     int owned_fd_;
     unsigned sheet_ = 0;
+    unsigned piece_sheet_ = 0;
     bool selected_ = false;
     unsigned rows_ = 0;
     unsigned short columns_ = 0;
@@ -125,8 +127,10 @@ bool XlsReader::Next(std::string_view& piece, ListFileRefusal& refusal) {
         if (row_ == rows_) {
             ++sheet_;
             selected_ = false;
+            if (!out_.empty()) break;  // the next sheet's rows in a piece of their own
             continue;
         }
+        if (out_.empty()) piece_sheet_ = sheet_;
         // Cells are joined by tabs, and the empty ones at the end of the row dropped.
         line_.clear();
         std::size_t kept = 0;

@@ -368,6 +368,7 @@ class XlsxReader final : public WorkbookReader {
                    ? 1.0
                    : static_cast<double>(sheets_read_) / static_cast<double>(sheets_bytes_);
     }
+    std::size_t Sheet() const override { return piece_sheet_; }
 
   private:
     struct Part {
@@ -407,6 +408,7 @@ class XlsxReader final : public WorkbookReader {
     std::uint64_t sheets_bytes_ = 0;
     std::uint64_t sheets_read_ = 0;
     std::size_t next_sheet_ = 0;
+    std::size_t piece_sheet_ = 0;
     Reading sheet_;
     std::unique_ptr<SheetHandler> sheet_handler_;
     std::unique_ptr<XmlPart> sheet_xml_;
@@ -598,6 +600,7 @@ bool XlsxReader::Next(std::string_view& piece, ListFileRefusal& refusal) {
             sheet_xml_ = std::make_unique<XmlPart>(sheet_.part.name, *sheet_handler_);
             sheet_part_ = sheet_xml_.get();
         }
+        if (out_.empty()) piece_sheet_ = next_sheet_;
         void* buffer = sheet_xml_->Buffer(kReadSize);
         if (buffer == nullptr) {
             refusal = {Why::TooLarge, "no memory to read " + sheet_.part.name};
@@ -609,6 +612,7 @@ bool XlsxReader::Next(std::string_view& piece, ListFileRefusal& refusal) {
         if (n == 0) {
             CloseSheet();
             ++next_sheet_;
+            if (!out_.empty()) break;  // the next sheet's rows in a piece of their own
         }
     }
     piece = out_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include "datatool/columns.h"
 #include "datatool/table_build.h"
 #include "datatool/table_rows.h"
+#include "support/workbooks.h"
 
 namespace numtrail::datatool {
 namespace {
@@ -61,10 +64,49 @@ TEST(TextTable, EncodingsOfTheImport) {
     EXPECT_EQ(Rows(utf16), (std::vector<std::string>{"1:1/江"}));
 }
 
-TEST(TextTable, WorkbooksAreNamedNotMisread) {
+// Every sheet of a workbook under a name of its own, with its rows numbered as the sheet
+// numbers them; numbers stored as numbers read as their digits.
+TEST(WorkbookTable, EverySheetsRowsWithTheirPlace) {
+    const std::vector<test::WorkbookSheet> sheets = {
+        {"说明", {{0, 0, std::string("号段表")}, {2, 0, std::string("2024")}}},
+        {"号段",
+         {{0, 0, std::string("号段")},
+          {0, 1, std::string("城市")},
+          {0, 2, std::string("邮编")},
+          {1, 0, 1380013.0},
+          {1, 1, std::string(" 常州 ")},
+          {1, 2, 213000.0},
+          {3, 0, 1390000.0}}},
+    };
+    const std::vector<std::string> expected = {
+        "sheet 1:1:号段表", "sheet 1:3:2024", "sheet 2:1:号段/城市/邮编",
+        "sheet 2:2:1380013/常州/213000", "sheet 2:4:1390000"};
+    const std::string folder = ::testing::TempDir();
+    for (const std::string name : {"book.xlsx", "book.xls"}) {
+        const std::string path = folder + "/" + name;
+        ASSERT_TRUE(name.ends_with("x") ? test::WriteXlsx(path, sheets)
+                                        : test::WriteXls(path, sheets));
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::vector<std::string> rows;
+        ReadTableRows(
+            bytes,
+            [&rows](const RowPlace& place, std::span<const std::string_view> cells) {
+                std::string row = std::string(place.sheet) + ":" + std::to_string(place.line) + ":";
+                for (std::size_t i = 0; i < cells.size(); ++i)
+                    row.append(i == 0 ? "" : "/").append(cells[i]);
+                rows.push_back(row);
+            },
+            nullptr);
+        EXPECT_EQ(rows, expected) << name;
+        // Cut short, it is refused with what is wrong rather than read in part.
+        const auto ignore = [](const RowPlace&, std::span<const std::string_view>) {};
+        EXPECT_THROW(ReadTableRows(bytes.substr(0, bytes.size() / 2), ignore, nullptr), TableError)
+            << name;
+    }
     const auto ignore = [](const RowPlace&, std::span<const std::string_view>) {};
-    EXPECT_THROW(ReadTableRows(std::string("PK\x03\x04rest", 8), ignore, nullptr), TableError);
-    EXPECT_THROW(ReadTableRows("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", ignore, nullptr), TableError);
+    EXPECT_THROW(ReadTableRows(std::string("%PDF-1.7\n\x80\x81\x82", 12), ignore, nullptr),
+                 TableError);
 }
 
 TEST(Columns, HeadersInChineseAndEnglish) {
