@@ -37,7 +37,7 @@ QByteArray RealisticList(int lines) {
 
 void SplitOnly(benchmark::State& state, QByteArray (*make)(int), int lines) {
     const QByteArray bytes = make(lines);
-    for (auto _ : state) benchmark::DoNotOptimize(numtrail::SplitNumberList(bytes));
+    for (auto _ : state) benchmark::DoNotOptimize(numtrail::ReadNumberList(bytes).entries);
     state.SetItemsProcessed(state.iterations() * lines);
 }
 BENCHMARK_CAPTURE(SplitOnly, classic_100k, ClassicList, 100000)->Unit(benchmark::kMillisecond);
@@ -86,11 +86,11 @@ void ImportIntoListBox(benchmark::State& state, QByteArray (*make)(int), int lin
         state.SkipWithError("cannot write the list file");
         return;
     }
-    const qsizetype expected = numtrail::SplitNumberList(bytes).size();
+    const qsizetype expected = numtrail::ReadNumberList(bytes).entries.size();
     ShownList shown(expected);
     for (auto _ : state) {
         const numtrail::FileReadResult file = files.ReadAll(path);
-        shown.Replace(numtrail::SplitNumberList(file.bytes));
+        shown.Replace(numtrail::ReadNumberList(file.bytes).entries);
     }
     if (shown.list.count() != expected) state.SkipWithError("wrong number of entries");
     state.SetItemsProcessed(state.iterations() * lines);
@@ -104,7 +104,7 @@ BENCHMARK_CAPTURE(ImportIntoListBox, realistic_1m, RealisticList, 1000000)
 
 // The reference: the same list box filled with a million entries that are already strings.
 void FillListBox(benchmark::State& state) {
-    const QStringList entries = numtrail::SplitNumberList(RealisticList(1000000));
+    const QStringList entries = numtrail::ReadNumberList(RealisticList(1000000)).entries;
     ShownList shown(entries.size());
     for (auto _ : state) shown.Replace(entries);
     state.SetItemsProcessed(state.iterations() * entries.size());

@@ -6,7 +6,7 @@
 //           writes (the floor for a batch); the window's answer to input: the longest delay of a
 //           timer and of a posted event sent every 10 ms throughout the run; resident memory at
 //           the end.
-//   import: cleaning the same file's lines alone (SplitNumberList).
+//   import: reading the same file into entries alone (ReadNumberList).
 //   export: writing the same bytes to the same disk.
 // window_bench [--entries N] [--import N] [--export N]
 #include <QAction>
@@ -235,7 +235,7 @@ int Run(int entries, int import_entries, int export_rows) {
     // --- the batch
     const QByteArray list = ListBytes(entries);
     const double import_seconds = b.Import(list);
-    const QStringList pending = SplitNumberList(list);
+    const QStringList pending = ReadNumberList(list).entries;
     std::vector<std::string> expected;
     for (const QString& n : pending)
         if (CheckNumber(n) == NumberCheck::Ok) expected.push_back(n.toStdString());
@@ -299,7 +299,7 @@ int Run(int entries, int import_entries, int export_rows) {
     const QByteArray big = ListBytes(import_entries);
     QElapsedTimer s;
     s.start();
-    const qsizetype split = SplitNumberList(big).size();
+    const qsizetype split = ReadNumberList(big).entries.size();
     const double split_seconds = Seconds(s);
     const double big_import = b.Import(big);
     std::printf("import of %d entries (%lld kept): %.2f s (aim <= 2 s) = %.2f x reference\n",

@@ -5,10 +5,16 @@
 //                                          users write it), a note and a city; sheets of at most
 //                                          a million rows. Prints the rows that hold a number.
 //   workbook_list --read FILE             reads the file whole into memory and through
-//                                          ReadListFile, as the window's import does, and prints
-//                                          its lines and the lines in which a number is found.
+//                                          ReadListFile, and prints its lines and the lines in
+//                                          which a number is found.
+//   workbook_list --import FILE           the window's import: the file read by the window's
+//                                          file store, made into entries (ReadNumberList) and
+//                                          shown in a list box as the pending list shows them;
+//                                          prints the entries.
 #include <xlsxwriter.h>
 
+#include <QApplication>
+#include <QListWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +25,9 @@
 
 #include "numbers/entry_cleaning.h"
 #include "numbers/list_file.h"
+#include "platform/files.h"
 #include "realistic_list.h"
+#include "results/number_list.h"
 
 namespace {
 
@@ -91,12 +99,34 @@ int Read(const char* file) {
     return 0;
 }
 
+int Import(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QListWidget list;
+    list.setUniformItemSizes(true);
+    list.resize(161, 208);
+    list.show();
+    const FileReadResult file = DiskFileStore().ReadAll(QString::fromLocal8Bit(argv[2]));
+    if (!file.ok) return 1;
+    const NumberListRead read = ReadNumberList(file.bytes);
+    if (read.refusal) {
+        std::fprintf(stderr, "%s\n", read.refusal->Message(argv[2]).c_str());
+        return 1;
+    }
+    list.addItems(read.entries);
+    QCoreApplication::processEvents();
+    std::printf("%lld\n", static_cast<long long>(list.count()));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--write") == 0 && std::strcmp(argv[3], "--rows") == 0)
         return Write(argv[2], std::atol(argv[4]));
     if (argc == 3 && std::strcmp(argv[1], "--read") == 0) return Read(argv[2]);
-    std::fprintf(stderr, "usage: workbook_list --write FILE --rows N | --read FILE\n");
+    if (argc == 3 && std::strcmp(argv[1], "--import") == 0) return Import(argc, argv);
+    std::fprintf(stderr,
+                 "usage: workbook_list --write FILE --rows N | --read FILE | --import FILE\n");
     return 2;
 }

@@ -1,4 +1,4 @@
-// Number list files: splitting code-page-936 bytes into entries.
+// Number list files: any bytes read into entries, as the import reads them.
 #include <QByteArray>
 #include <QStringList>
 #include <cstddef>
@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const QStringList entries = numtrail::SplitNumberList(bytes);
+    const QStringList entries = numtrail::ReadNumberList(bytes).entries;
     for (const QString& entry : entries)
         if (entry.isEmpty() || entry.contains(QLatin1Char('\r')) ||
             entry.contains(QLatin1Char('\n')))

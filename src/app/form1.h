@@ -7,6 +7,7 @@
 #include "lookup/batch_runner.h"
 #include "lookup/lookup_rules.h"
 #include "platform/platform.h"
+#include "results/result_journal.h"
 #include "results/result_store.h"
 
 class QButtonGroup;
@@ -85,7 +86,8 @@ class Form1 : public QWidget, private BatchHost {
     void ConnectQueries();
     void OnOptionSelected(int index);
     void RunSingleQuery();
-    bool PassesNumberCheck(const QString& n);
+    // Says why an entry fails: in panel 2, and for a single query in a box too.
+    bool PassesNumberCheck(const QString& n, QueryMode mode);
     void OnImportClicked();  // Command2
     bool LoadListFromFile(QListWidget& list, const QString& path);
     void ReflectBatchState(BatchRunner::State state);

@@ -23,6 +23,9 @@ namespace {
 
 // How often the window shows where a fast run stands: more often is more than the eye can read.
 constexpr int kBatchShownEveryMs = 100;
+// A list file is read whole before its entries are made; a larger file is no list anyone
+// keeps, and would take the memory of the whole machine.
+constexpr qint64 kMaxListFileBytes = qint64{2} << 30;
 
 }  // namespace
 
@@ -65,7 +68,7 @@ void Form1::RunSingleQuery() {
         SetMessage(QStringLiteral("您已取消查询!"));
     else if (entry->isEmpty())
         SetMessage(QStringLiteral("请输入手机号码!"));
-    else if (const QString n = CleanNumberEntry(*entry); PassesNumberCheck(n))
+    else if (const QString n = CleanNumberEntry(*entry); PassesNumberCheck(n, QueryMode::Single))
         lookup_->LookUp(n, QueryMode::Single);
     // Switched off like a push button; an exclusive group cannot be left without a selection,
     // so that is lifted for the moment.
@@ -74,7 +77,7 @@ void Form1::RunSingleQuery() {
     option_group_->setExclusive(true);
 }
 
-bool Form1::PassesNumberCheck(const QString& n) {
+bool Form1::PassesNumberCheck(const QString& n, QueryMode mode) {
     switch (CheckNumber(n)) {
         case NumberCheck::Ok:
             return true;
@@ -82,7 +85,11 @@ bool Form1::PassesNumberCheck(const QString& n) {
             SetMessage(QStringLiteral("手机号码位数不正确!"));
             return false;
         case NumberCheck::NotDigits:
-            Message(QStringLiteral("您输入的内容错误!手机号为纯数字!"), MessageIcon::Exclamation);
+            // A batch runs unattended: a box for each bad line of a list would stop it until
+            // someone clicks OK. Its summary counts them instead.
+            if (mode == QueryMode::Single)
+                Message(QStringLiteral("您输入的内容错误!手机号为纯数字!"),
+                        MessageIcon::Exclamation);
             SetMessage(QStringLiteral("您输入的内容错误!手机号为纯数字!"));
             return false;
     }
@@ -91,7 +98,10 @@ bool Form1::PassesNumberCheck(const QString& n) {
 
 void Form1::OnImportClicked() {
     const std::optional<QString> path = platform_.dialogs.OpenFile(
-        {QStringLiteral("请选择手机号码文件"), QStringLiteral("文本文件（TXT）|*.txt"),
+        {QStringLiteral("请选择手机号码文件"),
+         QStringLiteral("文本文件（TXT）|*.txt|"
+                        "号码列表（TXT、CSV、XLSX、XLS、VCF）|*.txt;*.csv;*.xlsx;*.xls;*.vcf|"
+                        "所有文件|*"),
          settings_.program_folder});
     if (!path || !LoadListFromFile(*List1_, *path)) return;
     batch_->ListReplaced();
@@ -101,19 +111,34 @@ void Form1::OnImportClicked() {
 }
 
 // Replaces the entries of the list with those of the file. The file is read whole first,
-// so a file that cannot be read leaves the list as it was.
+// so a file that cannot be read, or holds no list, leaves the list as it was.
 bool Form1::LoadListFromFile(QListWidget& list, const QString& path) {
-    const FileReadResult file = platform_.files.ReadAll(path);
-    if (!file.ok) {
-        const QString failed =
-            QStringLiteral("无法读取手机号码文件[") + QDir::toNativeSeparators(path);
-        Message(failed + QStringLiteral("]!\r") + file.error, MessageIcon::Exclamation);
-        SetMessage(failed + QStringLiteral("].."));  // not the last import's success
+    const QString name = QDir::toNativeSeparators(path);
+    // The panel says it too, rather than keep the last import's success.
+    const auto refuse = [this](const QString& what, const QString& why) {
+        Message(
+            what + QStringLiteral("!") + (why.isEmpty() ? QString() : QStringLiteral("\r") + why),
+            MessageIcon::Exclamation);
+        SetMessage(what + QStringLiteral(".."));
         return false;
+    };
+    const FileReadResult file = platform_.files.ReadAll(path, kMaxListFileBytes);
+    if (file.too_large)
+        return refuse(
+            QStringLiteral("手机号码文件[") + name + QStringLiteral("]超过2 GiB，不能导入"), {});
+    if (!file.ok)
+        return refuse(QStringLiteral("无法读取手机号码文件[") + name + QStringLiteral("]"),
+                      file.error);
+    NumberListRead read = ReadNumberList(file.bytes);
+    if (read.refusal) {
+        const QString detail = QString::fromStdString(read.refusal->detail);
+        if (read.refusal->why == ListFileRefusal::Why::NoList)
+            return refuse(QStringLiteral("文件[") + name + QStringLiteral("]中没有号码列表"),
+                          detail);
+        return refuse(QStringLiteral("无法读取工作簿[") + name + QStringLiteral("]"), detail);
     }
-    const QStringList entries = SplitNumberList(file.bytes);
     list.clear();
-    list.addItems(entries);  // in one go: one layout pass, not one per entry
+    list.addItems(read.entries);  // in one go: one layout pass, not one per entry
     return true;
 }
 
@@ -155,7 +180,7 @@ void Form1::SelectEntry(int index) {
 }
 
 LookupOutcome Form1::LookUp(const QString& n) {
-    if (!PassesNumberCheck(n)) return {LookupOutcome::Kind::WrongFormat, {}};
+    if (!PassesNumberCheck(n, QueryMode::Batch)) return {LookupOutcome::Kind::WrongFormat, {}};
     return lookup_->LookUp(n, QueryMode::Batch);
 }
 

@@ -23,7 +23,7 @@ SourceAnswer FetchedAnswers::Ask(const QString& n) {
     const std::array<QString, 10> fields = ParseAnswer(answer);
     for (int i = 1; i <= 10; ++i) slots_[i] = fields[static_cast<std::size_t>(i - 1)];
     attribution::Record record = ResultFromSlots(n, fields);
-    record.kind = attribution::MobileNumber(record.number).kind;
+    record.kind = EntryNumber(n).kind;
     record.status = record.province.empty()              ? attribution::Status::Unassigned
                     : attribution::PlacesPrefix(&record) ? attribution::Status::Ok
                                                          : attribution::Status::UnknownPlace;
@@ -38,7 +38,7 @@ AttributedAnswers::~AttributedAnswers() {
 }
 
 SourceAnswer AttributedAnswers::Ask(const QString& n) {
-    const attribution::Number number = attribution::MobileNumber(n.toStdString());
+    const attribution::Number number = EntryNumber(n);
     const std::optional<attribution::Answer> answer =
         attributor_.MayBlock(number) ? AskOffThread(number) : attributor_.Attribute(number);
     if (!answer) return {false, QStringLiteral("查询已中断"), false, {}};

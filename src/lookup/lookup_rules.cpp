@@ -1,6 +1,9 @@
 #include "lookup/lookup_rules.h"
 
+#include <array>
+
 #include "attribution/protocol.h"
+#include "numbers/recognizer.h"
 
 namespace numtrail {
 namespace {
@@ -14,10 +17,32 @@ std::string ToUtf8(const QString& text) { return text.toStdString(); }
 }  // namespace
 
 NumberCheck CheckNumber(const QString& n) {
-    if (n.size() != 11) return NumberCheck::WrongLength;
+    if (n.size() != 11) {
+        const attribution::NumberKind kind = EntryNumber(n).kind;
+        if (kind == attribution::NumberKind::Landline || kind == attribution::NumberKind::Service)
+            return NumberCheck::Ok;
+        return NumberCheck::WrongLength;
+    }
     for (const QChar c : n)
         if (c.unicode() < u'0' || c.unicode() > u'9') return NumberCheck::NotDigits;
     return NumberCheck::Ok;
+}
+
+attribution::Number EntryNumber(const QString& n) {
+    if (n.isEmpty() || n.size() > qsizetype{attribution::Number::kMaxDigits}) return {};
+    std::array<char, attribution::Number::kMaxDigits> digits;
+    for (qsizetype i = 0; i < n.size(); ++i) {
+        const char16_t c = n[i].unicode();
+        if (c < u'0' || c > u'9') return {};
+        digits[static_cast<std::size_t>(i)] = static_cast<char>(c);
+    }
+    const std::string_view text(digits.data(), static_cast<std::size_t>(n.size()));
+    if (const attribution::Number mobile = attribution::MobileNumber(text)) return mobile;
+    // The text must be the very digits of one number: 013800138000 holds 13800138000, but
+    // the import and the single query have made that of it before it became an entry.
+    const FirstNumber first = NumberRecognizer::BuiltIn().First(text);
+    if (first.kind != EntryKind::Number || first.found.number.Digits() != text) return {};
+    return first.found.number;
 }
 
 QString AttributionUrl(const QString& endpoint, const QString& n) {

@@ -3,15 +3,24 @@
 #include <QString>
 #include <array>
 
+#include "attribution/number.h"
 #include "attribution/record.h"
 
 namespace numtrail {
 
 enum class NumberCheck { Ok, WrongLength, NotDigits };
 
-// Length first (exactly 11 characters), then digits (ASCII 0 to 9 only: full-width and
-// other Unicode digits are not digits here).
+// The digits of a landline or a 400/800 number, as the recognizer gives them (01062345678,
+// 075586001234, 4008001234), pass. Anything else is checked as a mobile number: length first
+// (exactly 11 characters), then digits (ASCII 0 to 9 only: full-width and other Unicode
+// digits are not digits here).
 NumberCheck CheckNumber(const QString& n);
+
+// The number an entry that passed the check stands for: eleven ASCII digits starting with 1
+// are a mobile number, as the check has always taken them; the digits of a landline or a
+// 400/800 number are that number; anything else is no number (an 11-digit text such as
+// 00000000000 that passes the check and that no data attributes).
+attribution::Number EntryNumber(const QString& n);
 
 // The attribution endpoint followed by the query for n (see attribution/protocol.h).
 QString AttributionUrl(const QString& endpoint, const QString& n);

@@ -13,7 +13,7 @@
 
 namespace numtrail {
 
-FileReadResult DiskFileStore::ReadAll(const QString& path) {
+FileReadResult DiskFileStore::ReadAll(const QString& path, qint64 max_bytes) {
     FileReadResult result;
     if (QFileInfo(path).isDir()) {
         result.error = QStringLiteral("这是一个文件夹");
@@ -24,7 +24,27 @@ FileReadResult DiskFileStore::ReadAll(const QString& path) {
         result.error = file.errorString();
         return result;
     }
-    result.bytes = file.readAll();
+    const auto too_large = [&result] {
+        result.bytes.clear();
+        result.too_large = true;
+        result.error = QStringLiteral("文件太大");
+        return result;
+    };
+    if (!file.isSequential()) {
+        if (file.size() > max_bytes) return too_large();
+        result.bytes = file.readAll();
+    } else {
+        // A pipe or a device tells no size: it is read in pieces until it ends or passes the
+        // bound, so that /dev/zero fails instead of filling memory.
+        constexpr qint64 kPiece = qint64{1} << 20;
+        for (;;) {
+            const QByteArray piece = file.read(kPiece);
+            if (piece.isEmpty()) break;
+            if (piece.size() > max_bytes - result.bytes.size()) return too_large();
+            result.bytes += piece;
+        }
+    }
+    if (result.bytes.size() > max_bytes) return too_large();  // grown since it was measured
     if (file.error() != QFileDevice::NoError) {
         result.bytes.clear();
         result.error = file.errorString();

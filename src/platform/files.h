@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <limits>
 
 namespace numtrail {
 
@@ -10,7 +11,8 @@ class AtomicFileWriter;
 struct FileReadResult {
     bool ok = false;
     QByteArray bytes;
-    QString error;  // a short reason, for the user, when !ok
+    QString error;           // a short reason, for the user, when !ok
+    bool too_large = false;  // the file holds more than the reader would take: nothing was kept
 };
 
 struct FileWriteResult {
@@ -25,13 +27,17 @@ struct FileWriteResult {
 class FileStore {
   public:
     virtual ~FileStore() = default;
-    virtual FileReadResult ReadAll(const QString& path) = 0;
+    // A file of more than `max_bytes` is not read (a regular one) or not read further (a pipe or
+    // a device, which tells no size): too_large, no bytes.
+    virtual FileReadResult ReadAll(const QString& path,
+                                   qint64 max_bytes = std::numeric_limits<qint64>::max()) = 0;
     virtual FileWriteResult WriteAtomically(const QString& path, const QByteArray& bytes) = 0;
 };
 
 class DiskFileStore : public FileStore {
   public:
-    FileReadResult ReadAll(const QString& path) override;
+    FileReadResult ReadAll(const QString& path,
+                           qint64 max_bytes = std::numeric_limits<qint64>::max()) override;
     // Writes, flushes and checks everything before the target is replaced (AtomicFileWriter,
     // with its refusals of targets other users could have planted); on failure the reason is
     // returned, the target is untouched and the temporary file is gone.

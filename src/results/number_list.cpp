@@ -2,38 +2,50 @@
 
 #include <string_view>
 
-#include "numbers/entry_cleaning.h"
-#include "numbers/list_text.h"
+#include "numbers/recognizer.h"
 
 namespace numtrail {
+namespace {
 
-QStringList SplitNumberList(const QByteArray& bytes) {
-    QStringList entries;
-    ForEachListLine(
+QString DigitsOf(const FoundNumber& found) {
+    const std::string_view digits = found.number.Digits();
+    return QString::fromLatin1(digits.data(), static_cast<qsizetype>(digits.size()));
+}
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+NumberListRead ReadNumberList(const QByteArray& bytes) {
+    const NumberRecognizer& recognizer = NumberRecognizer::BuiltIn();
+    NumberListRead read;
+    QStringList& entries = read.entries;
+    read.refusal = ReadListFile(
         {bytes.constData(), static_cast<std::size_t>(bytes.size())},
-        [&entries](std::string_view line) {
-            const CleanedEntry entry = CleanEntry(line);
-            switch (entry.kind) {
-                case EntryKind::Number:
-                    entries << QString::fromLatin1(entry.digits.data(), entry.digits.size());
-                    break;
-                case EntryKind::AsItStood:
-                    entries << QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
-                    break;
-                case EntryKind::NoDigits:
-                    break;
+        [&entries, &recognizer](std::string_view line, bool cut) {
+            if (cut) {
+                // Its end is gone, and with it perhaps the end of a digit run: no number is
+                // taken from it, but the user sees it was there.
+                const auto stop = [](const FoundNumber&) { return false; };
+                if (recognizer.ForEach(line, stop) != EntryKind::NoDigits)
+                    entries << FromUtf8(line);
+                return;
             }
+            const EntryKind kind = recognizer.ForEach(
+                line, [&entries](const FoundNumber& found) { entries << DigitsOf(found); });
+            if (kind == EntryKind::AsItStood) entries << FromUtf8(line);
         });
-    return entries;
+    if (read.refusal) entries.clear();
+    return read;
 }
 
 QString CleanNumberEntry(const QString& entry) {
     const QByteArray utf8 = entry.toUtf8();
-    const CleanedEntry cleaned =
-        CleanEntry({utf8.constData(), static_cast<std::size_t>(utf8.size())});
-    return cleaned.kind == EntryKind::Number
-               ? QString::fromLatin1(cleaned.digits.data(), cleaned.digits.size())
-               : entry;
+    const FirstNumber first = NumberRecognizer::BuiltIn().First(
+        {utf8.constData(), static_cast<std::size_t>(utf8.size())});
+    return first.kind == EntryKind::Number ? DigitsOf(first.found) : entry;
 }
 
 }  // namespace numtrail

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "app/form1_fixture.h"
+#include "support/workbooks.h"
 
 namespace numtrail::test {
 namespace {
@@ -62,7 +63,8 @@ TEST_F(BatchTest, ImportReplacesTheListAndShowsItsCount) {
     const RecordedPrompt dialog = fake.dialogs.Prompts().at(0);
     EXPECT_EQ(dialog.kind, RecordedPrompt::Kind::OpenFile);
     EXPECT_EQ(dialog.title, QStringLiteral("请选择手机号码文件"));
-    EXPECT_EQ(dialog.filter, QStringLiteral("文本文件（TXT）|*.txt"));
+    // The design's filter first; workbooks and contacts files beside it.
+    EXPECT_TRUE(dialog.filter.startsWith(QStringLiteral("文本文件（TXT）|*.txt|")));
     EXPECT_EQ(dialog.folder, settings.program_folder);
 
     // Cancel keeps the earlier list and the panel (here the speed list's).
@@ -88,13 +90,13 @@ TEST_F(BatchTest, ExportedListImportsWhole) {
                   "\t15000000001\r\n13800138000 张三\r\n"));
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：4个手机号码"));
     ASSERT_EQ(List1()->count(), 4);
-    EXPECT_EQ(List1()->item(3)->text(), QStringLiteral("13800138000 张三"));  // no number
-    const QStringList numbers{"13800138000", "13912345678", "15000000001"};
+    EXPECT_EQ(List1()->item(3)->text(), QStringLiteral("13800138000"));  // the name beside it goes
+    const QStringList numbers{"13800138000", "13912345678", "15000000001", "13800138000"};
     for (const QString& n : numbers) fake.fetcher.Answer(AnswerFor(n));
     StartStop();
     for (int tick = 0; tick < 4; ++tick) Tick();
-    EXPECT_EQ(fake.fetcher.urls.mid(1),
-              (QStringList{QueryUrl(numbers[0]), QueryUrl(numbers[1]), QueryUrl(numbers[2])}));
+    EXPECT_EQ(fake.fetcher.urls.mid(1), (QStringList{QueryUrl(numbers[0]), QueryUrl(numbers[1]),
+                                                     QueryUrl(numbers[2]), QueryUrl(numbers[3])}));
 }
 
 TEST_F(BatchTest, UnreadableFileLeavesTheListAsItWas) {
@@ -116,6 +118,124 @@ TEST_F(BatchTest, UnreadableFileLeavesTheListAsItWas) {
     EXPECT_EQ(List1()->count(), 1);
     EXPECT_EQ(List1()->item(0)->text(), QStringLiteral("13800138000"));
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：1个手机号码"));
+}
+
+// A list file is told by its content: text as contacts exports and chats hold numbers, a
+// workbook, a contacts file. Every number found is an entry; a line with digits but no number
+// stays for the batch to report; a line without digits goes.
+TEST_F(BatchTest, ImportReadsTextWorkbooksAndContacts) {
+    CreateReady();
+    const std::string xlsx = folder.filePath(QStringLiteral("list.xlsx")).toStdString();
+    ASSERT_TRUE(WriteXlsx(xlsx, {{"名单",
+                                  {{0, 0, std::string("姓名")},
+                                   {0, 1, std::string("手机")},
+                                   {1, 0, std::string("张伟")},
+                                   {1, 1, 13800138000.0},  // stored as a number
+                                   {2, 0, std::string("李娜")},
+                                   {2, 1, std::string("139-1234-5678")}}},
+                                 {"座机", {{0, 0, std::string("(0755)86001234")}}}}));
+    const struct {
+        QString path;
+        QStringList entries;
+    } cases[] = {
+        {WriteList("\xEF\xBB\xBF姓名,电话\r\n张伟 13800138000\r\n"
+                   "手机：13912345678/15000000001\r\nVERSION:3.0\r\n座机 010-62345678\r\n"
+                   "400-800-1234\r\n身份证 110105194912310021\r\n\r\n"),
+         {"13800138000", "13912345678", "15000000001", "VERSION:3.0", "01062345678", "4008001234",
+          "身份证 110105194912310021"}},
+        {QString::fromStdString(xlsx), {"13800138000", "13912345678", "075586001234"}},
+        {WriteList("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:张伟\r\nTEL;TYPE=CELL:+86 138 0013 8000\r\n"
+                   "TEL;TYPE=WORK:010-6234\r\n 5678\r\nEND:VCARD\r\n",
+                   QStringLiteral("contacts.vcf")),
+         {"13800138000", "01062345678"}},
+    };
+    for (const auto& c : cases) {
+        Import(c.path);
+        QStringList entries;
+        for (int i = 0; i < List1()->count(); ++i) entries << List1()->item(i)->text();
+        EXPECT_EQ(entries, c.entries) << c.path.toStdString();
+        EXPECT_EQ(Caption(), QStringLiteral("批量查询：%1个手机号码").arg(c.entries.size()));
+        EXPECT_EQ(Panel2(), QStringLiteral("号码列表加载成功!"));
+    }
+    EXPECT_TRUE(fake.dialogs.Messages().empty());
+}
+
+// A file that holds no list, a workbook that cannot be read and a file too large to read
+// leave the list as it was, and say why in a box and in panel 2.
+TEST_F(BatchTest, FilesThatHoldNoListAreRefused) {
+    CreateReady();
+    ImportNumbers({"13800138000"});
+    const std::string book = folder.filePath(QStringLiteral("book.xlsx")).toStdString();
+    ASSERT_TRUE(WriteXlsx(book, {{"Sheet1", {{0, 0, 13912345678.0}}}}));
+    QFile whole(QString::fromStdString(book));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray cut = whole.readAll().chopped(200);
+    // Past the bound by one byte, without a byte written: the import must not read it.
+    const QString huge = WriteList("13912345678\r\n", QStringLiteral("huge.txt"));
+    ASSERT_TRUE(QFile::resize(huge, (qint64{2} << 30) + 1));
+    const struct {
+        QString path;
+        QString said;
+    } cases[] = {
+        {WriteList(QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16), QStringLiteral("photo.txt")),
+         QStringLiteral("文件[%1]中没有号码列表")},
+        {WriteList(QByteArray("%PDF-1.7\n13912345678\n"), QStringLiteral("list.pdf")),
+         QStringLiteral("文件[%1]中没有号码列表")},
+        {WriteList(cut, QStringLiteral("cut.xlsx")), QStringLiteral("无法读取工作簿[%1]")},
+        {huge, QStringLiteral("手机号码文件[%1]超过2 GiB，不能导入")},
+    };
+    for (const auto& c : cases) {
+        fake.dialogs.Clear();
+        fake.dialogs.ExpectOpenFile(c.path);
+        fake.dialogs.ExpectMessage(MessageAnswer::Ok);
+        Button("Command2")->click();
+        const QString said = c.said.arg(QDir::toNativeSeparators(c.path));
+        ASSERT_EQ(fake.dialogs.Messages().size(), 1u) << c.path.toStdString();
+        const RecordedPrompt box = fake.dialogs.Messages()[0];
+        EXPECT_TRUE(box.text.startsWith(said + QStringLiteral("!"))) << box.text.toStdString();
+        EXPECT_EQ(box.icon, MessageIcon::Exclamation);
+        EXPECT_EQ(Panel2(), said + QStringLiteral(".."));
+        ASSERT_EQ(List1()->count(), 1);
+        EXPECT_EQ(List1()->item(0)->text(), QStringLiteral("13800138000"));
+        EXPECT_EQ(Caption(), QStringLiteral("批量查询：1个手机号码"));
+    }
+}
+
+// A batch is unattended: an entry that is no number is said in panel 2 and counted in the
+// summary, and the run goes on without a box to click.
+TEST_F(BatchTest, EntriesThatAreNoNumberAreCountedWithoutABox) {
+    CreateReady();
+    Import(
+        WriteList("姓名,手机\r\n张伟,13800138000\r\n1380013800a\r\n"
+                  "王芳,13912345678\r\n备注,1.38001E+10\r\n"));
+    ASSERT_EQ(List1()->count(), 4);
+    fake.fetcher.Answer(AnswerFor("13800138000"));
+    fake.fetcher.Answer(AnswerFor("13912345678"));
+    StartStop();
+    Tick();
+    Tick();
+    EXPECT_EQ(Panel2(), QStringLiteral("您输入的内容错误!手机号为纯数字!"));
+    Tick();
+    Tick();
+    EXPECT_TRUE(fake.dialogs.Messages().empty());
+    EXPECT_EQ(Panel2(), QStringLiteral("所有手机号码已查询完毕!"));
+    EXPECT_EQ(RowCount(), 2);
+    EXPECT_EQ(Find<QProgressBar>("ProgressBar1")->text(),
+              QStringLiteral("写入2行，无归属0个，格式错误2个，重试0次"));
+}
+
+// Landlines and 400/800 numbers pass the number check and are asked about as their digits.
+TEST_F(BatchTest, LandlinesAndServiceNumbersAreAskedAsTheirDigits) {
+    CreateReady();
+    Import(WriteList("总机 (0755) 8600-1234\r\n客服 400-800-1234\r\n"));
+    for (const QString n : {"075586001234", "4008001234"}) fake.fetcher.Answer(AnswerFor(n));
+    StartStop();
+    Tick();
+    Tick();
+    EXPECT_EQ(fake.fetcher.urls.mid(1),
+              (QStringList{QueryUrl("075586001234"), QueryUrl("4008001234")}));
+    EXPECT_EQ(Row(0), Expected("4008001234"));
+    EXPECT_EQ(Row(1), Expected("075586001234"));
 }
 
 TEST_F(BatchTest, RunShowsItsStateInTheButtonsAndTheLists) {

@@ -173,6 +173,32 @@ TEST_F(LocalLookupsTest, InProcessRowsAreTheServicesRows) {
     EXPECT_EQ(in_process.second, QStringLiteral("写入5行，无归属2个，格式错误1个，重试0次"));
 }
 
+// Landlines are answered by their area code and 400/800 numbers nationwide, from local data,
+// in a single query as in a batch; a typed line gives its first number.
+TEST_F(LocalLookupsTest, LandlinesAndServiceNumbersGetRows) {
+    CreateFor({});
+    Query(QStringLiteral("张伟 010-62345678"));
+    EXPECT_EQ(Row(0), (QStringList{"01062345678", "北京", "北京", "010", "100000", "固定电话"}));
+    EXPECT_EQ(Panel2(), QStringLiteral("查询完毕.."));
+
+    Option(1)->click();
+    const QString list = QDir(folder.path()).filePath(QStringLiteral("list.txt"));
+    std::ofstream(list.toStdString())
+        << "深圳总机 (0755) 8600-1234\r\n客服 400-800-1234 / 800 810 8888\r\n"
+           "旧号 0733-1234567\r\n";
+    fake.dialogs.ExpectOpenFile(list);
+    Button("Command2")->click();
+    Button("Command3")->click();
+    for (int tick = 0; tick < 4; ++tick) Find<BatchRunner>("BatchRunner")->Tick();
+    ASSERT_EQ(RowCount(), 4);
+    EXPECT_EQ(Row(0), (QStringList{"8008108888", "全国", "", "", "", "800电话"}));
+    EXPECT_EQ(Row(1), (QStringList{"4008001234", "全国", "", "", "", "400电话"}));
+    EXPECT_EQ(Row(2), (QStringList{"075586001234", "广东", "深圳", "0755", "518000", "固定电话"}));
+    // 0733 is a code no city dials any more: no number, reported as the line stood.
+    EXPECT_EQ(Find<QProgressBar>("ProgressBar1")->text(),
+              QStringLiteral("写入3行，无归属0个，格式错误1个，重试0次"));
+}
+
 // An online request that waits keeps nothing else waiting: the window answers clicks, and
 // the answer comes in when the online service gives it.
 TEST_F(LocalLookupsTest, UpstreamRequestInFlightDoesNotBlockTheWindow) {

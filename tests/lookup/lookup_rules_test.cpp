@@ -70,6 +70,42 @@ TEST(CheckNumber, LengthFirstThenAsciiDigits) {
     EXPECT_EQ(CheckNumber(QStringLiteral("1380013800٣")), NumberCheck::NotDigits);
 }
 
+// Landlines and 400/800 numbers pass as the digits the recognizer gives them, whatever their
+// length; every other text is checked as a mobile number, as above.
+TEST(CheckNumber, LandlinesAndServiceNumbersPass) {
+    using attribution::NumberKind;
+    const struct {
+        const char* n;
+        NumberCheck check;
+        NumberKind kind;
+    } cases[] = {
+        {"13800138000", NumberCheck::Ok, NumberKind::Mobile},
+        {"12345678901", NumberCheck::Ok, NumberKind::Mobile},  // as the check always took it
+        {"01062345678", NumberCheck::Ok, NumberKind::Landline},
+        {"0106234567", NumberCheck::Ok, NumberKind::Landline},
+        {"075586001234", NumberCheck::Ok, NumberKind::Landline},
+        {"4008001234", NumberCheck::Ok, NumberKind::Service},
+        {"8008108888", NumberCheck::Ok, NumberKind::Service},
+        {"00000000000", NumberCheck::Ok, NumberKind::None},  // 11 digits: looked up, unplaced
+        {"073312345678", NumberCheck::WrongLength, NumberKind::None},  // a code no city has
+        {"010623456789", NumberCheck::WrongLength, NumberKind::None},  // a local number too long
+        {"01012345678", NumberCheck::Ok, NumberKind::None},  // a local number starting with 1
+        {"013800138000", NumberCheck::WrongLength, NumberKind::None},
+        {"8613800138000", NumberCheck::WrongLength, NumberKind::None},
+        {"400800123", NumberCheck::WrongLength, NumberKind::None},
+        {"010-62345678", NumberCheck::WrongLength, NumberKind::None},
+        {"0755８6001234", NumberCheck::WrongLength, NumberKind::None},
+    };
+    for (const auto& c : cases) {
+        const QString n = QString::fromUtf8(c.n);
+        EXPECT_EQ(CheckNumber(n), c.check) << c.n;
+        const attribution::Number number = EntryNumber(n);
+        EXPECT_EQ(number.kind, c.kind) << c.n;
+        if (number) EXPECT_EQ(number.Digits(), c.n);
+    }
+    EXPECT_EQ(EntryNumber(QStringLiteral("075586001234")).AreaCode(), "0755");
+}
+
 TEST(QuerySlots, QlClearsTheFirst21SlotsOnly) {
     QuerySlots s;
     for (int i = 0; i < QuerySlots::kCount; ++i) s[i] = QString::number(i);

@@ -137,6 +137,25 @@ TEST(DiskFileStore, ReadFailuresAreReportedNotEmpty) {
     EXPECT_FALSE(store.ReadAll(dir.path()).ok);
 }
 
+// A reader's bound: a regular file past it is not read at all, a device that tells no size
+// is read only up to it.
+TEST(DiskFileStore, FilesPastTheBoundAreNotRead) {
+    QTemporaryDir dir;
+    DiskFileStore store;
+    const QString path = dir.filePath(QStringLiteral("list.txt"));
+    ASSERT_TRUE(store.WriteAtomically(path, QByteArray(1000, '1')).ok);
+    const FileReadResult at_bound = store.ReadAll(path, 1000);
+    EXPECT_TRUE(at_bound.ok);
+    EXPECT_EQ(at_bound.bytes.size(), 1000);
+    for (const auto& [file, bound] :
+         {std::pair{path, qint64{999}}, {"/dev/zero", qint64{5000000}}}) {
+        const FileReadResult past = store.ReadAll(file, bound);
+        EXPECT_FALSE(past.ok) << file.toStdString();
+        EXPECT_TRUE(past.too_large) << file.toStdString();
+        EXPECT_TRUE(past.bytes.isEmpty()) << file.toStdString();
+    }
+}
+
 TEST(QtStrings, CodePageHelpersKeepNulAndChinese) {
     EXPECT_EQ(ToAnsi(QStringLiteral("中文")), QByteArray("\xD6\xD0\xCE\xC4"));
     EXPECT_EQ(FromAnsi(QByteArray("a\0\xD6\xD0", 4)),

@@ -70,9 +70,9 @@ class RecordingProgramEnd final : public ProgramEnd {
 // (tests run as root, which ignores them).
 class FaultyFileStore final : public FileStore {
   public:
-    FileReadResult ReadAll(const QString& path) override {
+    FileReadResult ReadAll(const QString& path, qint64 max_bytes) override {
         if (read_faults.contains(path)) return {false, {}, read_faults.value(path)};
-        return disk_.ReadAll(path);
+        return disk_.ReadAll(path, max_bytes);
     }
     FileWriteResult WriteAtomically(const QString& path, const QByteArray& bytes) override {
         ++writes;
