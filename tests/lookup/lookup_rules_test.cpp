@@ -101,7 +101,9 @@ TEST(CheckNumber, LandlinesAndServiceNumbersPass) {
         EXPECT_EQ(CheckNumber(n), c.check) << c.n;
         const attribution::Number number = EntryNumber(n);
         EXPECT_EQ(number.kind, c.kind) << c.n;
-        if (number) EXPECT_EQ(number.Digits(), c.n);
+        if (number) {
+            EXPECT_EQ(number.Digits(), c.n);
+        }
     }
     EXPECT_EQ(EntryNumber(QStringLiteral("075586001234")).AreaCode(), "0755");
 }
