@@ -75,8 +75,8 @@ ResultJournal::ResultJournal(std::filesystem::path folder, const Clock& clock,
     const Fd dir(OpenFolder());
     if (dir.get() < 0) return;  // said by the first Append, which tries again
     RemoveOldDays(dir.get());
-    const int told =
-        ::openat(dir.get(), kToldMarker, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int told = ::openat(dir.get(), kToldMarker,
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     first_start_ = told >= 0;
     if (told >= 0) ::close(told);
     error_.clear();
@@ -86,7 +86,8 @@ ResultJournal::ResultJournal(std::filesystem::path folder, const Clock& clock,
 // when it cannot.
 int ResultJournal::OpenFolder() {
     std::error_code error;
-    if (folder_.has_parent_path()) std::filesystem::create_directories(folder_.parent_path(), error);
+    if (folder_.has_parent_path())
+        std::filesystem::create_directories(folder_.parent_path(), error);
     if (::mkdir(folder_.c_str(), 0700) != 0 && errno != EEXIST) {
         Fail("cannot create " + folder_.string(), errno);
         return -1;
@@ -112,7 +113,8 @@ void ResultJournal::RemoveOldDays(int folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
         const std::string name = entry.path().filename().string();
         if (name.size() != 14 || !name.ends_with(".csv")) continue;
-        const std::optional<std::chrono::sys_days> day = DayOf(std::string_view(name).substr(0, 10));
+        const std::optional<std::chrono::sys_days> day =
+            DayOf(std::string_view(name).substr(0, 10));
         if (day && *day < oldest_kept) ::unlinkat(folder, name.c_str(), 0);
     }
 }
