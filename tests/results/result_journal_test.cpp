@@ -1,7 +1,6 @@
 #include "results/result_journal.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <atomic>
@@ -193,9 +192,9 @@ TEST_F(ResultJournalTest, OnlyTheFirstStartIsToldWhereRowsAreKept) {
 TEST_F(ResultJournalTest, FormulaCellsAreWrittenAsText) {
     {
         ResultJournal journal(Path("journal"), clock);
-        ASSERT_TRUE(journal.Append(test::ResultRow("13800138000", "=1+1", "@A1", "-2", "+3",
-                                                   "=HYPERLINK(\"x\")"),
-                                   QueryMode::Single));
+        ASSERT_TRUE(journal.Append(
+            test::ResultRow("13800138000", "=1+1", "@A1", "-2", "+3", "=HYPERLINK(\"x\")"),
+            QueryMode::Single));
     }
     EXPECT_EQ(ReadFile(Day("2026-12-08")),
               kHeader +
