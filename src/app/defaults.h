@@ -9,6 +9,9 @@ namespace numtrail {
 
 inline constexpr int kDefaultTimeoutSeconds = 30;
 inline constexpr int kMaxTimeoutSeconds = 86400;
+// Ten years of the results journal at most; a day at least (today's file).
+inline constexpr int kMinJournalDays = 1;
+inline constexpr int kMaxJournalDays = 3650;
 
 // The forum and resource pages are help pages shipped beside the program, until the
 // project has web pages of its own. Paths are relative to the program's folder.

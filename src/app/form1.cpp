@@ -54,10 +54,13 @@ W* Place(W* widget, const QString& name, const QRect& geometry) {
 
 Form1::Form1(Platform& platform, Form1Settings settings)
     : platform_(platform), settings_(std::move(settings)) {
-    if (!settings_.journal_folder.isEmpty())
+    if (!settings_.journal_folder.isEmpty()) {
+        JournalOptions journal;
+        journal.keep_days = settings_.journal_days;
         journal_ = std::make_unique<ResultJournal>(
             std::filesystem::path(QFile::encodeName(settings_.journal_folder).toStdString()),
-            platform_.clock);
+            platform_.clock, journal);
+    }
     if (settings_.lookup_url.isEmpty() && settings_.attributor)
         answers_ = std::make_unique<AttributedAnswers>(*settings_.attributor);
     else
@@ -66,6 +69,12 @@ Form1::Form1(Platform& platform, Form1Settings settings)
     CreateControls();
     CreateStatusBar();
     Connect();
+    // Rows of personal data kept on disk are said once, on the first start that keeps them.
+    if (journal_ && journal_->FirstStart())
+        S1_->setToolTip(QStringLiteral("查询结果同时记入结果日志：%1（每天一个文件，保留 %2 "
+                                       "天）。不需要时可用 --no-journal 启动程序。")
+                            .arg(settings_.journal_folder)
+                            .arg(settings_.journal_days));
 }
 
 Form1::~Form1() = default;

@@ -39,6 +39,7 @@ struct Form1Settings {
     QString update_url;      // the update server, without the manifest path; empty: no check
     QString program_folder;  // where the skin, the help pages and the file dialogs start
     QString journal_folder;  // where the results journal goes; empty: no journal
+    int journal_days = 30;   // the journal's days kept
     QString help_folder;     // where the help pages lie when not in the program folder
     // Answers the lookups in the program itself when there is no endpoint.
     attribution::Attributor* attributor = nullptr;

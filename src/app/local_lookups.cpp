@@ -53,6 +53,7 @@ Form1Settings WindowSettings(const AppOptions& options, LocalLookups* local,
     settings.program_folder = program_folder;
     settings.help_folder = HelpFolder(program_folder);
     settings.journal_folder = JournalFolder(options);
+    settings.journal_days = options.journal_days;
     if (local) settings.attributor = &local->Attributor();
     return settings;
 }

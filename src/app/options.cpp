@@ -103,8 +103,16 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
         QStringLiteral("no-journal"),
         QStringLiteral("Keep no results journal (default: every result row is also appended to "
                        "$XDG_DATA_HOME/Numtrail/journal/YYYY-MM-DD.csv)."));
+    const QCommandLineOption journal_days_option(
+        QStringLiteral("journal-days"),
+        QStringLiteral("Days the results journal keeps, %1 to %2; older day files are removed "
+                       "at start (default: %3).")
+            .arg(kMinJournalDays)
+            .arg(kMaxJournalDays)
+            .arg(AppOptions{}.journal_days),
+        QStringLiteral("DAYS"));
     parser.addOptions({help_option, version_option, lookup_option, update_option, timeout_option,
-                       data_option, upstream_option, no_journal_option});
+                       data_option, upstream_option, no_journal_option, journal_days_option});
 
     OptionsOutcome outcome;
     if (!parser.parse(arguments)) {
@@ -149,6 +157,20 @@ OptionsOutcome ParseOptions(const QStringList& arguments) {
     options.data_file = parser.value(data_option);
     options.upstream_url = parser.value(upstream_option);
     options.journal = !parser.isSet(no_journal_option);
+    if (parser.isSet(journal_days_option)) {
+        bool ok = false;
+        const int days = parser.value(journal_days_option).toInt(&ok);
+        if (!ok || days < kMinJournalDays || days > kMaxJournalDays) {
+            outcome.exit_code = 2;
+            outcome.output = QStringLiteral(
+                                 "--journal-days takes a whole number of days from %1 "
+                                 "to %2\n")
+                                 .arg(kMinJournalDays)
+                                 .arg(kMaxJournalDays);
+            return outcome;
+        }
+        options.journal_days = days;
+    }
     options.timeout_seconds = kDefaultTimeoutSeconds;
     if (parser.isSet(timeout_option)) {
         bool ok = false;

@@ -13,7 +13,8 @@ struct AppOptions {
     // The online service the window asks for what its own data does not place, if any.
     QString upstream_url;
     int timeout_seconds = 0;
-    bool journal = true;  // keep the results journal (off with --no-journal)
+    bool journal = true;    // keep the results journal (off with --no-journal)
+    int journal_days = 30;  // the journal's days kept; older ones are removed at start
     bool lookup_url_given = false;
     bool update_url_given = false;
 };

@@ -198,6 +198,10 @@ UpstreamReading ReadUpstreamAnswer(std::string_view body, std::string_view conte
          {&reading.record.card_type, &reading.record.province, &reading.record.city,
           &reading.record.area_code, &reading.record.postcode})
         *value = SanitizeValue(*value, kMaxUpstreamValueBytes);
+    // Codes are digits; anything else (a formula, a script) is no code and is dropped.
+    for (std::string* code : {&reading.record.area_code, &reading.record.postcode})
+        if (!std::all_of(code->begin(), code->end(), [](char c) { return c >= '0' && c <= '9'; }))
+            code->clear();
     return reading;
 }
 

@@ -84,7 +84,8 @@ struct UpstreamReading {
 // Reads at most kMaxAnswerBytes of the body, decoded by its charset (code page 936, or else
 // UTF-8), and cuts the five values out as the window does. Every value then goes through the
 // same sanitiser as the values of data files (no control characters, quotes or backslashes,
-// valid UTF-8) and is cut at a length no place name reaches.
+// valid UTF-8) and is cut at a length no place name reaches; an area code or postcode that
+// is not all digits is dropped.
 UpstreamReading ReadUpstreamAnswer(std::string_view body, std::string_view content_type);
 
 // ---- Writing an answer

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <iostream>
+#include <thread>
 
 #include "attribution/number.h"
 #include "attribution/protocol.h"
@@ -40,7 +41,54 @@ bool ValidPort(std::string_view port) {
     return value >= 1 && value <= 65535;
 }
 
+// Cuts a request off at its deadline however its bytes trickle: the client's own time-outs
+// count per read, so a server sending a byte a second would hold the request forever.
+class Deadline {
+  public:
+    Deadline(httplib::Client& client, std::chrono::steady_clock::time_point at)
+        : watcher_([this, &client, at] {
+              std::unique_lock lock(mutex_);
+              if (changed_.wait_until(lock, at, [this] { return done_; })) return;
+              passed_ = true;
+              // A stop that comes while the connection is still being made is not seen by it:
+              // repeated until the request is over.
+              while (!done_) {
+                  client.stop();
+                  changed_.wait_for(lock, std::chrono::milliseconds(20));
+              }
+          }) {}
+    ~Deadline() { End(); }
+    Deadline(const Deadline&) = delete;
+    Deadline& operator=(const Deadline&) = delete;
+
+    // The request is over; true when the deadline cut it off.
+    bool End() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        if (watcher_.joinable()) watcher_.join();
+        return passed_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    bool passed_ = false;
+    std::thread watcher_;
+};
+
 }  // namespace
+
+std::string MaskNumber(std::string_view number) {
+    constexpr std::size_t kShownFirst = 3, kShownLast = 4;
+    if (number.size() <= kShownFirst + kShownLast) return std::string(number.size(), '*');
+    return std::string(number.substr(0, kShownFirst)) +
+           std::string(number.size() - kShownFirst - kShownLast, '*') +
+           std::string(number.substr(number.size() - kShownLast));
+}
 
 std::string UpstreamUrlProblem(const std::string& url) {
     try {
@@ -87,7 +135,13 @@ UpstreamResolver::UpstreamResolver(UpstreamOptions options)
     : options_(std::move(options)),
       endpoint_(ParseEndpoint(options_.url)),
       cache_file_(options_.cache_file.empty() ? DefaultCacheFilePath() : options_.cache_file),
-      cache_(cache_file_, Now(), [this](const std::string& line) { Warn(line); }) {}
+      cache_(
+          cache_file_, Now(), [this](const std::string& line) { Warn(line); }, endpoint_.origin) {
+    if (endpoint_.origin.starts_with("http://"))
+        Warn("the upstream " + options_.url +
+             " is plain http://: the prefixes asked and the answers cross the network "
+             "unencrypted, and anyone on the way can read or change them");
+}
 
 UpstreamResolver::~UpstreamResolver() { Shutdown(); }
 
@@ -161,9 +215,9 @@ UpstreamAnswer UpstreamResolver::Resolve(std::string_view number) {
 
     UpstreamAnswer answer;
     try {
-        answer = Lead(*prefix, number);
+        answer = Lead(*prefix);
     } catch (const std::exception& error) {
-        Warn("upstream: no answer for " + std::string(number) + ": " + error.what());
+        Warn("upstream: no answer for " + MaskNumber(number) + ": " + error.what());
         answer.kind = UpstreamAnswer::Kind::Failed;
     }
     promise.set_value(answer);
@@ -173,7 +227,7 @@ UpstreamAnswer UpstreamResolver::Resolve(std::string_view number) {
 }
 
 // The one caller that answers a prefix for everybody waiting on it.
-UpstreamAnswer UpstreamResolver::Lead(std::uint32_t prefix, std::string_view number) {
+UpstreamAnswer UpstreamResolver::Lead(std::uint32_t prefix) {
     const std::int64_t now = Now();
     // The previous leader may have finished between our look and our turn, or another
     // process sharing the file may have asked already.
@@ -188,27 +242,38 @@ UpstreamAnswer UpstreamResolver::Lead(std::uint32_t prefix, std::string_view num
         ++cache_hits_;
         return *known;
     }
-    return Ask(prefix, number);
+    return Ask(prefix);
 }
 
-UpstreamAnswer UpstreamResolver::Ask(std::uint32_t prefix, std::string_view number) {
+UpstreamAnswer UpstreamResolver::Ask(std::uint32_t prefix) {
+    // Only the prefix leaves the machine; the number asked stands for every number in it.
+    const std::string asked = std::to_string(prefix) + "0000";
     const auto failed = [&](const std::string& why) {
         // Requests cut short by a shutdown are no fault of the online service.
         if (stopping_) return UpstreamAnswer{UpstreamAnswer::Kind::Failed, nullptr};
         ++upstream_failures_;
-        Warn("upstream " + options_.url + " failed for " + std::string(number) + ": " + why +
+        Warn("upstream " + options_.url + " failed for " + MaskNumber(asked) + ": " + why +
              "; answered from local data");
         return UpstreamAnswer{UpstreamAnswer::Kind::Failed, nullptr};
     };
     if (!WaitForSlot()) return {UpstreamAnswer::Kind::Failed, nullptr};
     ++upstream_requests_;
-    const Fetched fetched = Fetch(number);
+    const Fetched fetched = Fetch(asked);
+    if (fetched.status >= 300 && fetched.status < 400) {
+        ++upstream_failures_;
+        if (!redirect_told_.exchange(true))
+            Warn("upstream " + options_.url + " answered with a redirect (status " +
+                 std::to_string(fetched.status) +
+                 "); redirects are not followed, so every prefix it redirects is answered from "
+                 "local data");
+        return {UpstreamAnswer::Kind::Failed, nullptr};
+    }
     if (!fetched.error.empty()) return failed(fetched.error);
 
     const UpstreamReading reading = ReadUpstreamAnswer(fetched.body, fetched.content_type);
     if (reading.kind == UpstreamReading::Kind::Refused) {
         ++refusals_;
-        Warn("upstream " + options_.url + " refused " + std::string(number) +
+        Warn("upstream " + options_.url + " refused " + MaskNumber(asked) +
              " for now; passed the refusal on");
         return {UpstreamAnswer::Kind::Refused, nullptr};
     }
@@ -233,7 +298,7 @@ bool UpstreamResolver::WaitForSlot() {
     return !stopping_;
 }
 
-UpstreamResolver::Fetched UpstreamResolver::Fetch(std::string_view number) {
+UpstreamResolver::Fetched UpstreamResolver::Fetch(const std::string& asked) {
     Fetched fetched;
     httplib::Client client(endpoint_.origin);
     {
@@ -247,12 +312,12 @@ UpstreamResolver::Fetched UpstreamResolver::Fetch(std::string_view number) {
     client.set_connection_timeout(options_.timeout);
     client.set_read_timeout(options_.timeout);
     client.set_write_timeout(options_.timeout);
-    client.set_follow_location(true);
-    // The read time-out is per read: a body that trickles in is cut at the deadline.
+    client.set_follow_location(false);
     const auto deadline = std::chrono::steady_clock::now() + options_.timeout;
+    Deadline cut_off(client, deadline);
     bool too_large = false, too_late = false;
     const httplib::Result result = client.Get(
-        QueryFor(endpoint_.path, number), {{kQueryHeader, kQueryHeaderValue}},
+        QueryFor(endpoint_.path, asked), {{kQueryHeader, kQueryHeaderValue}},
         [&](const httplib::Response& response) {
             fetched.status = response.status;
             fetched.content_type = response.get_header_value("Content-Type");
@@ -265,6 +330,7 @@ UpstreamResolver::Fetched UpstreamResolver::Fetch(std::string_view number) {
             fetched.body.append(data, size);
             return true;
         });
+    too_late = cut_off.End() || too_late;
     {
         std::lock_guard lock(clients_mutex_);
         clients_.erase(&client);

@@ -35,13 +35,15 @@ struct UpstreamOptions {
     std::filesystem::path cache_file;
     // At most one request starts in each interval, whatever the number of callers.
     std::chrono::milliseconds interval{1000};
-    // One request, connection to last byte; past it the request counts as failed.
+    // One request, connection to last byte, however slowly the answer trickles in; past it
+    // the request is cut off and counts as failed.
     std::chrono::milliseconds timeout{10000};
     // Answers older than this are asked again; answers that place nothing after one day.
     int cache_days = 180;
     // Seconds since 1970 (UTC); the system clock when empty.
     std::function<std::int64_t()> now;
-    // Damaged caches and failed requests, one line each; standard error when empty.
+    // Damaged caches, failed requests and a plain http:// endpoint, one line each; numbers
+    // in them masked (MaskNumber). Standard error when empty.
     WarningSink warn;
 };
 
@@ -72,10 +74,21 @@ struct UpstreamStats {
 // Why the resolver cannot ask this endpoint (the message UpstreamError would carry), or empty.
 std::string UpstreamUrlProblem(const std::string& url);
 
-// Online answers for the prefixes local data does not place, kept in a PrefixCache. Each
-// 7-digit prefix is asked once within the cache's life: callers asking for the same prefix
-// while its request is in flight wait for that request, and requests are paced across all
-// callers. An answer refused or failed is not kept. Thread-safe; Resolve blocks its caller.
+// A number as messages show it: the first three and the last four digits, the rest as
+// asterisks (13800138000 as 138****8000); a text too short to keep anything hidden is all
+// asterisks.
+std::string MaskNumber(std::string_view number);
+
+// Online answers for the prefixes local data does not place, kept in a PrefixCache under the
+// endpoint's origin (scheme, host and port), so that one service's answers are never served
+// for another's. Each 7-digit prefix is asked once within the cache's life: callers asking
+// for the same prefix while its request is in flight wait for that request, and requests are
+// paced across all callers. An answer refused or failed is not kept. Thread-safe; Resolve
+// blocks its caller.
+//
+// What leaves the machine is the prefix alone: the number asked is the prefix followed by
+// 0000, never the caller's number. Redirects are not followed (one could send the query to
+// any host, or from https to plain http): a redirect is a failure, said once.
 class UpstreamResolver {
   public:
     // Opens the cache (see PrefixCache: a damaged file is moved aside, never refused).
@@ -86,7 +99,7 @@ class UpstreamResolver {
     UpstreamResolver& operator=(const UpstreamResolver&) = delete;
 
     // The answer for the prefix of an 11-digit number: from the cache when it holds a fresh
-    // one, or else from one request to the online service for this very number. A number
+    // one, or else from one request to the online service for the prefix. A number
     // that is not 11 digits of a mobile prefix gets NotPlaced without a request.
     UpstreamAnswer Resolve(std::string_view number);
 
@@ -113,10 +126,10 @@ class UpstreamResolver {
     std::optional<UpstreamAnswer> FromMemory(std::uint32_t prefix, std::int64_t now) const;
     bool Fresh(bool placed, std::int64_t fetched, std::int64_t now) const;
     UpstreamAnswer Keep(std::uint32_t prefix, const Record& record, std::int64_t fetched);
-    UpstreamAnswer Lead(std::uint32_t prefix, std::string_view number);
-    UpstreamAnswer Ask(std::uint32_t prefix, std::string_view number);
+    UpstreamAnswer Lead(std::uint32_t prefix);
+    UpstreamAnswer Ask(std::uint32_t prefix);
     bool WaitForSlot();
-    Fetched Fetch(std::string_view number);
+    Fetched Fetch(const std::string& asked);
     std::int64_t Now() const;
     void Warn(const std::string& line) const;
 
@@ -137,6 +150,7 @@ class UpstreamResolver {
     std::condition_variable pace_changed_;
     std::chrono::steady_clock::time_point next_slot_{};
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> redirect_told_{false};
 
     std::mutex clients_mutex_;
     std::set<httplib::Client*> clients_;

@@ -18,9 +18,10 @@ enum class Format { Csv, Tsv, Jsonl, Fixed };
 // read, the cleaned number (empty for a line without one), province, city, area code,
 // postcode, card type and status.
 //   csv    UTF-8, a header row, RFC 4180 (fields quoted when they hold a comma or a quote,
-//          CR LF line ends)
+//          CR LF line ends); a field that starts like a formula behind an apostrophe
 //   tsv    UTF-8, a header row, LF line ends; a tab, CR, LF or backslash inside a field is
-//          written \t, \r, \n or \\ so that every row keeps its eight fields
+//          written \t, \r, \n or \\ so that every row keeps its eight fields; formulas as
+//          in csv
 //   jsonl  one JSON object a line, the columns as members
 //   fixed  the window's export line: code page 936, no header, the first field filled to 8
 //          bytes, three blanks between fields, CR LF
@@ -72,9 +73,9 @@ class RowWriter {
     void AppendRow(RowBuffer& out, std::string_view line, std::string_view number,
                    AnswerId answer) {
         if (answer >= tails_.size()) AddTails();
-        // An eleven-byte line that holds a number is that number: no quotes needed.
+        // An eleven-byte line that holds a number is that number: written as it is.
         if (format_ != Format::Csv ||
-            ((line.size() != 11 || number.size() != 11) && tables::NeedsCsvQuotes(line))) {
+            ((line.size() != 11 || number.size() != 11) && !tables::CsvFieldAsIs(line))) {
             AppendOtherRow(out, line, number, answer);
             return;
         }

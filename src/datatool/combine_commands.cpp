@@ -1,6 +1,7 @@
 // numtrail-data merge and from-cache: data files made of other data files, and of the online
 // answers the cache keeps.
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,7 @@ int Merge(const MergeArguments& args) {
 
 struct FromCacheArguments {
     std::string cache;
+    std::optional<std::string> origin;
     std::string base;
     std::string output;
     std::string version;
@@ -108,27 +110,30 @@ int FromCache(const FromCacheArguments& args) {
     std::size_t placed_nothing = 0, unusable = 0;
     const PlaceNames& places = BuiltInPlaces();
     attribution::PrefixCache::OpenToRead(args.cache)
-        ->ForEach([&](std::uint32_t prefix, const attribution::CachedPrefix& row) {
-            if (prefix < kFirstPrefix || prefix > attribution::kLastPrefix) return;
-            const attribution::Record& answer = row.record;
-            if (!attribution::PlacesPrefix(&answer)) {
-                ++placed_nothing;
-                return;
-            }
-            PlaceResult place =
-                places.Normalize(answer.province, answer.city, answer.area_code, answer.postcode);
-            if (!place.problem.empty()) {
-                ++unusable;
-                std::cerr << Shown(args.cache) << ": prefix " << prefix << ": " << place.problem
-                          << '\n';
-                return;
-            }
-            const CarrierCell carrier = ParseCarrier(answer.card_type).value_or(CarrierCell{});
-            place.record.card_type =
-                std::string(attribution::CardTypeText(CardTypeOf(carrier, prefix)));
-            cached.entries.push_back({prefix, static_cast<std::uint32_t>(cached.records.size())});
-            cached.records.push_back(std::move(place.record));
-        });
+        ->ForEach(
+            [&](std::uint32_t prefix, const attribution::CachedPrefix& row) {
+                if (prefix < kFirstPrefix || prefix > attribution::kLastPrefix) return;
+                const attribution::Record& answer = row.record;
+                if (!attribution::PlacesPrefix(&answer)) {
+                    ++placed_nothing;
+                    return;
+                }
+                PlaceResult place = places.Normalize(answer.province, answer.city, answer.area_code,
+                                                     answer.postcode);
+                if (!place.problem.empty()) {
+                    ++unusable;
+                    std::cerr << Shown(args.cache) << ": prefix " << prefix << ": " << place.problem
+                              << '\n';
+                    return;
+                }
+                const CarrierCell carrier = ParseCarrier(answer.card_type).value_or(CarrierCell{});
+                place.record.card_type =
+                    std::string(attribution::CardTypeText(CardTypeOf(carrier, prefix)));
+                cached.entries.push_back(
+                    {prefix, static_cast<std::uint32_t>(cached.records.size())});
+                cached.records.push_back(std::move(place.record));
+            },
+            args.origin);
     const std::size_t layer = layers.Add(cached);
     if (layers.Merged().entries.empty()) {
         std::cerr << "numtrail-data: " << Shown(args.cache)
@@ -170,7 +175,9 @@ void AddCombineCommands(CLI::App& app, std::vector<Command>& commands) {
     from_cache->footer(Wrapped(
         "Reads the cache (an SQLite file, which services may go on using) without changing it "
         "and takes every answer that places a prefix, however old; places are stored as build "
-        "stores them. With --merge BASE, the answers are laid over BASE's prefixes."));
+        "stores them. A prefix answered by more than one online service takes the latest "
+        "answer, unless --origin names the service. With --merge BASE, the answers are laid "
+        "over BASE's prefixes."));
     from_cache
         ->add_option("CACHE", cache_args->cache,
                      "the cache, e.g. ~/.cache/Numtrail/prefixes.sqlite")
@@ -178,6 +185,12 @@ void AddCombineCommands(CLI::App& app, std::vector<Command>& commands) {
         ->type_name("CACHE");
     from_cache->add_option("--merge", cache_args->base, "a data file the answers are laid over")
         ->type_name("BASE");
+    from_cache
+        ->add_option("--origin", cache_args->origin,
+                     "only the answers of this online service, as scheme://host:port (\"" +
+                         std::string(attribution::kUnknownOrigin) +
+                         "\": those kept before the cache named services)")
+        ->type_name("ORIGIN");
     from_cache
         ->add_option("-o,--output", cache_args->output, "the data file (\"-\": standard output)")
         ->required()

@@ -24,7 +24,8 @@ struct Table {
 
 // Comma-separated files as spreadsheets open them (RFC 4180): UTF-8, CR LF after every
 // record, a field quoted when it holds a comma, a double quote, a CR or an LF, its double
-// quotes doubled; every other field as it is, an empty one as nothing.
+// quotes doubled, and behind an apostrophe when it starts like a formula (StartsLikeFormula);
+// every other field as it is, an empty one as nothing.
 void AppendCsvLine(std::string& out, std::span<const std::string_view> fields);
 // A whole file: the byte order mark, the header record, then one record per row in order.
 std::string CsvTable(const Table& table);

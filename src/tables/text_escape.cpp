@@ -5,11 +5,13 @@
 namespace numtrail::tables {
 
 void AppendCsvField(std::string& out, std::string_view field) {
-    if (!NeedsCsvQuotes(field)) {
+    const bool quoted = NeedsCsvQuotes(field);
+    if (quoted) out += '"';
+    if (StartsLikeFormula(field)) out += '\'';
+    if (!quoted) {
         out += field;
         return;
     }
-    out += '"';
     for (const char c : field) {
         if (c == '"') out += '"';
         out += c;
@@ -18,6 +20,7 @@ void AppendCsvField(std::string& out, std::string_view field) {
 }
 
 void AppendTsvField(std::string& out, std::string_view field) {
+    if (StartsLikeFormula(field)) out += '\'';
     for (const char c : field) {
         switch (c) {
             case '\t':

@@ -410,5 +410,18 @@ TEST_F(BatchTest, JournalFailureIsSaidOnceAndTheRunGoesOn) {
     EXPECT_NE(err.find("numtrail: results journal: "), std::string::npos) << err;
 }
 
+// The first start that keeps a journal says where, and how to keep none; later starts do not.
+TEST_F(BatchTest, FirstStartWithAJournalSaysWhereRowsAreKept) {
+    settings.journal_folder = folder.filePath(QStringLiteral("journal"));
+    settings.journal_days = 7;
+    CreateReady();
+    const QString tip = Find<QStatusBar>("S1")->toolTip();
+    EXPECT_TRUE(tip.contains(settings.journal_folder)) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("--no-journal"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("7 天"))) << tip.toStdString();
+    CreateReady();
+    EXPECT_EQ(Find<QStatusBar>("S1")->toolTip(), QString());
+}
+
 }  // namespace
 }  // namespace numtrail::test

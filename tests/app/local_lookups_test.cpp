@@ -325,6 +325,15 @@ TEST(Options, JournalGoesUnderTheDataHomeUnlessTurnedOff) {
     was_set ? qputenv("XDG_DATA_HOME", saved) : qunsetenv("XDG_DATA_HOME");
     EXPECT_EQ(on, QStringLiteral("/data/home/Numtrail/journal"));
     EXPECT_EQ(off, QString());
+    EXPECT_EQ(ParseOptions({"numtrail"}).options->journal_days, 30);
+    for (const auto& [days, kept] :
+         {std::pair{"1", 1}, {"3650", 3650}, {"0", 0}, {"3651", 0}, {"-5", 0}, {"30d", 0}}) {
+        const OptionsOutcome outcome = ParseOptions({"numtrail", "--journal-days", days});
+        EXPECT_EQ(outcome.exit_code, kept == 0 ? 2 : 0) << days;
+        if (kept != 0) {
+            EXPECT_EQ(outcome.options->journal_days, kept) << days;
+        }
+    }
 }
 
 // Answered before the program asks for a display: with none, and a platform that does not

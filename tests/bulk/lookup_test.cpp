@@ -88,8 +88,8 @@ TEST_F(LookupTest, EveryLineGivesOneRowInOrder) {
     const ProgramRun run = Lookup({"--format", "tsv", "-"}, list);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(FirstFields(run.out),
-              (std::vector<std::string>{"手机号", "13800138000", "", "+86 139 1234 5678", "abc", "",
-                                        "1380013800", "138-0013-8000"}));
+              (std::vector<std::string>{"手机号", "13800138000", "", "'+86 139 1234 5678", "abc",
+                                        "", "1380013800", "138-0013-8000"}));
 }
 
 // One small list in every format: quoting and escaping, the four statuses, code page 936 and
@@ -111,7 +111,7 @@ TEST_F(LookupTest, FormatsWriteTheseBytes) {
          "15400000000,15400000000,,,,,,unassigned\r\n"
          "\"a\"\"b,1380013800\",,,,,,,bad-format\r\n"
          "\"\"\"13800138000\"\"\",13800138000,北京,北京,010,100000,中国移动,ok\r\n"
-         "\t13800138000,13800138000,北京,北京,010,100000,中国移动,ok\r\n"},
+         "'\t13800138000,13800138000,北京,北京,010,100000,中国移动,ok\r\n"},
         {"tsv",
          "line\tnumber\tprovince\tcity\tarea_code\tpostcode\tcard_type\tstatus\n"
          "13800138000\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"
@@ -120,7 +120,7 @@ TEST_F(LookupTest, FormatsWriteTheseBytes) {
          "15400000000\t15400000000\t\t\t\t\t\tunassigned\n"
          "a\"b,1380013800\t\t\t\t\t\t\tbad-format\n"
          "\"13800138000\"\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"
-         "\\t13800138000\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"},
+         "'\\t13800138000\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"},
         {"jsonl",
          "{\"line\":\"13800138000\",\"number\":\"13800138000\",\"province\":\"北京\","
          "\"city\":\"北京\",\"area_code\":\"010\",\"postcode\":\"100000\","
@@ -163,6 +163,37 @@ TEST_F(LookupTest, FormatsWriteTheseBytes) {
                   "numtrail-lookup: 7 lines: 3 ok, 1 unknown-place, 1 unassigned, "
                   "2 bad-format (built-in data)\n")
             << c.format;
+    }
+}
+
+// Lines and online answers that a spreadsheet would run as formulas are written as text in
+// csv and tsv; an online answer's codes that are not digits are dropped.
+TEST_F(LookupTest, CellsThatStartLikeAFormulaAreWrittenAsText) {
+    test::StandInUpstream upstream([](const std::string& number) {
+        return test::StandInUpstream::Attribution(number, "=1+1", "@SUM(A1)", "-1", "+1",
+                                                  "中国电信");
+    });
+    const std::string list = "=1+1\n@SUM(1)\n-x\n19912345678\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"csv",
+         "line,number,province,city,area_code,postcode,card_type,status\r\n"
+         "'=1+1,,,,,,,bad-format\r\n"
+         "'@SUM(1),,,,,,,bad-format\r\n"
+         "'-x,,,,,,,bad-format\r\n"
+         "19912345678,19912345678,'=1+1,'@SUM(A1),,,中国电信,ok\r\n"},
+        {"tsv",
+         "line\tnumber\tprovince\tcity\tarea_code\tpostcode\tcard_type\tstatus\n"
+         "'=1+1\t\t\t\t\t\t\tbad-format\n"
+         "'@SUM(1)\t\t\t\t\t\t\tbad-format\n"
+         "'-x\t\t\t\t\t\t\tbad-format\n"
+         "19912345678\t19912345678\t'=1+1\t'@SUM(A1)\t\t\t中国电信\tok\n"},
+    };
+    for (const auto& [format, bytes] : cases) {
+        const ProgramRun run = Lookup({"-q", "--format", format, "--upstream", upstream.Url(),
+                                       "--cache", Path("c"), "--upstream-interval", "0", "-"},
+                                      list);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, bytes) << format;
     }
 }
 
@@ -248,7 +279,7 @@ TEST_F(LookupTest, ReadsWorkbooksAndContacts) {
     const std::pair<const char*, std::vector<std::string>> cases[] = {
         {"list.xlsx", rows},
         {"list.xls", rows},
-        {"list.vcf", {"+86 138 0013 8000", "13912345678"}},
+        {"list.vcf", {"'+86 138 0013 8000", "13912345678"}},  // as text, not a formula
     };
     for (const auto& [file, lines] : cases) {
         for (const bool from_stdin : {false, true}) {

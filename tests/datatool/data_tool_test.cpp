@@ -216,6 +216,46 @@ TEST_F(DataToolTest, FromCacheKeepsWhatWasFetched) {
     EXPECT_FALSE(std::filesystem::exists(P("missing.sqlite")));
 }
 
+// A prefix two online services answered gives the latest answer, or the one of the service
+// named; rows kept before the cache named services are read too.
+TEST_F(DataToolTest, FromCacheTakesTheLatestAnswerOrTheServiceNamed) {
+    const std::string cache = P("prefixes.sqlite");
+    {
+        attribution::PrefixCache a(cache, 0, nullptr, "http://a:80");
+        attribution::PrefixCache b(cache, 0, nullptr, "https://b:443");
+        attribution::PrefixCache earlier(cache, 0, nullptr);
+        a.Store(1990000, {"江苏", "苏州", "", "", "中国电信"}, 10);
+        b.Store(1990000, {"浙江", "杭州", "", "", "中国电信"}, 20);
+        earlier.Store(1380000, {"四川", "成都", "", "", "中国移动"}, 5);
+    }
+    struct Case {
+        std::vector<std::string> origin;
+        std::vector<std::string> places;
+    };
+    const Case cases[] = {
+        {{}, {"浙江,杭州", "四川,成都"}},
+        {{"--origin", "http://a:80"}, {"江苏,苏州", ""}},
+        {{"--origin", "unknown"}, {"", "四川,成都"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"from-cache", cache, "-o", P("out.dat")};
+        args.insert(args.end(), c.origin.begin(), c.origin.end());
+        const ProgramRun run = Data(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::vector<std::string> found = Lookup(P("out.dat"), {"19900000000", "13800000000"});
+        ASSERT_EQ(found.size(), 2u);
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            // Empty: the prefix is not in the file, whatever the built-in data says of it.
+            if (!c.places[i].empty())
+                EXPECT_EQ(found[i].substr(0, c.places[i].size()), c.places[i]);
+            for (const char* city : {"苏州", "杭州", "成都"})
+                if (c.places[i].find(city) == std::string::npos)
+                    EXPECT_EQ(found[i].find(city), std::string::npos) << found[i];
+        }
+    }
+    EXPECT_EQ(Data({"from-cache", cache, "-o", P("x.dat"), "--origin", "http://c:80"}).status, 1);
+}
+
 // What numtrail-lookup --upstream fetched from an online service becomes a data file.
 TEST_F(DataToolTest, FromCacheAfterAnOnlineRun) {
     test::StandInUpstream upstream([](const std::string& number) {

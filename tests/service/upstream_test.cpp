@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -107,6 +111,15 @@ TEST(UpstreamAnswerTest, ReadsTheFiveValuesAsTheWindowDoes) {
         // The value runs to the next occurrence of the same key at most.
         {"{\"Province\":\"\",\"XProvince\":\"浙江\"}", "", UpstreamReading::Kind::Fields, {}},
         {"<title>Runtime Error</title>", "text/html", UpstreamReading::Kind::Refused, {}},
+        // Codes are digits or nothing; names pass as they are, for the writers to escape.
+        {"{\"Province\":\"=1+1\",\"AreaCode\":\"=2+3\",\"PostCode\":\"21 3000\"}",
+         "",
+         UpstreamReading::Kind::Fields,
+         {"=1+1", "", "", "", ""}},
+        {"{\"Province\":\"江苏\",\"AreaCode\":\"0519\",\"PostCode\":\"２１３０００\"}",
+         "",
+         UpstreamReading::Kind::Fields,
+         {"江苏", "", "", "0519", ""}},
         {"", "", UpstreamReading::Kind::NotAnAnswer, {}},
     };
     for (const Case& c : cases) {
@@ -176,7 +189,7 @@ TEST_F(UpstreamTest, EachPrefixIsAskedOnceAndTheCacheSurvivesARestart) {
     EXPECT_EQ(Requests(), 300u);
     const auto requests = upstream.Requests();
     EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [](const auto& request) {
-        return request.target == "/query?m=16600001000&output=json&callback=querycallback";
+        return request.target == "/query?m=16600000000&output=json&callback=querycallback";
     }));
     UpstreamResolver restarted(Options());
     EXPECT_EQ(batch(restarted), 30000);
@@ -245,7 +258,12 @@ TEST_F(UpstreamTest, FailureAndTimeOutAnswerFromLocalDataAndCacheNothing) {
         EXPECT_NE(Query(*service, number).find(kOnline), std::string::npos);
         EXPECT_EQ(Requests(), before + 2);
     }
-    EXPECT_EQ(Warnings().size(), 4u);
+    const auto warnings = Warnings();
+    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                            [](const std::string& line) {
+                                return line.find(" failed for ") != std::string::npos;
+                            }),
+              4);
 }
 
 TEST_F(UpstreamTest, AnswersExpireByTheInjectedClock) {
@@ -291,7 +309,8 @@ TEST_F(UpstreamTest, DamagedCacheIsMovedAsideAndAFreshOneStarted) {
     ASSERT_TRUE(std::filesystem::exists(aside));
     std::ifstream moved(aside);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(moved), {}), junk);
-    ASSERT_EQ(Warnings().size(), 1u);
+    // Beside the start's warning about plain http.
+    ASSERT_EQ(Warnings().size(), 2u);
     EXPECT_NE(Warnings()[0].find(aside.string()), std::string::npos);
 
     UpstreamResolver restarted(Options());
@@ -336,6 +355,151 @@ TEST(UpstreamProgramTest, RejectsBadUpstreamOptions) {
             (std::string(NUMTRAIL_SERVICE_PROGRAM) + " --port 0 " + args + " 2>/dev/null").c_str());
         EXPECT_EQ(WEXITSTATUS(status), 2) << args;
     }
+}
+
+// Only the prefix leaves the machine, and messages show no whole number.
+TEST_F(UpstreamTest, OnlyThePrefixIsSentAndMessagesMaskNumbers) {
+    UpstreamResolver resolver(Options());
+    EXPECT_EQ(resolver.Resolve("16612345678").kind, Kind::Placed);
+    ASSERT_EQ(Requests(), 1u);
+    EXPECT_EQ(upstream.Requests()[0].target,
+              "/query?m=16612340000&output=json&callback=querycallback");
+
+    UpstreamOptions options = Options();
+    options.url = "http://127.0.0.1:1/query";  // nothing listens there
+    UpstreamResolver failing(options);
+    failing.Resolve("16698765432");
+    for (const std::string& line : Warnings()) {
+        EXPECT_EQ(line.find("16698765432"), std::string::npos) << line;
+        EXPECT_EQ(line.find("1669876"), std::string::npos) << line;
+    }
+    EXPECT_NE(Warnings().back().find("166****0000"), std::string::npos) << Warnings().back();
+
+    const std::pair<std::string_view, std::string> masked[] = {
+        {"13800138000", "138****8000"},
+        {"01062345678", "010****5678"},
+        {"4008001234", "400***1234"},
+        {"1380013", "*******"},
+        {"", ""},
+    };
+    for (const auto& [number, shown] : masked) EXPECT_EQ(MaskNumber(number), shown) << number;
+}
+
+// A plain http:// endpoint is named at start; an https:// one is not.
+TEST_F(UpstreamTest, PlainHttpIsWarnedOfAtStart) {
+    { UpstreamResolver plain(Options()); }
+    ASSERT_EQ(Warnings().size(), 1u);
+    EXPECT_NE(Warnings()[0].find("http://"), std::string::npos);
+    UpstreamOptions options = Options();
+    options.url = "https://127.0.0.1:1/query";
+    { UpstreamResolver secure(options); }
+    EXPECT_EQ(Warnings().size(), 1u);
+}
+
+// A redirect, to another host or port or from https to plain http, is never followed: the
+// prefix is answered from local data and the redirect said once.
+TEST_F(UpstreamTest, RedirectsAreNotFollowed) {
+    StandInUpstream elsewhere{Placed};
+    for (const int status : {301, 302, 303, 307, 308}) {
+        SCOPED_TRACE(status);
+        upstream.SetHandler([&](const std::string&) {
+            StandInUpstream::Reply reply = Placed("16612340000");
+            reply.status = status;
+            reply.location = elsewhere.Url() + "?m=16612345678";
+            return reply;
+        });
+        {
+            std::lock_guard lock(warnings_mutex);
+            warnings.clear();
+        }
+        UpstreamResolver resolver(Options());
+        EXPECT_EQ(resolver.Resolve("16612345678").kind, Kind::Failed);
+        EXPECT_EQ(resolver.Resolve("16622345678").kind, Kind::Failed);
+        EXPECT_EQ(resolver.Stats().upstream_failures, 2u);
+        const auto lines = Warnings();
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& line) {
+                                    return line.find("redirect") != std::string::npos;
+                                }),
+                  1);
+    }
+    EXPECT_EQ(elsewhere.Requests().size(), 0u);
+    // Nothing was kept: a fixed endpoint is asked again.
+    upstream.SetHandler(Placed);
+    UpstreamResolver resolver(Options());
+    EXPECT_EQ(resolver.Resolve("16612345678").kind, Kind::Placed);
+}
+
+// A server on 127.0.0.1 that answers every connection with a header byte every `every`.
+class TricklingServer {
+  public:
+    explicit TricklingServer(std::chrono::milliseconds every) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
+        ::listen(listener_, 4);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this, every] {
+            const int connection = ::accept(listener_, nullptr, nullptr);
+            if (connection < 0) return;
+            const std::string header = "HTTP/1.1 200 OK\r\nX-Slow: " + std::string(100, 'x');
+            for (const char c : header) {
+                if (stopping_ || ::send(connection, &c, 1, MSG_NOSIGNAL) != 1) break;
+                std::this_thread::sleep_for(every);
+            }
+            ::close(connection);
+        });
+    }
+    ~TricklingServer() {
+        stopping_ = true;
+        ::shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        ::close(listener_);
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/query"; }
+
+  private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
+TEST_F(UpstreamTest, TheTimeOutEndsARequestWhateverTheServerTrickles) {
+    TricklingServer trickling(1s);
+    UpstreamOptions options = Options();
+    options.url = trickling.Url();
+    options.timeout = 1500ms;
+    UpstreamResolver resolver(options);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(resolver.Resolve("16612345678").kind, Kind::Failed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3500ms);
+    EXPECT_NE(Warnings().back().find("within 1500 ms"), std::string::npos) << Warnings().back();
+}
+
+// One cache, two online services: each is served its own answers, also after a restart.
+TEST_F(UpstreamTest, TheCacheKeepsEachServicesAnswersApart) {
+    StandInUpstream other([](const std::string& number) {
+        return StandInUpstream::Attribution(number, "四川", "成都", "028", "610000", "中国联通");
+    });
+    for (int run = 0; run < 2; ++run) {
+        UpstreamOptions other_options = Options();
+        other_options.url = other.Url();
+        UpstreamResolver first(Options());
+        UpstreamResolver second(other_options);
+        const UpstreamAnswer mine = first.Resolve(kUnplaced);
+        const UpstreamAnswer theirs = second.Resolve(kUnplaced);
+        ASSERT_EQ(mine.kind, Kind::Placed);
+        ASSERT_EQ(theirs.kind, Kind::Placed);
+        EXPECT_EQ(mine.record->city, "常州");
+        EXPECT_EQ(theirs.record->city, "成都");
+    }
+    EXPECT_EQ(Requests(), 1u);
+    EXPECT_EQ(other.Requests().size(), 1u);
 }
 
 }  // namespace

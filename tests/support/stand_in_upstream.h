@@ -24,6 +24,7 @@ class StandInUpstream {
         std::string body;
         std::chrono::milliseconds delay{0};  // before the answer starts
         bool reset = false;  // sends the headers and half the body, then drops the connection
+        std::string location = {};  // a Location header, for a redirect
     };
     // Answers a request for the number in its "m" parameter.
     using Handler = std::function<Reply(const std::string& number)>;
@@ -97,6 +98,7 @@ class StandInUpstream {
                             [this, ended] { return stopping_ || delays_ended_ != ended; });
         }
         res.status = reply.status;
+        if (!reply.location.empty()) res.set_header("Location", reply.location);
         if (!reply.reset) {
             res.set_content(reply.body, reply.content_type.c_str());
             return;

