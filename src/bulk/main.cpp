@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     auto* upstream =
         app.add_option("--upstream", options.upstream.url,
                        "ask this online attribution endpoint (callback format, without query) "
-                       "about each prefix the local data does not place, once, keeping its "
+                       "about each mobile prefix the local data does not place, once, keeping its "
                        "answers in the cache")
             ->type_name("URL");
 #ifdef NUMTRAIL_LOOKUP_ONLINE
