@@ -70,9 +70,10 @@ class DataToolTest : public test::ScratchDirTest {
         EXPECT_EQ(run.status, 0) << run.err;
         std::vector<std::string> answers;
         for (const std::string& row : Lines(run.out)) {
-            // line,number,province,city,area_code,postcode,card_type,status
+            // line,number,province,city,area_code,postcode,card_type,status,kind
             const std::size_t second = row.find(',', row.find(',') + 1);
-            answers.push_back(row.substr(second + 1, row.rfind(',') - second - 1));
+            const std::size_t status = row.rfind(',', row.rfind(',') - 1);
+            answers.push_back(row.substr(second + 1, status - second - 1));
         }
         answers.erase(answers.begin());
         return answers;
