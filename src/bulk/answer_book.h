@@ -35,6 +35,9 @@ class AnswerBook {
         return local;
     }
     void Prefetch(std::uint32_t slot) const { local_.Prefetch(slot); }
+    // The answer for a landline or a service number, which local data gives whole: online
+    // services are asked about mobile prefixes only.
+    AnswerId LocalAnswer(const attribution::Number& number) const { return local_.Find(number); }
 
     // Every answer so far has an id below this.
     std::size_t AnswerCount() const { return local_.AnswerCount() + online_records_.size(); }

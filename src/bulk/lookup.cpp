@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -15,8 +16,8 @@
 #include "bulk/list_input.h"
 #include "bulk/output.h"
 #include "bulk/row_writer.h"
-#include "numbers/entry_cleaning.h"
 #include "numbers/list_text.h"
+#include "numbers/recognizer.h"
 
 namespace numtrail::bulk {
 namespace {
@@ -55,22 +56,33 @@ class ProgressBar {
 };
 
 using attribution::LocalAttributor;
+using attribution::Number;
+using attribution::NumberKind;
 
 struct Run {
     AnswerBook& answers;
     RowWriter writer;
     Output& output;
+    // One row per number found rather than per line; a line without a number gives a row
+    // unless `number_lines_only`.
+    bool every_number = false;
+    bool number_lines_only = false;
+    const NumberRecognizer& recognizer = NumberRecognizer::BuiltIn();
     RowBuffer rows{kOutputBlock + 64 * 1024};
+    // Rows by status; the lines read, and those without a number.
     std::array<std::uint64_t, attribution::kStatusNames.size()> counts = {};
+    std::uint64_t lines = 0;
+    std::uint64_t lines_without_number = 0;
 
-    // Lines are cleaned a few at a time and their answers prefetched, so that the loads of
+    // Numbers are gathered a few at a time and their answers prefetched, so that the loads of
     // answers from all over the prefix table overlap instead of waiting one after the other.
     // A line lies in the piece being cut, which stays put until the batch is written at the
     // piece's end; the few that do not (decoded, or begun in the piece before) are copied.
     struct Pending {
         std::string_view line;
-        CleanedEntry entry;
+        Number number;  // kind None: the line holds none
         std::uint32_t slot;
+        std::uint64_t line_number;
     };
     static constexpr std::size_t kBatch = 16;
     std::array<Pending, kBatch> batch = {};
@@ -88,31 +100,70 @@ struct Run {
 
     // A line cut at its limit is no number, whatever its start holds.
     void Line(std::string_view line, bool cut) {
-        Pending& p = batch[batched];
+        ++lines;
+        if (cut) {
+            NoNumber(line);
+            return;
+        }
+        // Most lines of a list are a mobile number and nothing else: eleven ASCII digits
+        // 1[3-9]..., which are exactly the lines that have a slot. Their number is the line.
+        if (const std::uint32_t slot = LocalAttributor::SlotOf(line);
+            slot != LocalAttributor::kNoSlot) [[likely]] {
+            Number& number = Add(line).number;
+            std::memcpy(number.digits.data(), line.data(), 11);
+            number.size = 11;
+            number.area_code_size = 0;
+            number.kind = NumberKind::Mobile;
+            Prefetched(slot);
+            return;
+        }
+        bool found = false;
+        const auto found_number = [this, line, &found](const FoundNumber& f) {
+            Add(line).number = f.number;
+            if (f.number.kind == NumberKind::Mobile)
+                Prefetched(LocalAttributor::SlotOf(f.number.Digits()));
+            found = true;
+            return every_number;
+        };
+        recognizer.ForEach(line, found_number);
+        if (!found) NoNumber(line);
+    }
+
+    void NoNumber(std::string_view line) {
+        ++lines_without_number;
+        if (!number_lines_only) Add(line).number = Number{};
+    }
+
+    // The next number's place in the batch, for the line it was found in; the batch is
+    // written once it is full, which the caller finishes filling in first (see Prefetched).
+    Pending& Add(std::string_view line) {
+        if (batched == kBatch) WriteBatch();
+        Pending& p = batch[batched++];
         p.line = line;
         if (line.data() < piece.data() || line.data() >= piece.data() + piece.size())
-            p.line = copies[batched].assign(line);
-        ++batched;
-        p.entry = cut ? CleanedEntry{} : CleanEntry(line);
+            p.line = copies[batched - 1].assign(line);
+        p.line_number = lines;
         p.slot = LocalAttributor::kNoSlot;
-        if (p.entry.kind == EntryKind::Number) {
-            p.slot = LocalAttributor::SlotOf(p.entry.Number());
-            answers.Prefetch(p.slot);
-        }
-        if (batched == kBatch) WriteBatch();
+        return p;
+    }
+
+    // A mobile number added last: its answer is loaded ahead.
+    void Prefetched(std::uint32_t slot) {
+        batch[batched - 1].slot = slot;
+        answers.Prefetch(slot);
     }
 
     void WriteBatch() {
         for (std::size_t i = 0; i < batched; ++i) {
             const Pending& p = batch[i];
-            std::string_view number;
+            const std::string_view digits = p.number.Digits();
             AnswerId answer = kBadFormatAnswer;
-            if (p.entry.kind == EntryKind::Number) {
-                number = p.entry.Number();
-                answer = answers.AnswerAt(p.slot, number);
-            }
+            if (p.number.kind == NumberKind::Mobile)
+                answer = answers.AnswerAt(p.slot, digits);
+            else if (p.number.kind != NumberKind::None)
+                answer = answers.LocalAnswer(p.number);
             ++counts[static_cast<std::size_t>(answers.StatusOf(answer))];
-            writer.AppendRow(rows, p.line, number, answer);
+            writer.AppendRow(rows, p.line_number, p.line, digits, p.number.kind, answer);
         }
         batched = 0;
         if (rows.size() >= kOutputBlock) Flush();
@@ -144,6 +195,28 @@ struct Run {
 int Fail(const std::string& message) {
     std::cerr << "numtrail-lookup: " << message << '\n';
     return kExitFailed;
+}
+
+// The lines read and how their rows stand; with a row per number, how many numbers were found
+// and how many lines held none.
+std::string Summary(const Run& run, bool every_number) {
+    const auto counted = [](std::uint64_t n, const char* one, const char* more) {
+        return std::to_string(n) + " " + (n == 1 ? one : more);
+    };
+    std::string summary = "numtrail-lookup: " + counted(run.lines, "line", "lines");
+    const std::size_t statuses =
+        every_number ? attribution::kStatusNames.size() - 1 : attribution::kStatusNames.size();
+    if (every_number) {
+        std::uint64_t numbers = 0;
+        for (std::size_t s = 0; s < statuses; ++s) numbers += run.counts[s];
+        summary += ", " + counted(numbers, "number", "numbers");
+    }
+    for (std::size_t s = 0; s < statuses; ++s)
+        summary += (s == 0 ? ": " : ", ") + std::to_string(run.counts[s]) + " " +
+                   std::string(attribution::kStatusNames[s]);
+    if (every_number)
+        summary += "; " + counted(run.lines_without_number, "line", "lines") + " without a number";
+    return summary;
 }
 
 std::string DataText(const std::optional<std::string>& file) {
@@ -200,7 +273,10 @@ int Lookup(LookupOptions options) {
         if (!session) return Fail(error);
     }
     AnswerBook answers(local, session ? &session->Online() : nullptr);
-    Run run{answers, RowWriter(options.format, answers), *output};
+    const bool every_number = options.every_number || options.format == Format::Table;
+    Run run{answers, RowWriter(options.format, answers, every_number), *output};
+    run.every_number = every_number;
+    run.number_lines_only = options.format == Format::Table;
     run.writer.AppendHeader(run.rows);
     std::uint64_t done = 0;
     for (const std::string& file : options.files) {
@@ -216,14 +292,7 @@ int Lookup(LookupOptions options) {
     if (!output->Finish()) return Fail(output->Error());
 
     if (!options.quiet) {
-        std::uint64_t lines = 0;
-        for (const std::uint64_t n : run.counts) lines += n;
-        std::string summary =
-            "numtrail-lookup: " + std::to_string(lines) + (lines == 1 ? " line" : " lines");
-        for (std::size_t s = 0; s < attribution::kStatusNames.size(); ++s)
-            summary += (s == 0 ? ": " : ", ") + std::to_string(run.counts[s]) + " " +
-                       std::string(attribution::kStatusNames[s]);
-        std::cerr << summary << " (" << DataText(options.data) << ")\n";
+        std::cerr << Summary(run, every_number) << " (" << DataText(options.data) << ")\n";
         if (session) std::cerr << "numtrail-lookup: " << session->Summary() << '\n';
     }
     return 0;

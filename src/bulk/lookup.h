@@ -34,6 +34,10 @@ struct LookupOptions {
     std::vector<std::string> files;  // none, or "-", for standard input
     std::string output = "-";        // "-" for standard output
     Format format = Format::Csv;
+    // One row per number found, each with its line's number, rather than one per line (the
+    // first number found); a line without a number still gives one row. Format::Table implies
+    // it, without the rows for lines that hold no number.
+    bool every_number = false;
     std::optional<std::string> data;  // a data file; by default the user's, when there is one
     bool quiet = false;
     // Asks this online service about the prefixes the local data does not place, once each,
@@ -45,9 +49,9 @@ struct LookupOptions {
 
 inline constexpr int kExitFailed = 1;
 
-// Attributes every line of the lists and writes the rows; messages, the progress bar and the
-// summary go to standard error. Returns the exit status: 0, or kExitFailed when an input,
-// the data file or the output failed (the message names it).
+// Finds the numbers in every line of the lists, attributes them and writes the rows; messages, the
+// progress bar and the summary go to standard error. Returns the exit status: 0, or kExitFailed
+// when an input, the data file or the output failed (the message names it).
 int Lookup(LookupOptions options);
 
 }  // namespace numtrail::bulk

@@ -24,16 +24,24 @@ using numtrail::cli::WholeNumber;
 constexpr std::string_view kFooter =
     "Each FILE is read in turn (standard input when there is none, or for \"-\"), in the\n"
     "encoding the window's import would choose, and every line gives one row, in order: blank\n"
-    "lines and lines without a number too. Columns: the line as read, the cleaned number,\n"
-    "province, city, area code, postcode, card type, and a status: ok, unknown-place (an\n"
-    "assigned segment that no data places), unassigned, bad-format (no number in the line).\n"
+    "lines and lines without a number too. The row is about the first telephone number found\n"
+    "in the line, wherever it stands: a mobile, a landline (0, an area code, a local number)\n"
+    "or a 400/800 service number. With --every-number each number found gives a row, headed\n"
+    "by its line's number (counted over all FILEs), and a line without one gives one row.\n"
+    "\n"
+    "Columns: the line as read, the number's digits as recognised, province, city, area\n"
+    "code, postcode, card type, a status: ok, unknown-place (an assigned segment that no data\n"
+    "places), unassigned, bad-format (no number in the line), and the number's kind: mobile,\n"
+    "landline, service, or empty.\n"
     "\n"
     "Formats: csv (UTF-8, header row, RFC 4180), tsv (UTF-8, header row; tab, CR, LF and\n"
     "backslash in a field written \\t \\r \\n \\\\), jsonl (one JSON object a line), fixed (the\n"
-    "window's export line: code page 936, CR LF).\n"
+    "window's export line: code page 936, CR LF), table (the window's CSV table: UTF-8 with a\n"
+    "byte order mark, its header, one row per number found with the window's six columns).\n"
     "\n"
-    "With --upstream, a prefix the local data does not place is asked online once; when the\n"
-    "online service fails or refuses, the local answer stands and the summary says how often.\n"
+    "With --upstream, a mobile prefix the local data does not place is asked online once;\n"
+    "when the online service fails or refuses, the local answer stands and the summary says\n"
+    "how often. Landlines and service numbers are answered from local data.\n"
     "\n"
     "Exit status: 0 done, 1 an input, data or output file failed, 2 bad usage.";
 
@@ -42,23 +50,27 @@ constexpr std::string_view kFooter =
 int main(int argc, char** argv) {
     numtrail::bulk::LookupOptions options;
     CLI::App app(
-        "Attributes every line of number lists: province, city, area code, postcode "
-        "and card type of each mobile number, one row per line.",
+        "Attributes the telephone numbers in every line of number lists: province, city, "
+        "area code, postcode and card type, one row per line or per number found.",
         "numtrail-lookup");
     app.footer(std::string(kFooter));
     numtrail::cli::AddCommonOptions(app);
     const std::map<std::string, Format> formats = {{"csv", Format::Csv},
                                                    {"tsv", Format::Tsv},
                                                    {"jsonl", Format::Jsonl},
-                                                   {"fixed", Format::Fixed}};
+                                                   {"fixed", Format::Fixed},
+                                                   {"table", Format::Table}};
     std::string format = "csv";
     app.add_option("-o,--output", options.output,
                    "write the rows to FILE, replacing it only once complete (default \"-\": "
                    "standard output)")
         ->type_name("FILE");
-    app.add_option("--format", format, "csv (default), tsv, jsonl or fixed")
+    app.add_option("--format", format, "csv (default), tsv, jsonl, fixed or table")
         ->type_name("FORMAT")
         ->check(CLI::IsMember(formats));
+    app.add_flag("--every-number", options.every_number,
+                 "one row per number found, headed by its line's number; a line without a "
+                 "number still gives one row (the table format implies it, without those rows)");
     app.add_option("--data", options.data,
                    "7-digit prefix data file; its entries win over the built-in data (default: "
                    "$XDG_DATA_HOME/Numtrail/phone.dat when it exists)")
@@ -66,7 +78,7 @@ int main(int argc, char** argv) {
     auto* upstream =
         app.add_option("--upstream", options.upstream.url,
                        "ask this online attribution endpoint (callback format, without query) "
-                       "about each prefix the local data does not place, once, keeping its "
+                       "about each mobile prefix the local data does not place, once, keeping its "
                        "answers in the cache")
             ->type_name("URL");
 #ifdef NUMTRAIL_LOOKUP_ONLINE

@@ -1,6 +1,7 @@
 #include "service/query.h"
 
 #include "attribution/protocol.h"
+#include "numbers/recognizer.h"
 
 namespace numtrail::service {
 
@@ -17,8 +18,11 @@ Reply HandleQuery(std::string_view target, attribution::Attributor& attributor,
         return {200, std::string(attribution::kTextContentType),
                 attribution::ManifestText(version)};
     const attribution::QueryRequest request = attribution::ReadQuery(query);
-    const attribution::Answer answer =
-        attributor.Attribute(attribution::MobileNumber(request.number));
+    // The number is recognised as in a list (mobile, landline or 400/800, with fillers and text
+    // around it); the answer still echoes it as the query gave it.
+    const FirstNumber asked = NumberRecognizer::BuiltIn().First(request.number);
+    const attribution::Answer answer = attributor.Attribute(
+        asked.kind == EntryKind::Number ? asked.found.number : attribution::Number{});
     if (answer.refused) return RefusalReply();
     return {200, std::string(attribution::kAnswerContentType),
             attribution::CallbackAnswer(request.callback, request.number, answer.record)};

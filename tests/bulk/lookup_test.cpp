@@ -5,10 +5,14 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "attribution/attributor.h"
 #include "attribution/data_file_builder.h"
+#include "attribution/local_attributor.h"
+#include "numbers/recognizer.h"
 #include "product/product.h"
 #include "support/expect_runs.h"
 #include "support/named_pipe.h"
@@ -16,6 +20,7 @@
 #include "support/scratch_dir.h"
 #include "support/stand_in_upstream.h"
 #include "support/workbooks.h"
+#include "tables/table.h"
 
 namespace numtrail {
 namespace {
@@ -104,56 +109,58 @@ TEST_F(LookupTest, FormatsWriteTheseBytes) {
     };
     const Case cases[] = {
         {"csv",
-         "line,number,province,city,area_code,postcode,card_type,status\r\n"
-         "13800138000,13800138000,北京,北京,010,100000,中国移动,ok\r\n"
-         "\"张三,+86 199 1234 5678\",19912345678,未知,未知,,,中国电信,unknown-place\r\n"
-         ",,,,,,,bad-format\r\n"
-         "15400000000,15400000000,,,,,,unassigned\r\n"
-         "\"a\"\"b,1380013800\",,,,,,,bad-format\r\n"
-         "\"\"\"13800138000\"\"\",13800138000,北京,北京,010,100000,中国移动,ok\r\n"
-         "'\t13800138000,13800138000,北京,北京,010,100000,中国移动,ok\r\n"},
+         "line,number,province,city,area_code,postcode,card_type,status,kind\r\n"
+         "13800138000,13800138000,北京,北京,010,100000,中国移动,ok,mobile\r\n"
+         "\"张三,+86 199 1234 5678\",19912345678,未知,未知,,,中国电信,unknown-place,mobile\r\n"
+         ",,,,,,,bad-format,\r\n"
+         "15400000000,15400000000,,,,,,unassigned,mobile\r\n"
+         "\"a\"\"b,1380013800\",,,,,,,bad-format,\r\n"
+         "\"\"\"13800138000\"\"\",13800138000,北京,北京,010,100000,中国移动,ok,mobile\r\n"
+         "'\t13800138000,13800138000,北京,北京,010,100000,中国移动,ok,mobile\r\n"},
         {"tsv",
-         "line\tnumber\tprovince\tcity\tarea_code\tpostcode\tcard_type\tstatus\n"
-         "13800138000\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"
-         "张三,+86 199 1234 5678\t19912345678\t未知\t未知\t\t\t中国电信\tunknown-place\n"
-         "\t\t\t\t\t\t\tbad-format\n"
-         "15400000000\t15400000000\t\t\t\t\t\tunassigned\n"
-         "a\"b,1380013800\t\t\t\t\t\t\tbad-format\n"
-         "\"13800138000\"\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"
-         "'\\t13800138000\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\n"},
+         "line\tnumber\tprovince\tcity\tarea_code\tpostcode\tcard_type\tstatus\tkind\n"
+         "13800138000\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\tmobile\n"
+         "张三,+86 199 1234 5678\t19912345678\t未知\t未知\t\t\t中国电信\tunknown-place\tmobile\n"
+         "\t\t\t\t\t\t\tbad-format\t\n"
+         "15400000000\t15400000000\t\t\t\t\t\tunassigned\tmobile\n"
+         "a\"b,1380013800\t\t\t\t\t\t\tbad-format\t\n"
+         "\"13800138000\"\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\tmobile\n"
+         "'\\t13800138000\t13800138000\t北京\t北京\t010\t100000\t中国移动\tok\tmobile\n"},
         {"jsonl",
          "{\"line\":\"13800138000\",\"number\":\"13800138000\",\"province\":\"北京\","
          "\"city\":\"北京\",\"area_code\":\"010\",\"postcode\":\"100000\","
-         "\"card_type\":\"中国移动\",\"status\":\"ok\"}\n"
+         "\"card_type\":\"中国移动\",\"status\":\"ok\",\"kind\":\"mobile\"}\n"
          "{\"line\":\"张三,+86 199 1234 5678\",\"number\":\"19912345678\",\"province\":\"未知\","
          "\"city\":\"未知\",\"area_code\":\"\",\"postcode\":\"\",\"card_type\":\"中国电信\","
-         "\"status\":\"unknown-place\"}\n"
+         "\"status\":\"unknown-place\",\"kind\":\"mobile\"}\n"
          "{\"line\":\"\",\"number\":\"\",\"province\":\"\",\"city\":\"\",\"area_code\":\"\","
-         "\"postcode\":\"\",\"card_type\":\"\",\"status\":\"bad-format\"}\n"
+         "\"postcode\":\"\",\"card_type\":\"\",\"status\":\"bad-format\",\"kind\":\"\"}\n"
          "{\"line\":\"15400000000\",\"number\":\"15400000000\",\"province\":\"\",\"city\":\"\","
-         "\"area_code\":\"\",\"postcode\":\"\",\"card_type\":\"\",\"status\":\"unassigned\"}\n"
+         "\"area_code\":\"\",\"postcode\":\"\",\"card_type\":\"\",\"status\":\"unassigned\","
+         "\"kind\":\"mobile\"}\n"
          "{\"line\":\"a\\\"b,1380013800\",\"number\":\"\",\"province\":\"\",\"city\":\"\","
-         "\"area_code\":\"\",\"postcode\":\"\",\"card_type\":\"\",\"status\":\"bad-format\"}\n"
+         "\"area_code\":\"\",\"postcode\":\"\",\"card_type\":\"\",\"status\":\"bad-format\","
+         "\"kind\":\"\"}\n"
          "{\"line\":\"\\\"13800138000\\\"\",\"number\":\"13800138000\",\"province\":\"北京\","
          "\"city\":\"北京\",\"area_code\":\"010\",\"postcode\":\"100000\","
-         "\"card_type\":\"中国移动\",\"status\":\"ok\"}\n"
+         "\"card_type\":\"中国移动\",\"status\":\"ok\",\"kind\":\"mobile\"}\n"
          "{\"line\":\"\\t13800138000\",\"number\":\"13800138000\",\"province\":\"北京\","
          "\"city\":\"北京\",\"area_code\":\"010\",\"postcode\":\"100000\","
-         "\"card_type\":\"中国移动\",\"status\":\"ok\"}\n"},
+         "\"card_type\":\"中国移动\",\"status\":\"ok\",\"kind\":\"mobile\"}\n"},
         // Code page 936: 北京 B1B1 BEA9, 中国移动 D6D0 B9FA D2C6 B6AF, 未知 CEB4 D6AA,
         // 中国电信 D6D0 B9FA B5E7 D0C5, 张三 D5C5 C8FD.
         {"fixed",
          "13800138000   13800138000   \xB1\xB1\xBE\xA9   \xB1\xB1\xBE\xA9   010   100000   "
-         "\xD6\xD0\xB9\xFA\xD2\xC6\xB6\xAF   ok\r\n"
+         "\xD6\xD0\xB9\xFA\xD2\xC6\xB6\xAF   ok   mobile\r\n"
          "\xD5\xC5\xC8\xFD,+86 199 1234 5678   19912345678   \xCE\xB4\xD6\xAA   "
-         "\xCE\xB4\xD6\xAA         \xD6\xD0\xB9\xFA\xB5\xE7\xD0\xC5   unknown-place\r\n"
-         "                     bad-format\r\n"
-         "15400000000   15400000000                  unassigned\r\n"
-         "a\"b,1380013800                     bad-format\r\n"
+         "\xCE\xB4\xD6\xAA         \xD6\xD0\xB9\xFA\xB5\xE7\xD0\xC5   unknown-place   mobile\r\n"
+         "                     bad-format   \r\n"
+         "15400000000   15400000000                  unassigned   mobile\r\n"
+         "a\"b,1380013800                     bad-format   \r\n"
          "\"13800138000\"   13800138000   \xB1\xB1\xBE\xA9   \xB1\xB1\xBE\xA9   010   100000   "
-         "\xD6\xD0\xB9\xFA\xD2\xC6\xB6\xAF   ok\r\n"
+         "\xD6\xD0\xB9\xFA\xD2\xC6\xB6\xAF   ok   mobile\r\n"
          "\t13800138000   13800138000   \xB1\xB1\xBE\xA9   \xB1\xB1\xBE\xA9   010   100000   "
-         "\xD6\xD0\xB9\xFA\xD2\xC6\xB6\xAF   ok\r\n"},
+         "\xD6\xD0\xB9\xFA\xD2\xC6\xB6\xAF   ok   mobile\r\n"},
     };
     for (const Case& c : cases) {
         const ProgramRun run = Lookup({"--format", c.format, Path("list.txt")});
@@ -176,17 +183,17 @@ TEST_F(LookupTest, CellsThatStartLikeAFormulaAreWrittenAsText) {
     const std::string list = "=1+1\n@SUM(1)\n-x\n19912345678\n";
     const std::pair<const char*, std::string> cases[] = {
         {"csv",
-         "line,number,province,city,area_code,postcode,card_type,status\r\n"
-         "'=1+1,,,,,,,bad-format\r\n"
-         "'@SUM(1),,,,,,,bad-format\r\n"
-         "'-x,,,,,,,bad-format\r\n"
-         "19912345678,19912345678,'=1+1,'@SUM(A1),,,中国电信,ok\r\n"},
+         "line,number,province,city,area_code,postcode,card_type,status,kind\r\n"
+         "'=1+1,,,,,,,bad-format,\r\n"
+         "'@SUM(1),,,,,,,bad-format,\r\n"
+         "'-x,,,,,,,bad-format,\r\n"
+         "19912345678,19912345678,'=1+1,'@SUM(A1),,,中国电信,ok,mobile\r\n"},
         {"tsv",
-         "line\tnumber\tprovince\tcity\tarea_code\tpostcode\tcard_type\tstatus\n"
-         "'=1+1\t\t\t\t\t\t\tbad-format\n"
-         "'@SUM(1)\t\t\t\t\t\t\tbad-format\n"
-         "'-x\t\t\t\t\t\t\tbad-format\n"
-         "19912345678\t19912345678\t'=1+1\t'@SUM(A1)\t\t\t中国电信\tok\n"},
+         "line\tnumber\tprovince\tcity\tarea_code\tpostcode\tcard_type\tstatus\tkind\n"
+         "'=1+1\t\t\t\t\t\t\tbad-format\t\n"
+         "'@SUM(1)\t\t\t\t\t\t\tbad-format\t\n"
+         "'-x\t\t\t\t\t\t\tbad-format\t\n"
+         "19912345678\t19912345678\t'=1+1\t'@SUM(A1)\t\t\t中国电信\tok\tmobile\n"},
     };
     for (const auto& [format, bytes] : cases) {
         const ProgramRun run = Lookup({"-q", "--format", format, "--upstream", upstream.Url(),
@@ -195,6 +202,144 @@ TEST_F(LookupTest, CellsThatStartLikeAFormulaAreWrittenAsText) {
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, bytes) << format;
     }
+}
+
+// The tab-separated fields of a row.
+std::vector<std::string> Fields(const std::string& row) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t end; (end = row.find('\t', start)) != std::string::npos; start = end + 1)
+        fields.push_back(row.substr(start, end - start));
+    fields.push_back(row.substr(start));
+    return fields;
+}
+
+// Lines as lists hold them: a contacts export, chat copies, landlines and 400/800 numbers in
+// their spellings, several numbers in a line, and digit runs that are no number.
+struct MixedLine {
+    const char* text;
+    std::vector<std::string> numbers;  // "digits kind", in order
+};
+const MixedLine kMixedLines[] = {
+    {"张伟,13800138000,北京市朝阳区", {"13800138000 mobile"}},
+    {"手机：138 0013 8000 座机：010-62345678", {"13800138000 mobile", "01062345678 landline"}},
+    {"TEL;TYPE=WORK:(0755)86001234", {"075586001234 landline"}},
+    {"【联系人】王女士 +86 10 6234 5678", {"01062345678 landline"}},
+    {"客服热线400-800-1234转2", {"4008001234 service"}},
+    {"免费电话 800 810 8888", {"8008108888 service"}},
+    {"13912345678/13800138000", {"13912345678 mobile", "13800138000 mobile"}},
+    {"0898-66123456 海口", {"089866123456 landline"}},
+    {"身份证 110105194912310021", {}},
+    {"订单号 2026120813800138000", {}},
+    {"1.38001E+10", {}},
+    {"13800138x00", {}},
+    {"12800138000", {}},
+    {"", {}},
+    {"VERSION:3.0", {}},
+};
+
+std::string MixedList() {
+    std::string list;
+    for (const MixedLine& line : kMixedLines) list += std::string(line.text) + "\r\n";
+    return list;
+}
+
+// By default a row per line, about its first number; with --every-number a row per number found,
+// headed by its line's number, and a row for a line without any. Landlines and 400/800 numbers
+// are answered from local data like mobiles.
+TEST_F(LookupTest, FirstOrEveryNumberOfEachLineWithItsKind) {
+    const std::map<std::string, std::string> answers = {
+        {"13800138000", "北京\t北京\t010\t100000\t中国移动\tok"},
+        {"13912345678", "江苏\t常州\t0519\t213000\t中国移动\tok"},
+        {"01062345678", "北京\t北京\t010\t100000\t固定电话\tok"},
+        {"075586001234", "广东\t深圳\t0755\t518000\t固定电话\tok"},
+        {"089866123456", "海南\t海南\t0898\t\t固定电话\tok"},  // the whole province dials 0898
+        {"4008001234", "全国\t\t\t\t400电话\tok"},
+        {"8008108888", "全国\t\t\t\t800电话\tok"},
+        {"", "\t\t\t\t\tbad-format"},
+    };
+    // A row's number, its answer and its kind, as "digits answer kind".
+    const auto row_of = [&answers](const std::string& number_and_kind) {
+        const std::size_t blank = number_and_kind.find(' ');
+        const std::string digits = number_and_kind.substr(0, blank);
+        const std::string kind =
+            blank == std::string::npos ? "" : number_and_kind.substr(blank + 1);
+        EXPECT_TRUE(answers.contains(digits)) << digits;
+        return digits + "\t" + answers.at(digits) + "\t" + kind;
+    };
+    std::vector<std::string> first_rows, every_rows;
+    std::size_t numbers = 0;
+    for (std::size_t i = 0; i < std::size(kMixedLines); ++i) {
+        const MixedLine& line = kMixedLines[i];
+        const std::string counted = std::to_string(i + 1) + "\t" + line.text + "\t";
+        first_rows.push_back(std::string(line.text) + "\t" +
+                             row_of(line.numbers.empty() ? "" : line.numbers[0]));
+        for (const std::string& number : line.numbers)
+            every_rows.push_back(counted + row_of(number));
+        if (line.numbers.empty()) every_rows.push_back(counted + row_of(""));
+        numbers += line.numbers.size();
+    }
+
+    const ProgramRun first = Lookup({"--format", "tsv", "-"}, MixedList());
+    ASSERT_EQ(first.status, 0) << first.err;
+    std::vector<std::string> rows = Lines(first.out);
+    EXPECT_EQ(rows.front(),
+              "line\tnumber\tprovince\tcity\tarea_code\tpostcode\tcard_type\tstatus\tkind");
+    EXPECT_EQ(std::vector(rows.begin() + 1, rows.end()), first_rows);
+
+    const ProgramRun every = Lookup({"--every-number", "--format", "tsv", "-"}, MixedList());
+    ASSERT_EQ(every.status, 0) << every.err;
+    rows = Lines(every.out);
+    EXPECT_EQ(Fields(rows.front()).front(), "line_number");
+    EXPECT_EQ(std::vector(rows.begin() + 1, rows.end()), every_rows);
+    EXPECT_EQ(every.err, "numtrail-lookup: 15 lines, " + std::to_string(numbers) +
+                             " numbers: " + std::to_string(numbers) +
+                             " ok, 0 unknown-place, 0 unassigned; 7 lines without a number "
+                             "(built-in data)\n");
+
+    // The other formats carry the same line numbers and kinds.
+    const ProgramRun jsonl = Lookup({"--every-number", "--format", "jsonl", "-"}, MixedList());
+    const std::vector<std::string> objects = Lines(jsonl.out);
+    ASSERT_EQ(objects.size(), every_rows.size());
+    EXPECT_EQ(objects[2].substr(0, 16), "{\"line_number\":2");
+    EXPECT_TRUE(objects[2].ends_with(",\"kind\":\"landline\"}")) << objects[2];
+    const ProgramRun csv = Lookup({"--every-number", "-"}, MixedList());
+    EXPECT_NE(
+        csv.out.find("\r\n5,客服热线400-800-1234转2,4008001234,全国,,,,400电话,ok,service\r\n"),
+        std::string::npos)
+        << csv.out;
+}
+
+// The table format is the window's CSV export of the rows of every number found, byte for byte,
+// also when it is written out in several blocks.
+TEST_F(LookupTest, TableFormatIsTheWindowsCsvTable) {
+    std::string list = MixedList() + "15400000000\n19912345678\n";
+    while (list.size() < 600 * 1024) list += list;
+    attribution::LocalAttributor local;
+    std::vector<attribution::Record> rows;
+    for (const std::string& line : Lines(list)) {
+        NumberRecognizer::BuiltIn().ForEach(
+            std::string_view(line).substr(0, line.find('\r')), [&](const FoundNumber& found) {
+                rows.push_back(attribution::RowOf(found.number, local.Attribute(found.number)));
+            });
+    }
+    const std::string expected = tables::CsvTable(tables::ResultTable(rows));
+    EXPECT_TRUE(
+        expected.starts_with("\xEF\xBB\xBF手机号码,所属省份,所属城市,区号,邮编,号码类型\r\n"));
+    EXPECT_NE(expected.find("\r\n01062345678,北京,北京,010,100000,固定电话\r\n"),
+              std::string::npos);
+    EXPECT_NE(expected.find("\r\n4008001234,全国,,,,400电话\r\n"), std::string::npos);
+    WriteFile(Path("list.txt"), list);
+    for (const auto& arguments :
+         {std::vector<std::string>{"-q", "--format", "table", Path("list.txt")},
+          std::vector<std::string>{"-q", "--every-number", "--format=table", "-"}}) {
+        const ProgramRun run = Lookup(arguments, list);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(run.out == expected) << run.out.size() << " bytes, not " << expected.size();
+    }
+    // A list without any number is the header alone.
+    EXPECT_EQ(Lookup({"-q", "--format", "table", "-"}, "姓名\n1.38001E+10\n").out,
+              tables::CsvTable(tables::ResultTable({})));
 }
 
 // Files are read in turn, standard input where "-" stands, each in its own encoding.
@@ -228,7 +373,7 @@ TEST_F(LookupTest, EncodingIsChosenFromTheWholeList) {
         const std::vector<std::string> rows = Lines(run.out);
         ASSERT_EQ(rows.size(), list.size() / 13 + 1);
         EXPECT_EQ(rows.back(),
-                  "张三,13912345678\t13912345678\t江苏\t常州\t0519\t213000\t中国移动\tok")
+                  "张三,13912345678\t13912345678\t江苏\t常州\t0519\t213000\t中国移动\tok\tmobile")
             << from_stdin;
     }
 }
@@ -257,7 +402,7 @@ TEST_F(LookupTest, OverlongLineIsOneBadFormatRowCut) {
     const std::vector<std::string> rows = Lines(run.out);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_TRUE(rows[1] ==
-                "13800138000" + std::string(64 * 1024 - 11, ' ') + "\t\t\t\t\t\t\tbad-format")
+                "13800138000" + std::string(64 * 1024 - 11, ' ') + "\t\t\t\t\t\t\tbad-format\t")
         << rows[1].size();
     EXPECT_EQ(rows[2].substr(0, 23), "13912345678\t13912345678");
     EXPECT_LT(ChildrenPeakMiB(), 40);
@@ -328,9 +473,9 @@ TEST_F(LookupTest, DataFileWinsAndIsFoundWhereTheServiceFindsIt) {
     std::filesystem::create_directories(Path("Numtrail"));
     attribution::testing::WriteFile(Path("Numtrail") / "phone.dat", b.Build());
     const std::string expected =
-        "13800138000\t13800138000\t文件省\t文件市\t0999\t123456\t中国电信\tok\n"
-        "13905191234\t13905191234\t江苏\t常州\t0519\t213000\t中国移动\tok\n"
-        "13800100000\t13800100000\t北京\t北京\t010\t100000\t中国移动\tok\n";
+        "13800138000\t13800138000\t文件省\t文件市\t0999\t123456\t中国电信\tok\tmobile\n"
+        "13905191234\t13905191234\t江苏\t常州\t0519\t213000\t中国移动\tok\tmobile\n"
+        "13800100000\t13800100000\t北京\t北京\t010\t100000\t中国移动\tok\tmobile\n";
     const std::string list = "13800138000\n13905191234\n13800100000\n";
     for (const auto& arguments :
          {std::vector<std::string>{"--format", "tsv"},
@@ -369,11 +514,13 @@ TEST_F(LookupTest, UpstreamAnswersWhatLocalDataDoesNotPlaceOncePerPrefix) {
         "--format", "tsv",     "--upstream",          upstream.Url(),
         "--cache",  Path("c"), "--upstream-interval", "0",
         "-"};
-    const std::string list = "19912345678\n13800138000\n19912340000\n";
+    // A landline is answered from local data, never asked about.
+    const std::string list = "19912345678\n13800138000\n19912340000\n010-62345678\n";
     const ProgramRun first = Lookup(arguments, list);
     ASSERT_EQ(first.status, 0) << first.err;
     const std::vector<std::string> rows = Lines(first.out);
-    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_TRUE(rows[4].ends_with("\t北京\t北京\t010\t100000\t固定电话\tok\tlandline")) << rows[4];
     EXPECT_NE(rows[1].find("\t江苏\t常州\t0519\t213000\t中国电信\tok"), std::string::npos);
     EXPECT_NE(rows[2].find("\t北京\t"), std::string::npos);
     EXPECT_NE(rows[3].find("\t江苏\t常州\t"), std::string::npos);

@@ -70,9 +70,10 @@ class DataToolTest : public test::ScratchDirTest {
         EXPECT_EQ(run.status, 0) << run.err;
         std::vector<std::string> answers;
         for (const std::string& row : Lines(run.out)) {
-            // line,number,province,city,area_code,postcode,card_type,status
+            // line,number,province,city,area_code,postcode,card_type,status,kind
             const std::size_t second = row.find(',', row.find(',') + 1);
-            answers.push_back(row.substr(second + 1, row.rfind(',') - second - 1));
+            const std::size_t status = row.rfind(',', row.rfind(',') - 1);
+            answers.push_back(row.substr(second + 1, status - second - 1));
         }
         answers.erase(answers.begin());
         return answers;
@@ -246,11 +247,14 @@ TEST_F(DataToolTest, FromCacheTakesTheLatestAnswerOrTheServiceNamed) {
         ASSERT_EQ(found.size(), 2u);
         for (std::size_t i = 0; i < found.size(); ++i) {
             // Empty: the prefix is not in the file, whatever the built-in data says of it.
-            if (!c.places[i].empty())
+            if (!c.places[i].empty()) {
                 EXPECT_EQ(found[i].substr(0, c.places[i].size()), c.places[i]);
-            for (const char* city : {"苏州", "杭州", "成都"})
-                if (c.places[i].find(city) == std::string::npos)
+            }
+            for (const char* city : {"苏州", "杭州", "成都"}) {
+                if (c.places[i].find(city) == std::string::npos) {
                     EXPECT_EQ(found[i].find(city), std::string::npos) << found[i];
+                }
+            }
         }
     }
     EXPECT_EQ(Data({"from-cache", cache, "-o", P("x.dat"), "--origin", "http://c:80"}).status, 1);

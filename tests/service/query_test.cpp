@@ -59,8 +59,8 @@ TEST_F(QueryTest, AnyPathAndParameterOrderWork) {
 TEST_F(QueryTest, MalformedOrUnknownNumbersAnswerFalseWithEmptyFields) {
     for (const char* target :
          {"/q", "/q?output=json&callback=querycallback", "/q?m=&callback=querycallback",
-          "/q?m=1390519123a", "/q?m=139051912345", "/q?m=1390519123", "/q?m=13905191234%00",
-          "/q?m=%2B3905191234", "/q?m=12345678901", "/q?m=18888888888", "/q?m=abcdefghijk"}) {
+          "/q?m=1390519123a", "/q?m=139051912345", "/q?m=1390519123", "/q?m=%2B3905191234",
+          "/q?m=12345678901", "/q?m=18888888888", "/q?m=abcdefghijk"}) {
         const Reply reply = HandleQuery(target, table, "V4.1");
         EXPECT_EQ(reply.status, 200) << target;
         EXPECT_EQ(ProgramField(reply.body, "QueryResult"), "False") << target;
@@ -71,6 +71,53 @@ TEST_F(QueryTest, MalformedOrUnknownNumbersAnswerFalseWithEmptyFields) {
     EXPECT_EQ(HandleQuery("/q?m=139", table, "V4.1").body,
               "querycallback({\"Mobile\":\"139\",\"QueryResult\":\"False\",\"Province\":\"\","
               "\"City\":\"\",\"AreaCode\":\"\",\"PostCode\":\"\",\"TO\":\"\"});");
+}
+
+// The number asked is found as in a list: text and fillers around it are no part of it. The
+// answer echoes what was asked, as far as it is safe to echo.
+TEST_F(QueryTest, NumberIsFoundInTheTextAsked) {
+    for (const auto& [target, echoed] :
+         {std::pair{"/q?m=13905191234%00", "13905191234"},
+          std::pair{"/q?m=139-0519-1234", "139-0519-1234"},
+          std::pair{"/q?m=tel:%2B86%20139%200519%201234", "tel:+86 139 0519 1234"}}) {
+        const std::string body = HandleQuery(target, table, "V4.1").body;
+        EXPECT_EQ(ProgramField(body, "QueryResult"), "True") << target;
+        EXPECT_EQ(ProgramField(body, "City"), "常州") << target;
+        EXPECT_EQ(ProgramField(body, "Mobile"), echoed) << target;
+    }
+}
+
+// Landlines and 400/800 numbers, however a query writes them, are answered as mobiles are, and
+// the window's reading of the answer gets their fields back.
+TEST(BuiltinQueryTest, LandlinesAndServiceNumbersReadBackAsTheWindowReadsThem) {
+    attribution::LocalAttributor local;
+    const auto record = [](const char* province, const char* city, const char* postcode,
+                           const char* area_code, const char* card_type) {
+        return attribution::Record{province, city, postcode, area_code, card_type};
+    };
+    const attribution::Record beijing = record("北京", "北京", "100000", "010", "固定电话");
+    const std::pair<const char*, attribution::Record> cases[] = {
+        {"01062345678", beijing},
+        {"010-62345678", beijing},
+        {"%2B86%2010%206234%205678", beijing},
+        {"%280755%29%2086001234", record("广东", "深圳", "518000", "0755", "固定电话")},
+        {"0898-66123456", record("海南", "海南", "", "0898", "固定电话")},  // the whole province
+        {"4008001234", record("全国", "", "", "", "400电话")},
+        {"800%20810%208888", record("全国", "", "", "", "800电话")},
+        {"13800138000", record("北京", "北京", "100000", "010", "中国移动")},
+    };
+    for (const auto& [asked, expected] : cases) {
+        const std::string query = std::string("m=") + asked + "&output=json&callback=querycallback";
+        const Reply reply = HandleQuery("/?" + query, local, "V4.1");
+        EXPECT_EQ(reply.status, 200);
+        EXPECT_EQ(ProgramField(reply.body, "QueryResult"), "True") << asked;
+        EXPECT_EQ(attribution::RecordOfFields(attribution::CutAnswer(reply.body)), expected)
+            << reply.body;
+        EXPECT_EQ(ProgramField(reply.body, "Mobile"), attribution::QueryParameter(query, "m"));
+    }
+    // An area code no city dials is no landline.
+    EXPECT_EQ(ProgramField(HandleQuery("/?m=0733-2345678", local, "V4.1").body, "QueryResult"),
+              "False");
 }
 
 TEST_F(QueryTest, OddCallbackNamesFallBackToTheDefault) {
