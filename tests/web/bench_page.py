@@ -91,14 +91,20 @@ def main():
             reference = time.monotonic() - started
             while "正在连接" in driver.find_element("id", "data-in-use").text:
                 time.sleep(0.02)
+            # As a person would: 下载 CSV as soon as the page offers it, while the table fills.
             started = time.monotonic()
             driver.execute_script(PASTE, mixed.decode("utf-8"))
-            wait_done(driver)
-            driver.find_element("id", "download-csv").click()
+            button = driver.find_element("id", "download-csv")
+            while not button.is_enabled():
+                time.sleep(0.01)
+            button.click()
             downloaded = browser.wait_for_download(".csv", timeout=600)
             in_page = time.monotonic() - started
+            wait_done(driver)
+            table = time.monotonic() - started
             print(f"{args.list:,} mixed lines pasted to a downloaded CSV ({len(downloaded) / 1e6:.1f} "
-                  f"MB): {in_page:.2f} s; numtrail-lookup over the same list: {reference:.2f} s; "
+                  f"MB): {in_page:.2f} s (every row in the table after {table:.2f} s); "
+                  f"numtrail-lookup over the same list: {reference:.2f} s; "
                   f"ratio {in_page / max(reference, 1e-3):.1f}")
 
         rng = random.Random(1)
