@@ -163,7 +163,7 @@ UpstreamAnswer UpstreamResolver::Resolve(std::string_view number) {
     try {
         answer = Lead(*prefix, number);
     } catch (const std::exception& error) {
-        Warn("upstream: no answer for " + std::string(number) + ": " + error.what());
+        Warn("upstream: no answer for prefix " + std::to_string(*prefix) + ": " + error.what());
         answer.kind = UpstreamAnswer::Kind::Failed;
     }
     promise.set_value(answer);
@@ -196,8 +196,9 @@ UpstreamAnswer UpstreamResolver::Ask(std::uint32_t prefix, std::string_view numb
         // Requests cut short by a shutdown are no fault of the online service.
         if (stopping_) return UpstreamAnswer{UpstreamAnswer::Kind::Failed, nullptr};
         ++upstream_failures_;
-        Warn("upstream " + options_.url + " failed for " + std::string(number) + ": " + why +
-             "; answered from local data");
+        // A log line names the prefix asked about, never the number someone looked up.
+        Warn("upstream " + options_.url + " failed for prefix " + std::to_string(prefix) + ": " +
+             why + "; answered from local data");
         return UpstreamAnswer{UpstreamAnswer::Kind::Failed, nullptr};
     };
     if (!WaitForSlot()) return {UpstreamAnswer::Kind::Failed, nullptr};
@@ -208,7 +209,7 @@ UpstreamAnswer UpstreamResolver::Ask(std::uint32_t prefix, std::string_view numb
     const UpstreamReading reading = ReadUpstreamAnswer(fetched.body, fetched.content_type);
     if (reading.kind == UpstreamReading::Kind::Refused) {
         ++refusals_;
-        Warn("upstream " + options_.url + " refused " + std::string(number) +
+        Warn("upstream " + options_.url + " refused prefix " + std::to_string(prefix) +
              " for now; passed the refusal on");
         return {UpstreamAnswer::Kind::Refused, nullptr};
     }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
-
 #include <zip.h>
 
 #include <fstream>
@@ -94,10 +93,10 @@ class WebApiTest : public ::testing::Test {
         attribution::testing::WriteFile(data_path, b.Build());
     }
 
-    std::unique_ptr<AttributionService> Start(std::uint64_t max_lines = 2'000'000,
-                                              std::chrono::milliseconds max_time =
-                                                  std::chrono::seconds(300),
-                                              std::size_t max_upload = 64u << 20) {
+    std::unique_ptr<AttributionService> Start(
+        std::uint64_t max_lines = 2'000'000,
+        std::chrono::milliseconds max_time = std::chrono::seconds(300),
+        std::size_t max_upload = 64u << 20) {
         ServiceOptions options;
         options.port = 0;
         options.data_file = data_path;
