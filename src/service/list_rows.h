@@ -45,7 +45,7 @@ std::optional<ListRefusal> AddListFile(std::string_view bytes, std::string_view 
 struct ListRow {
     std::uint64_t line_number = 0;
     std::string_view line;
-    attribution::Number number;  // kind None for a line without a number
+    attribution::Number number;                   // kind None for a line without a number
     const attribution::Record* record = nullptr;  // the answer's fields; null for none
     attribution::Status status = attribution::Status::BadFormat;
 };

@@ -125,12 +125,9 @@ class JsonRows {
         const Record& r = FieldsOf(row);
         std::string tail;
         const std::pair<std::string_view, std::string_view> members[] = {
-            {"province", r.province},
-            {"city", r.city},
-            {"area_code", r.area_code},
-            {"postcode", r.postcode},
-            {"card_type", r.card_type},
-            {"status", attribution::StatusName(row.status)},
+            {"province", r.province},           {"city", r.city},
+            {"area_code", r.area_code},         {"postcode", r.postcode},
+            {"card_type", r.card_type},         {"status", attribution::StatusName(row.status)},
             {"kind", KindName(row.number.kind)}};
         for (const auto& [name, value] : members) {
             tail += ",\"";
@@ -194,7 +191,8 @@ struct RowStream {
                 // A table cut short must not pass for the whole: the connection ends without
                 // its last chunk. JSON lines say why on a line of their own.
                 if (format != Format::Jsonl) throw std::runtime_error("past the time limit");
-                piece += "{\"error\":\"查询超过服务规定的时间，结果不完整，请把清单分成几份查询。\"}\n";
+                piece +=
+                    "{\"error\":\"查询超过服务规定的时间，结果不完整，请把清单分成几份查询。\"}\n";
                 ended = true;
                 return true;
             }
@@ -221,8 +219,8 @@ bool HasQueryParameter(std::string_view query, std::string_view key) {
         std::string decoded;
         for (std::size_t i = 0; i < name.size(); ++i) {
             if (name[i] == '%' && i + 2 < name.size()) {
-                decoded += static_cast<char>(std::strtol(std::string(name.substr(i + 1, 2)).c_str(),
-                                                         nullptr, 16));
+                decoded += static_cast<char>(
+                    std::strtol(std::string(name.substr(i + 1, 2)).c_str(), nullptr, 16));
                 i += 2;
             } else {
                 decoded += name[i] == '+' ? ' ' : name[i];
@@ -309,8 +307,7 @@ void WebApi::Attribute(const HttpRequest& req, HttpResponse& res) const {
         return;
     }
 
-    const Clock::time_point deadline =
-        std::min(req.deadline, Clock::now() + options_.max_time);
+    const Clock::time_point deadline = std::min(req.deadline, Clock::now() + options_.max_time);
     auto stream = std::make_shared<RowStream>(ListAnswers(local_, online_), *format, deadline);
     ListBounds bounds;
     bounds.max_lines = options_.max_lines;
@@ -349,7 +346,8 @@ void WebApi::Attribute(const HttpRequest& req, HttpResponse& res) const {
         }
         const std::filesystem::path folder = MemoryFolder();
         if (folder.empty()) {
-            SendError(res, 503, "这台机器没有内存文件系统（/dev/shm），服务不在磁盘上生成 Excel 文件。");
+            SendError(res, 503,
+                      "这台机器没有内存文件系统（/dev/shm），服务不在磁盘上生成 Excel 文件。");
             return;
         }
         static const Record kNone;

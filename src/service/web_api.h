@@ -23,8 +23,8 @@ inline constexpr std::string_view kContentSecurityPolicy =
     "'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
 struct WebApiOptions {
-    std::uint64_t max_lines = 2'000'000;   // lines of one request's lists
-    std::size_t max_upload = 64u << 20;    // as the transport refuses it; told to the page
+    std::uint64_t max_lines = 2'000'000;          // lines of one request's lists
+    std::size_t max_upload = 64u << 20;           // as the transport refuses it; told to the page
     std::chrono::milliseconds max_time{300'000};  // reading a request's lists and answering it
     std::string version;
     // What answers, as /api/health tells it: the data file's name (never its folder, which
