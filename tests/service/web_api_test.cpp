@@ -301,11 +301,17 @@ TEST_F(WebApiTest, EachLimitIsAnswered413WithAMessage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         auto service = Start(c.max_lines, c.max_time, c.max_upload);
-        httplib::Client client("127.0.0.1", service->Port());
-        const auto res = client.Post("/api/attribute", list, "text/plain");
-        ASSERT_TRUE(res);
-        EXPECT_EQ(res->status, 413);
-        EXPECT_NE(res->body.find(c.message), std::string::npos) << res->body;
+        // The headers alone: a body over the cap is refused by its declared length, and the
+        // connection closed while a client would still be sending it.
+        test::RawClient client(service->Port());
+        client.Send(
+            "POST /api/attribute HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(service->Port()) +
+            "\r\nContent-Type: text/plain\r\nConnection: close\r\nContent-Length: " +
+            std::to_string(list.size()) + "\r\n\r\n");
+        if (c.max_upload >= list.size()) client.Send(list);
+        const std::string response = client.ReadAll();
+        EXPECT_EQ(test::Status(response), 413);
+        EXPECT_NE(response.find(c.message), std::string::npos) << response.substr(0, 300);
     }
     // Just within every limit: answered.
     auto service = Start(200'000, std::chrono::seconds(300), 4u << 20);
