@@ -8,6 +8,7 @@
 #include "attribution/protocol.h"
 #include "service/query.h"
 #include "service/rate_limiter.h"
+#include "service/web_api.h"
 
 namespace numtrail::service {
 
@@ -33,9 +34,20 @@ struct AttributionService::Impl {
           limiter(options.limit_per_second),
           upstream(std::move(upstream_resolver)) {
         if (upstream) online = std::make_unique<attribution::OnlineAttributor>(local, *upstream);
+        WebApiOptions web_options;
+        web_options.max_lines = options.max_lines;
+        web_options.max_upload = options.limits.max_upload;
+        web_options.max_time = options.max_time;
+        web_options.version = options.version;
+        if (options.data_file) web_options.data_file_name = options.data_file->filename().string();
+        web_options.data_version = local.Version();
+        web_options.builtin_data = options.builtin_data;
+        web_options.upstream = upstream != nullptr;
+        web = std::make_unique<WebApi>(std::move(web_options), local, online.get());
     }
 
     void Handle(const HttpRequest& req, HttpResponse& res) {
+        if (web->Handle(req, res)) return;
         if (req.method != "GET" && req.method != "HEAD") {
             res.SetHeader("Allow", "GET, HEAD");
             Send(res, {405, std::string(attribution::kTextContentType), "Method Not Allowed"});
@@ -81,6 +93,7 @@ struct AttributionService::Impl {
     RateLimiter limiter;
     std::unique_ptr<attribution::UpstreamResolver> upstream;
     std::unique_ptr<attribution::OnlineAttributor> online;
+    std::unique_ptr<WebApi> web;
     std::atomic<std::uint64_t> queries_answered{0};
     std::unique_ptr<HttpServer> server;
 };
@@ -117,6 +130,9 @@ std::unique_ptr<AttributionService> AttributionService::Start(const ServiceOptio
     http.server_names = options.server_names;
     http.allow_from = options.allow_from;
     http.limits = options.limits;
+    // A long list is streamed for as long as the API's own limit allows, and told why it ends.
+    const auto api_time = options.max_time + std::chrono::seconds(5);
+    if (http.limits.request_timeout < api_time) http.limits.request_timeout = api_time;
     Impl& s = *impl;
     try {
         s.server = HttpServer::Start(

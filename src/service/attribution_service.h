@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -21,6 +23,10 @@ struct ServiceOptions {
     // the service listens on loopback only.
     std::vector<Cidr> allow_from;
     HttpLimits limits;
+    // One request of the team page's API: the lines of its lists, and the time to read them
+    // and send every row; past either, 413 (or a stream cut short).
+    std::uint64_t max_lines = 2'000'000;
+    std::chrono::milliseconds max_time{300'000};
     std::optional<std::filesystem::path> data_file;
     int limit_per_second = 0;  // 0 = no limit
     std::string version = product::kVersion;
@@ -41,8 +47,9 @@ class ServiceError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The attribution service on its own threads: answers queries in the callback format and
-// serves the version manifest. Start returns once the socket is listening.
+// The attribution service on its own threads: answers queries in the callback format, serves
+// the version manifest, and the team page with its API (service/web_api.h). Start returns once the
+// socket is listening.
 class AttributionService {
   public:
     static std::unique_ptr<AttributionService> Start(const ServiceOptions& options);

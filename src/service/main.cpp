@@ -40,7 +40,10 @@ int main(int argc, char** argv) {
     CLI::App app("Answers attribution queries of Chinese mobile numbers over HTTP.",
                  "numtrail-service");
     numtrail::cli::AddCommonOptions(app);
-    app.footer("With --upstream, GET /stats gives the counters as JSON.");
+    app.footer(
+        "Open http://ADDRESS:PORT/ in a browser for the team page; its API is POST "
+        "/api/attribute and GET /api/health. With --upstream, GET /stats gives the counters "
+        "as JSON.");
     app.add_option(
            "--listen", options.listen,
            "address to listen on (default 127.0.0.1); another than loopback needs --allow-from")
@@ -73,6 +76,17 @@ int main(int argc, char** argv) {
                    "refuse a request body over MIB mebibytes with 413 (default 64)")
         ->type_name("MIB")
         ->check(WholeNumber(1, 4096));
+    app.add_option("--max-lines", options.max_lines,
+                   "refuse a list of the team page's API over N lines with 413 (default "
+                   "2000000)")
+        ->type_name("N")
+        ->check(WholeNumber(1, 1000000000));
+    auto max_seconds = std::chrono::duration_cast<std::chrono::seconds>(options.max_time).count();
+    app.add_option("--max-seconds", max_seconds,
+                   "give a request of the team page's API S seconds to read its list and send "
+                   "every row; past them 413, or an answer cut short that says so (default 300)")
+        ->type_name("S")
+        ->check(WholeNumber(1, 86400));
     std::string data_file;
     CLI::Option* data = app.add_option("--data", data_file,
                                        "7-digit prefix data file; its entries win over built-in "
@@ -128,6 +142,7 @@ int main(int argc, char** argv) {
         options.allow_from.push_back(*numtrail::service::ParseCidr(text));
     for (const std::string& name : server_names) options.server_names.push_back(*ServerName(name));
     options.limits.max_upload = max_upload_mib * 1024 * 1024;
+    options.max_time = std::chrono::seconds(max_seconds);
     if (upstream_option->count() > 0) {
         if (const std::string problem = numtrail::attribution::UpstreamUrlProblem(upstream_url);
             !problem.empty())

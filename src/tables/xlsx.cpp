@@ -82,9 +82,10 @@ struct WorkbookCloser {
 // it when done.
 class WorkFolder {
   public:
-    WorkFolder() {
+    explicit WorkFolder(const std::filesystem::path& parent) {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/numtrail-xlsx-XXXXXX";
+        std::string pattern = !parent.empty() ? parent.string() : tmp && *tmp ? tmp : "/tmp";
+        pattern += "/numtrail-xlsx-XXXXXX";
         if (::mkdtemp(pattern.data()) != nullptr)
             path_ = pattern;
         else
@@ -105,10 +106,11 @@ class WorkFolder {
 }  // namespace
 
 std::optional<std::string> XlsxWorkbook(const Table& table, std::string* error,
-                                        std::size_t rows_per_sheet) {
+                                        std::size_t rows_per_sheet,
+                                        const std::filesystem::path& work_parent) {
     // The library writes files only. Rows are streamed to disk one at a time, so a list of
     // millions needs little memory.
-    const WorkFolder folder;
+    const WorkFolder folder(work_parent);
     if (folder.Path().empty()) {
         *error = Failure(folder.Error());
         return std::nullopt;

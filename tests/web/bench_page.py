@@ -3,11 +3,13 @@
 run and browser (bench/web.sh runs it):
   - the first load of the page (no cache) against loading /api/health, a document of a few
     bytes from the same server;
+  - a mixed list of LIST lines (default 100,000) pasted until its CSV is downloaded, against
+    numtrail-lookup writing the same table from the same list;
   - a list of ROWS numbers pasted until its last row is in the table, against reading the same
-    rows from the API in this process; and its CSV downloaded by the page against fetching it;
-  - frame times while the table of ROWS rows is scrolled, against the frames of the idle page.
+    rows from the API in this process; and frame times while that table is scrolled, against
+    the frames of the idle page.
 
-    bench_page.py [--base-url URL] [--rows N]
+    bench_page.py (--service PROGRAM | --base-url URL) [--lookup PROGRAM] [--rows N] [--list N]
 """
 
 import argparse
@@ -18,8 +20,11 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from browser_test import PASTE, SCROLL_FRAMES, frame_figures  # noqa: E402
-from harness import SKIP_EXIT, Browser, BrowserUnavailable, Server  # noqa: E402
+import subprocess  # noqa: E402
+
+from browser_test import PASTE, SCROLL_FRAMES, frame_figures, mixed_list  # noqa: E402
+from harness import (SKIP_EXIT, Browser, BrowserUnavailable, Server,  # noqa: E402
+                     lookup_knows_every_number)
 
 LOADS = 7
 
@@ -47,9 +52,12 @@ def wait_done(driver, timeout=600):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--base-url")
+    parser.add_argument("--service")
+    parser.add_argument("--lookup")
     parser.add_argument("--rows", type=int, default=1_000_000)
+    parser.add_argument("--list", type=int, default=100_000)
     args = parser.parse_args()
-    server = Server(args.base_url)
+    server = Server(args.base_url, args.service)
     try:
         browser = Browser()
     except BrowserUnavailable as error:
@@ -69,6 +77,35 @@ def main():
         print(f"first load of the page: median {statistics.median(page):.0f} ms "
               f"(best {min(page):.0f} ms), {size / 1024:.1f} KiB; /api/health alone: median "
               f"{statistics.median(health):.0f} ms; ratio {statistics.median(page) / max(statistics.median(health), 0.1):.1f}")
+
+        if args.lookup:
+            mixed = "\n".join(mixed_list(args.list, seed=21)).encode("utf-8")
+            table = ["--every-number", "--format", "table"]
+            if not lookup_knows_every_number(args.lookup):
+                table = ["--format", "csv"]
+                print(f"({args.lookup} gives no row per number found: its reference is its "
+                      "one row per line, --format csv)")
+            started = time.monotonic()
+            subprocess.run([args.lookup, "--quiet", *table, "-"], input=mixed, check=True,
+                           stdout=subprocess.DEVNULL)
+            reference = time.monotonic() - started
+            while "正在连接" in driver.find_element("id", "data-in-use").text:
+                time.sleep(0.02)
+            # As a person would: 下载 CSV as soon as the page offers it, while the table fills.
+            started = time.monotonic()
+            driver.execute_script(PASTE, mixed.decode("utf-8"))
+            button = driver.find_element("id", "download-csv")
+            while not button.is_enabled():
+                time.sleep(0.01)
+            button.click()
+            downloaded = browser.wait_for_download(".csv", timeout=600)
+            in_page = time.monotonic() - started
+            wait_done(driver)
+            table = time.monotonic() - started
+            print(f"{args.list:,} mixed lines pasted to a downloaded CSV ({len(downloaded) / 1e6:.1f} "
+                  f"MB): {in_page:.2f} s (every row in the table after {table:.2f} s); "
+                  f"numtrail-lookup over the same list: {reference:.2f} s; "
+                  f"ratio {in_page / max(reference, 1e-3):.1f}")
 
         rng = random.Random(1)
         numbers = "\n".join(f"1{rng.choice('3589')}{rng.randrange(10**9):09d}"

@@ -85,21 +85,35 @@ class Browser:
 
 
 class Server:
-    """The server under test. Given no base URL, a stand-in of this process with the given
-    settings; given one (a running numtrail-service), that, and the stand-in settings are
-    what the tests that need them ask of it."""
+    """The server under test: numtrail-service started here on a free port of 127.0.0.1 with
+    the given options (`service` is its program); a running service given by its base URL; or,
+    given neither, a stand-in of this process with the given settings, for what the service
+    cannot be made to do on cue (a stream held open, or cut short after some rows)."""
 
-    def __init__(self, base_url=None, **stand_in_settings):
+    def __init__(self, base_url=None, service=None, service_options=(), **stand_in_settings):
         self.stand_in = None
         self._server = None
+        self._process = None
         if base_url:
             self.base_url = base_url.rstrip("/") + "/"
+        elif service:
+            self._process = subprocess.Popen(
+                [service, "--port", "0", *service_options], stdout=subprocess.PIPE,
+                stderr=subprocess.DEVNULL, text=True)
+            line = self._process.stdout.readline()
+            if not line.startswith("numtrail-service listening on "):
+                self._process.kill()
+                raise RuntimeError(f"{service} did not start: {line!r}")
+            self.base_url = "http://" + line.split()[-1] + "/"
         else:
             self.stand_in = StandIn(**stand_in_settings)
             self._server = start_stand_in(self.stand_in)
             self.base_url = f"http://127.0.0.1:{self._server.server_port}/"
 
     def stop(self):
+        if self._process:
+            self._process.terminate()
+            self._process.wait(timeout=30)
         if self._server:
             self.stand_in.gate.set()
             self._server.shutdown()
@@ -129,18 +143,29 @@ def multipart(name, data, boundary="numtrailtestboundary"):
     return body, f"multipart/form-data; boundary={boundary}"
 
 
+def lookup_knows_every_number(program):
+    """Whether this numtrail-lookup gives a row per number found (--every-number) and the
+    window's table (--format table); an older one refuses the options as a usage error."""
+    if not program:
+        return False
+    result = subprocess.run([program, "--quiet", "--every-number", "--format", "table", "-"],
+                            input=b"13800138000\n", capture_output=True, timeout=60)
+    return result.returncode == 0
+
+
 class Expected:
     """The rows and CSV bytes a list must give. From numtrail-lookup when its program is named
-    (the service must agree with it), otherwise from the server's API asked directly (the page
-    must show what the API answers, no row lost, moved or changed)."""
+    and gives a row per number found (the service must agree with it), otherwise from the
+    server's API asked directly (the page must show what the API answers, no row lost, moved
+    or changed)."""
 
     def __init__(self, server, lookup_program=None):
         self.server = server
-        self.lookup = lookup_program
+        self.lookup = lookup_program if lookup_knows_every_number(lookup_program) else None
 
     def _lookup(self, data, fmt):
-        result = subprocess.run([self.lookup, "--quiet", "--format", fmt, "-"], input=data,
-                                capture_output=True, check=True, timeout=300)
+        result = subprocess.run([self.lookup, "--quiet", "--every-number", "--format", fmt, "-"],
+                                input=data, capture_output=True, check=True, timeout=300)
         return result.stdout
 
     def rows(self, data, file_name=None):
@@ -154,7 +179,7 @@ class Expected:
 
     def csv(self, data, file_name):
         if self.lookup:
-            return self._lookup(data, "csv")
+            return self._lookup(data, "table")
         status, body = self.server.post(*multipart(file_name, data), fmt="csv")
         assert status == 200, f"the API answered {status}: {body[:300]!r}"
         return body

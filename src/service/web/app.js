@@ -56,8 +56,9 @@
       parseFloat(getComputedStyle(document.documentElement).getPropertyValue('--row-h')) || 28;
 
   // ---- The rows -------------------------------------------------------------------------
-  // A million rows hold a few thousand distinct answers: each row keeps its number (or its
-  // line, when it holds none) and the id of its answer, so memory stays near the numbers'.
+  // A row is a number found, or a line that holds none. A million rows hold a few thousand
+  // distinct answers: each row keeps its number (or its line, when it holds none) and the id
+  // of its answer, so memory stays near the numbers'.
   class Results {
     constructor() { this.reset(); }
 
@@ -783,7 +784,7 @@
       const health = await response.json();
       const data = health.data || {};
       const parts = [];
-      if (data.file) parts.push(`数据文件 ${data.file}`);
+      if (data.file) parts.push(`数据文件 ${data.file}` + (data.file_version ? `（版本 ${data.file_version}）` : ''));
       if (data.builtin) parts.push('内置数据');
       if (data.upstream) parts.push('在线补充');
       ui.dataInUse.textContent = `数据：${parts.join(' + ') || '无'}` +
