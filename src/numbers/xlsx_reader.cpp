@@ -640,26 +640,39 @@ std::unique_ptr<WorkbookReader> Finish(zip_t* zip, int error, const WorkbookLimi
 
 }  // namespace
 
+// libzip's consistency check also refuses the local headers that some writers (libxlsxwriter
+// with zip64 among them, as our own Excel tables are written) fill differently from the central
+// directory. Such a workbook is opened again without the check: every part is still read
+// within the limits and against its checksum.
+constexpr int kOpenFlags[] = {ZIP_RDONLY | ZIP_CHECKCONS, ZIP_RDONLY};
+
 std::unique_ptr<WorkbookReader> OpenXlsx(int fd, ListFileRefusal& refusal,
                                          const WorkbookLimits& limits) {
-    const int copy = ::dup(fd);
+    zip_t* zip = nullptr;
     int error = ZIP_ER_OPEN;
-    zip_t* zip = copy < 0 ? nullptr : zip_fdopen(copy, ZIP_RDONLY | ZIP_CHECKCONS, &error);
-    if (zip == nullptr && copy >= 0) ::close(copy);
+    for (const int flags : kOpenFlags) {
+        const int copy = ::dup(fd);
+        zip = copy < 0 ? nullptr : zip_fdopen(copy, flags, &error);
+        if (zip == nullptr && copy >= 0) ::close(copy);
+        if (zip != nullptr || error != ZIP_ER_INCONS) break;
+    }
     return Finish(zip, error, limits, refusal);
 }
 
 std::unique_ptr<WorkbookReader> OpenXlsx(std::string_view bytes, ListFileRefusal& refusal,
                                          const WorkbookLimits& limits) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-    zip_t* zip = source == nullptr
-                     ? nullptr
-                     : zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
-    if (zip == nullptr && source != nullptr) zip_source_free(source);
-    const int code = zip_error_code_zip(&error);
-    zip_error_fini(&error);
+    zip_t* zip = nullptr;
+    int code = ZIP_ER_OPEN;
+    for (const int flags : kOpenFlags) {
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+        zip = source == nullptr ? nullptr : zip_open_from_source(source, flags, &error);
+        if (zip == nullptr && source != nullptr) zip_source_free(source);
+        code = zip_error_code_zip(&error);
+        zip_error_fini(&error);
+        if (zip != nullptr || code != ZIP_ER_INCONS) break;
+    }
     return Finish(zip, code, limits, refusal);
 }
 

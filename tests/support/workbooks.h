@@ -26,11 +26,13 @@ struct WorkbookSheet {
 };
 
 // Writes an .xlsx with libxlsxwriter: strings in the shared table, or, with `constant_memory`,
-// inline in the sheets, as the library's two modes write them.
+// inline in the sheets, as the library's two modes write them; with `zip64`, in the container
+// our own Excel tables use.
 inline bool WriteXlsx(const std::string& path, const std::vector<WorkbookSheet>& sheets,
-                      bool constant_memory = false) {
+                      bool constant_memory = false, bool zip64 = false) {
     lxw_workbook_options options = {};
     options.constant_memory = constant_memory ? LXW_TRUE : LXW_FALSE;
+    options.use_zip64 = zip64 ? LXW_TRUE : LXW_FALSE;
     lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
     if (workbook == nullptr) return false;
     for (const WorkbookSheet& sheet : sheets) {
