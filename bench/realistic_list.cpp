@@ -2,24 +2,10 @@
 
 #include <string_view>
 
+#include "random.h"
+
 namespace numtrail::bench {
 namespace {
-
-// splitmix64: the same sequence everywhere, unlike the standard distributions.
-class Random {
-  public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    unsigned Below(unsigned n) { return static_cast<unsigned>(Next() % n); }
-
-  private:
-    std::uint64_t state_;
-};
 
 struct Share {
     unsigned segment;
