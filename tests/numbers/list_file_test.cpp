@@ -1,7 +1,10 @@
 #include "numbers/list_file.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -275,6 +278,48 @@ TEST_F(ListFileTest, WorkbookLimits) {
     }
     EXPECT_FALSE(read(ListFileKind::Xlsx, xlsx, {.rows_left_out = 1}));
     EXPECT_FALSE(read(ListFileKind::Xls, xls, {.xls_cells = 24}));
+}
+
+// The children this process has, from every thread's list.
+std::vector<pid_t> Children() {
+    std::vector<pid_t> children;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream in(task.path() / "children");
+        for (pid_t pid = 0; in >> pid;) children.push_back(pid);
+    }
+    return children;
+}
+
+// An .xls is read in a process of its own, for the library's faults on damaged files to stay
+// there: a reader that dies on the way refuses the workbook as damaged, and none is left
+// behind.
+TEST_F(ListFileTest, OldWorkbookWhoseReaderDiesIsRefused) {
+    WorkbookSheet sheet{"名单", {}};
+    for (int row = 0; row < 20000; ++row)  // more text than a pipe holds
+        sheet.cells.push_back({row, 0, 13800000000.0 + row});
+    const std::string xls = Workbook("xls", {sheet});
+    ListFileRefusal refusal;
+    auto reader = WorkbookReader::Open(ListFileKind::Xls, xls, refusal);
+    ASSERT_TRUE(reader) << refusal.detail;
+    std::string_view piece;
+    ASSERT_TRUE(reader->Next(piece, refusal));
+    EXPECT_EQ(piece.substr(0, 12), "13800000000\n");
+    const std::vector<pid_t> children = Children();
+    ASSERT_EQ(children.size(), 1u);
+    ::kill(children[0], SIGKILL);
+    while (reader->Next(piece, refusal) && !piece.empty()) {
+    }
+    EXPECT_TRUE(piece.empty());
+    EXPECT_EQ(refusal.why, Why::Damaged);
+    EXPECT_NE(refusal.detail.find("stopped"), std::string::npos) << refusal.detail;
+
+    // Read whole, or left half read: the process is gone with the reader.
+    reader = WorkbookReader::Open(ListFileKind::Xls, xls, refusal);
+    ASSERT_TRUE(reader && reader->Next(piece, refusal));
+    reader.reset();
+    EXPECT_TRUE(Children().empty());
+    EXPECT_EQ(ReadAll(xls).lines.size(), 20000u);
+    EXPECT_TRUE(Children().empty());
 }
 
 // A workbook cut anywhere is refused, never read as what it holds up to there.
