@@ -4,13 +4,14 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QTemporaryDir>
 
 #include "numbers/entry_cleaning.h"
 #include "numbers/list_text.h"
 #include "platform/files.h"
 #include "realistic_list.h"
+#include "results/entry_list_model.h"
 #include "results/number_list.h"
 
 namespace {
@@ -63,18 +64,20 @@ BENCHMARK_CAPTURE(CleanOnly, realistic_1m, RealisticList, 1000000)->Unit(benchma
 // A shown list box that already holds a list, as the window's does before an import.
 struct ShownList {
     explicit ShownList(qsizetype entries) {
+        list.setModel(&model);
         list.setUniformItemSizes(true);
         list.resize(161, 208);
         list.show();
-        list.addItems(QStringList(entries, QStringLiteral("13800138000")));
-        QCoreApplication::processEvents();
+        numtrail::NumberEntries filler;
+        for (qsizetype i = 0; i < entries; ++i) filler.Append(std::string_view("13800138000"));
+        Replace(std::move(filler));
     }
-    void Replace(const QStringList& entries) {
-        list.clear();
-        list.addItems(entries);
+    void Replace(numtrail::NumberEntries entries) {
+        model.Replace(std::move(entries));
         QCoreApplication::processEvents();  // layout and paint, as the window would
     }
-    QListWidget list;
+    numtrail::EntryListModel model;
+    QListView list;
 };
 
 void ImportIntoListBox(benchmark::State& state, QByteArray (*make)(int), int lines) {
@@ -92,7 +95,7 @@ void ImportIntoListBox(benchmark::State& state, QByteArray (*make)(int), int lin
         const numtrail::FileReadResult file = files.ReadAll(path);
         shown.Replace(numtrail::ReadNumberList(file.bytes).entries);
     }
-    if (shown.list.count() != expected) state.SkipWithError("wrong number of entries");
+    if (shown.model.rowCount() != expected) state.SkipWithError("wrong number of entries");
     state.SetItemsProcessed(state.iterations() * lines);
 }
 BENCHMARK_CAPTURE(ImportIntoListBox, classic_100k, ClassicList, 100000)
@@ -102,9 +105,10 @@ BENCHMARK_CAPTURE(ImportIntoListBox, classic_1m, ClassicList, 1000000)
 BENCHMARK_CAPTURE(ImportIntoListBox, realistic_1m, RealisticList, 1000000)
     ->Unit(benchmark::kMillisecond);
 
-// The reference: the same list box filled with a million entries that are already strings.
+// The reference: the same list box filled with a million entries already read.
 void FillListBox(benchmark::State& state) {
-    const QStringList entries = numtrail::ReadNumberList(RealisticList(1000000)).entries;
+    const numtrail::NumberEntries entries =
+        numtrail::ReadNumberList(RealisticList(1000000)).entries;
     ShownList shown(entries.size());
     for (auto _ : state) shown.Replace(entries);
     state.SetItemsProcessed(state.iterations() * entries.size());

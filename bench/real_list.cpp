@@ -129,7 +129,7 @@ int Report(const Arguments& a) {
                         ++lines;
                         clean_as_written += is_clean(line);
                     });
-    const QStringList entries = ReadNumberList(bytes).entries;
+    const QStringList entries = ReadNumberList(bytes).entries.ToList();
 
     qsizetype clean = 0, looked_up = 0, rows = 0, no_answer = 0, with_city = 0;
     qsizetype no_postcode = 0, no_area_code = 0;

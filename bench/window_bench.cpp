@@ -14,7 +14,6 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
@@ -235,7 +234,7 @@ int Run(int entries, int import_entries, int export_rows) {
     // --- the batch
     const QByteArray list = ListBytes(entries);
     const double import_seconds = b.Import(list);
-    const QStringList pending = ReadNumberList(list).entries;
+    const QStringList pending = ReadNumberList(list).entries.ToList();
     std::vector<std::string> expected;
     for (const QString& n : pending)
         if (CheckNumber(n) == NumberCheck::Ok) expected.push_back(n.toStdString());

@@ -14,7 +14,7 @@
 #include <xlsxwriter.h>
 
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +27,7 @@
 #include "numbers/list_file.h"
 #include "platform/files.h"
 #include "realistic_list.h"
+#include "results/entry_list_model.h"
 #include "results/number_list.h"
 
 namespace {
@@ -102,20 +103,22 @@ int Read(const char* file) {
 int Import(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QListWidget list;
+    EntryListModel model;
+    QListView list;
+    list.setModel(&model);
     list.setUniformItemSizes(true);
     list.resize(161, 208);
     list.show();
     const FileReadResult file = DiskFileStore().ReadAll(QString::fromLocal8Bit(argv[2]));
     if (!file.ok) return 1;
-    const NumberListRead read = ReadNumberList(file.bytes);
+    NumberListRead read = ReadNumberList(file.bytes);
     if (read.refusal) {
         std::fprintf(stderr, "%s\n", read.refusal->Message(argv[2]).c_str());
         return 1;
     }
-    list.addItems(read.entries);
+    model.Replace(std::move(read.entries));
     QCoreApplication::processEvents();
-    std::printf("%lld\n", static_cast<long long>(list.count()));
+    std::printf("%lld\n", static_cast<long long>(model.rowCount()));
     return 0;
 }
 

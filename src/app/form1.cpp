@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -25,6 +25,7 @@
 #include "platform/files.h"
 #include "platform/throttle.h"
 #include "product/product.h"
+#include "results/entry_list_model.h"
 #include "results/result_journal.h"
 #include "results/result_list_model.h"
 #include "update/update_check.h"
@@ -98,8 +99,10 @@ void Form1::CreateControls() {
 
     Frame4_ = Place(new QGroupBox(QStringLiteral("批量查询"), this), QStringLiteral("Frame4"),
                     Twips(120, 1560, 2655, 5295));
-    List1_ = Place(new QListWidget(Frame4_), QStringLiteral("List1"),
+    List1_ = Place(new QListView(Frame4_), QStringLiteral("List1"),
                    Twips(240, 1800, 2415, 3120, kFrame4Origin));
+    entries_ = new EntryListModel(this);
+    List1_->setModel(entries_);
     Command2_ = Place(new QPushButton(QStringLiteral("导入号码"), Frame4_),
                       QStringLiteral("Command2"), Twips(240, 5040, 2415, 495, kFrame4Origin));
     Command3_ = Place(new QPushButton(QStringLiteral("开始查询"), Frame4_),

@@ -14,7 +14,7 @@ class QButtonGroup;
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QListWidget;
+class QListView;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
@@ -27,6 +27,7 @@ class Attributor;
 class AnswerSource;
 class BatchProgress;
 class BatchProgressBar;
+class EntryListModel;
 class NumberLookup;
 class ResultJournal;
 class ResultMenu;
@@ -90,7 +91,7 @@ class Form1 : public QWidget, private BatchHost {
     // Says why an entry fails: in panel 2, and for a single query in a box too.
     bool PassesNumberCheck(const QString& n, QueryMode mode);
     void OnImportClicked();  // Command2
-    bool LoadListFromFile(QListWidget& list, const QString& path);
+    bool LoadListFromFile(EntryListModel& list, const QString& path);
     void ReflectBatchState(BatchRunner::State state);
     bool BatchRunning() const;
     void ShowBatch();
@@ -109,7 +110,8 @@ class Form1 : public QWidget, private BatchHost {
     QRadioButton* Option4_[2] = {nullptr, nullptr};
     QButtonGroup* option_group_ = nullptr;
     QGroupBox* Frame4_ = nullptr;
-    QListWidget* List1_ = nullptr;
+    QListView* List1_ = nullptr;
+    EntryListModel* entries_ = nullptr;  // List1's entries
     QPushButton* Command2_ = nullptr;
     QPushButton* Command3_ = nullptr;
     QPushButton* Command8_ = nullptr;

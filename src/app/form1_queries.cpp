@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <utility>
@@ -16,6 +16,7 @@
 #include "lookup/number_lookup.h"
 #include "platform/files.h"
 #include "platform/throttle.h"
+#include "results/entry_list_model.h"
 #include "results/number_list.h"
 
 namespace numtrail {
@@ -44,8 +45,9 @@ void Form1::ConnectQueries() {
         kBatchShownEveryMs, [this] { ShowBatch(); }, this);
     connect(progress_, &BatchProgress::Changed, batch_shown_, &Throttle::Request);
     // By keyboard or mouse; a click on the entry that is already current counts too.
-    connect(List1_, &QListWidget::currentRowChanged, batch_, &BatchRunner::EntryPicked);
-    connect(List1_, &QListWidget::itemPressed, batch_, &BatchRunner::EntryPicked);
+    connect(List1_->selectionModel(), &QItemSelectionModel::currentRowChanged, batch_,
+            &BatchRunner::EntryPicked);
+    connect(List1_, &QListView::pressed, batch_, &BatchRunner::EntryPicked);
 }
 
 void Form1::OnOptionSelected(int index) {
@@ -103,16 +105,16 @@ void Form1::OnImportClicked() {
                         "号码列表（TXT、CSV、XLSX、XLS、VCF）|*.txt;*.csv;*.xlsx;*.xls;*.vcf|"
                         "所有文件|*"),
          settings_.program_folder});
-    if (!path || !LoadListFromFile(*List1_, *path)) return;
+    if (!path || !LoadListFromFile(*entries_, *path)) return;
     batch_->ListReplaced();
-    Frame4_->setTitle(QStringLiteral("批量查询：") + QString::number(List1_->count()) +
+    Frame4_->setTitle(QStringLiteral("批量查询：") + QString::number(entries_->rowCount()) +
                       QStringLiteral("个手机号码"));
     SetMessage(QStringLiteral("号码列表加载成功!"));
 }
 
 // Replaces the entries of the list with those of the file. The file is read whole first,
 // so a file that cannot be read, or holds no list, leaves the list as it was.
-bool Form1::LoadListFromFile(QListWidget& list, const QString& path) {
+bool Form1::LoadListFromFile(EntryListModel& list, const QString& path) {
     const QString name = QDir::toNativeSeparators(path);
     // The panel says it too, rather than keep the last import's success.
     const auto refuse = [this](const QString& what, const QString& why) {
@@ -137,8 +139,7 @@ bool Form1::LoadListFromFile(QListWidget& list, const QString& path) {
                           detail);
         return refuse(QStringLiteral("无法读取工作簿[") + name + QStringLiteral("]"), detail);
     }
-    list.clear();
-    list.addItems(read.entries);  // in one go: one layout pass, not one per entry
+    list.Replace(std::move(read.entries));
     return true;
 }
 
@@ -155,20 +156,20 @@ void Form1::ReflectBatchState(BatchRunner::State state) {
 bool Form1::BatchRunning() const { return batch_->state() == BatchRunner::State::Running; }
 
 void Form1::ShowBatch() {
-    if (entry_to_show_ >= 0) List1_->setCurrentRow(std::exchange(entry_to_show_, -1));
+    if (entry_to_show_ >= 0)
+        List1_->setCurrentIndex(entries_->index(std::exchange(entry_to_show_, -1)));
     panels_[1]->setText(message_);
     ProgressBar1_->Follow();
 }
 
-int Form1::EntryCount() const { return List1_->count(); }
+int Form1::EntryCount() const { return entries_->rowCount(); }
 
 int Form1::CurrentEntry() const {
-    return entry_to_show_ >= 0 ? entry_to_show_ : List1_->currentRow();
+    return entry_to_show_ >= 0 ? entry_to_show_ : List1_->currentIndex().row();
 }
 
 QString Form1::EntryText(int index) const {
-    const QListWidgetItem* entry = List1_->item(index);
-    return entry ? entry->text() : QString();
+    return index >= 0 && index < entries_->rowCount() ? entries_->entries().At(index) : QString();
 }
 
 void Form1::SelectEntry(int index) {

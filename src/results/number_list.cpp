@@ -12,32 +12,54 @@ QString DigitsOf(const FoundNumber& found) {
     return QString::fromLatin1(digits.data(), static_cast<qsizetype>(digits.size()));
 }
 
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}  // namespace
+
+QString NumberEntries::At(qsizetype index) const {
+    const std::size_t i = static_cast<std::size_t>(index);
+    const std::size_t from = i == 0 ? 0 : ends_[i - 1];
+    return QString::fromUtf8(text_.data() + from, static_cast<qsizetype>(ends_[i] - from));
 }
 
-}  // namespace
+QStringList NumberEntries::ToList() const {
+    QStringList list;
+    list.reserve(size());
+    for (qsizetype i = 0; i < size(); ++i) list << At(i);
+    return list;
+}
+
+void NumberEntries::Clear() {
+    text_.clear();
+    ends_.clear();
+}
+
+void NumberEntries::Trim() {
+    text_.shrink_to_fit();
+    ends_.shrink_to_fit();
+}
 
 NumberListRead ReadNumberList(const QByteArray& bytes) {
     const NumberRecognizer& recognizer = NumberRecognizer::BuiltIn();
     NumberListRead read;
-    QStringList& entries = read.entries;
-    read.refusal = ReadListFile(
-        {bytes.constData(), static_cast<std::size_t>(bytes.size())},
-        [&entries, &recognizer](std::string_view line, bool cut) {
-            if (cut) {
-                // Its end is gone, and with it perhaps the end of a digit run: no number is
-                // taken from it, but the user sees it was there.
-                const auto stop = [](const FoundNumber&) { return false; };
-                if (recognizer.ForEach(line, stop) != EntryKind::NoDigits)
-                    entries << FromUtf8(line);
-                return;
-            }
-            const EntryKind kind = recognizer.ForEach(
-                line, [&entries](const FoundNumber& found) { entries << DigitsOf(found); });
-            if (kind == EntryKind::AsItStood) entries << FromUtf8(line);
-        });
-    if (read.refusal) entries.clear();
+    NumberEntries& entries = read.entries;
+    read.refusal = ReadListFile({bytes.constData(), static_cast<std::size_t>(bytes.size())},
+                                [&entries, &recognizer](std::string_view line, bool cut) {
+                                    if (cut) {
+                                        // Its end is gone, and with it perhaps the end of a digit
+                                        // run: no number is taken from it, but the user sees it was
+                                        // there.
+                                        const auto stop = [](const FoundNumber&) { return false; };
+                                        if (recognizer.ForEach(line, stop) != EntryKind::NoDigits)
+                                            entries.Append(line);
+                                        return;
+                                    }
+                                    const EntryKind kind = recognizer.ForEach(
+                                        line, [&entries](const FoundNumber& found) {
+                                            entries.Append(found.number.Digits());
+                                        });
+                                    if (kind == EntryKind::AsItStood) entries.Append(line);
+                                });
+    if (read.refusal) entries.Clear();
+    entries.Trim();
     return read;
 }
 

@@ -3,15 +3,46 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "numbers/list_file.h"
 
 namespace numtrail {
 
+// The entries of a pending list, held compactly: a list of millions of numbers costs about 20
+// bytes an entry (its UTF-8 text and where it ends), where a string object each would cost
+// ten times that.
+class NumberEntries {
+  public:
+    void Append(std::string_view utf8) {
+        text_.append(utf8);
+        ends_.push_back(text_.size());
+    }
+    void Append(const QString& entry) {
+        const QByteArray utf8 = entry.toUtf8();
+        Append(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    }
+    qsizetype size() const { return static_cast<qsizetype>(ends_.size()); }
+    bool empty() const { return ends_.empty(); }
+    // The entry at `index`, which must be in range.
+    QString At(qsizetype index) const;
+    QStringList ToList() const;
+    void Clear();
+    // Gives back what the vectors reserved beyond what they hold, once the list is read.
+    void Trim();
+
+  private:
+    std::string text_;
+    std::vector<std::size_t> ends_;
+};
+
 // What a number list file gives the pending list.
 struct NumberListRead {
-    QStringList entries;
+    NumberEntries entries;
     // Set when the file holds no list (another kind of file) or a workbook that cannot be read
     // to its end; the entries are then empty.
     std::optional<ListFileRefusal> refusal;

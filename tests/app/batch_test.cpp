@@ -56,8 +56,8 @@ class BatchTest : public Form1Test {
 TEST_F(BatchTest, ImportReplacesTheListAndShowsItsCount) {
     CreateReady();
     Import(WriteList("13800138000\r\n\r\n13912345678"));
-    EXPECT_EQ(List1()->count(), 2);
-    EXPECT_EQ(List1()->item(1)->text(), QStringLiteral("13912345678"));
+    EXPECT_EQ(ListCount(), 2);
+    EXPECT_EQ(ListEntry(1), QStringLiteral("13912345678"));
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：2个手机号码"));
     EXPECT_EQ(Panel2(), QStringLiteral("号码列表加载成功!"));
     const RecordedPrompt dialog = fake.dialogs.Prompts().at(0);
@@ -72,12 +72,12 @@ TEST_F(BatchTest, ImportReplacesTheListAndShowsItsCount) {
     emit speeds->activated(speeds->currentIndex());
     fake.dialogs.ExpectOpenFile(std::nullopt);
     Button("Command2")->click();
-    EXPECT_EQ(List1()->count(), 2);
+    EXPECT_EQ(ListCount(), 2);
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：2个手机号码"));
     EXPECT_EQ(Panel2(), QStringLiteral("当前速度为每1秒/次"));
 
     Import(WriteList("", QStringLiteral("empty.txt")));
-    EXPECT_EQ(List1()->count(), 0);
+    EXPECT_EQ(ListCount(), 0);
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：0个手机号码"));
     EXPECT_EQ(Panel2(), QStringLiteral("号码列表加载成功!"));
 }
@@ -89,8 +89,8 @@ TEST_F(BatchTest, ExportedListImportsWhole) {
         WriteList("\xEF\xBB\xBF手机号\r\n+86 138 0013 8000\r\n139-1234-5678 \r\n"
                   "\t15000000001\r\n13800138000 张三\r\n"));
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：4个手机号码"));
-    ASSERT_EQ(List1()->count(), 4);
-    EXPECT_EQ(List1()->item(3)->text(), QStringLiteral("13800138000"));  // the name beside it goes
+    ASSERT_EQ(ListCount(), 4);
+    EXPECT_EQ(ListEntry(3), QStringLiteral("13800138000"));  // the name beside it goes
     const QStringList numbers{"13800138000", "13912345678", "15000000001", "13800138000"};
     for (const QString& n : numbers) fake.fetcher.Answer(AnswerFor(n));
     StartStop();
@@ -115,8 +115,8 @@ TEST_F(BatchTest, UnreadableFileLeavesTheListAsItWas) {
     EXPECT_EQ(warning.icon, MessageIcon::Exclamation);
     EXPECT_EQ(warning.title, QStringLiteral("Quorvel系列软件"));
     EXPECT_EQ(Panel2(), "无法读取手机号码文件[" + QDir::toNativeSeparators(locked) + "]..");
-    EXPECT_EQ(List1()->count(), 1);
-    EXPECT_EQ(List1()->item(0)->text(), QStringLiteral("13800138000"));
+    EXPECT_EQ(ListCount(), 1);
+    EXPECT_EQ(ListEntry(0), QStringLiteral("13800138000"));
     EXPECT_EQ(Caption(), QStringLiteral("批量查询：1个手机号码"));
 }
 
@@ -152,7 +152,7 @@ TEST_F(BatchTest, ImportReadsTextWorkbooksAndContacts) {
     for (const auto& c : cases) {
         Import(c.path);
         QStringList entries;
-        for (int i = 0; i < List1()->count(); ++i) entries << List1()->item(i)->text();
+        for (int i = 0; i < ListCount(); ++i) entries << ListEntry(i);
         EXPECT_EQ(entries, c.entries) << c.path.toStdString();
         EXPECT_EQ(Caption(), QStringLiteral("批量查询：%1个手机号码").arg(c.entries.size()));
         EXPECT_EQ(Panel2(), QStringLiteral("号码列表加载成功!"));
@@ -195,8 +195,8 @@ TEST_F(BatchTest, FilesThatHoldNoListAreRefused) {
         EXPECT_TRUE(box.text.startsWith(said + QStringLiteral("!"))) << box.text.toStdString();
         EXPECT_EQ(box.icon, MessageIcon::Exclamation);
         EXPECT_EQ(Panel2(), said + QStringLiteral(".."));
-        ASSERT_EQ(List1()->count(), 1);
-        EXPECT_EQ(List1()->item(0)->text(), QStringLiteral("13800138000"));
+        ASSERT_EQ(ListCount(), 1);
+        EXPECT_EQ(ListEntry(0), QStringLiteral("13800138000"));
         EXPECT_EQ(Caption(), QStringLiteral("批量查询：1个手机号码"));
     }
 }
@@ -208,7 +208,7 @@ TEST_F(BatchTest, EntriesThatAreNoNumberAreCountedWithoutABox) {
     Import(
         WriteList("姓名,手机\r\n张伟,13800138000\r\n1380013800a\r\n"
                   "王芳,13912345678\r\n备注,1.38001E+10\r\n"));
-    ASSERT_EQ(List1()->count(), 4);
+    ASSERT_EQ(ListCount(), 4);
     fake.fetcher.Answer(AnswerFor("13800138000"));
     fake.fetcher.Answer(AnswerFor("13912345678"));
     StartStop();
@@ -245,7 +245,7 @@ TEST_F(BatchTest, RunShowsItsStateInTheButtonsAndTheLists) {
     StartStop();
     EXPECT_EQ(Button("Command3")->text(), QStringLiteral("停止查询"));
     EXPECT_TRUE(Timer5()->isActive());
-    EXPECT_EQ(List1()->currentRow(), 0);
+    EXPECT_EQ(ListRow(), 0);
     for (const char* name : {"Command2", "Combo1", "List1"})
         EXPECT_FALSE(Find<QWidget>(name)->isEnabled()) << name;
 
@@ -261,7 +261,7 @@ TEST_F(BatchTest, RunShowsItsStateInTheButtonsAndTheLists) {
     EXPECT_EQ(Panel2(), QStringLiteral("所有手机号码已查询完毕!"));
     EXPECT_EQ(Button("Command3")->text(), QStringLiteral("停止查询"));
     EXPECT_FALSE(List1()->isEnabled());
-    EXPECT_EQ(List1()->currentRow(), 2);
+    EXPECT_EQ(ListRow(), 2);
 
     StartStop();
     EXPECT_EQ(Panel2(), QStringLiteral("批量查询已停止.."));
@@ -271,7 +271,7 @@ TEST_F(BatchTest, RunShowsItsStateInTheButtonsAndTheLists) {
 
     // The entry the user picks is where the next run starts; a list imported while that
     // run is stopped during its fetch is left alone by the run.
-    List1()->setCurrentRow(1);
+    List1()->setCurrentIndex(Entries()->index(1));
     StartStop();
     fake.fetcher.Answer(AnswerFor(numbers[1]), [this] {
         StartStop();
@@ -280,7 +280,7 @@ TEST_F(BatchTest, RunShowsItsStateInTheButtonsAndTheLists) {
     Tick();
     EXPECT_EQ(fake.fetcher.urls.last(), QueryUrl(numbers[1]));
     EXPECT_EQ(Panel2(), numbers[1] + QStringLiteral(" 查询完毕.."));
-    EXPECT_EQ(List1()->currentRow(), -1);
+    EXPECT_EQ(ListRow(), -1);
 }
 
 TEST_F(BatchTest, ImportStaysOffWhileARunIsOn) {

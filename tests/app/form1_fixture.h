@@ -6,7 +6,7 @@
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "app/form1.h"
+#include "results/entry_list_model.h"
 #include "results/result_list_model.h"
 #include "support/fake_platform.h"
 
@@ -73,7 +74,12 @@ class Form1Test : public ::testing::Test {
         return ListView1()->currentIndex().row() == 0 && selected.size() == 1 &&
                selected.first().row() == 0;
     }
-    QListWidget* List1() const { return Find<QListWidget>("List1"); }
+    QListView* List1() const { return Find<QListView>("List1"); }
+    // The pending list as List1 shows it.
+    EntryListModel* Entries() const { return qobject_cast<EntryListModel*>(List1()->model()); }
+    int ListCount() const { return Entries()->rowCount(); }
+    QString ListEntry(int row) const { return Entries()->index(row).data().toString(); }
+    int ListRow() const { return List1()->currentIndex().row(); }
     QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
     QRadioButton* Option(int i) const {
         return Find<QRadioButton>(i == 0 ? "Option4(0)" : "Option4(1)");

@@ -239,7 +239,7 @@ TEST_F(LocalLookupsTest, UpstreamRefusalStopsTheBatch) {
     ASSERT_EQ(fake.dialogs.Messages().size(), 1u);
     EXPECT_EQ(fake.dialogs.Messages()[0].text, QStringLiteral("查询受限,请等待片刻点击继续查询.."));
     EXPECT_EQ(Panel2(), QStringLiteral("批量查询已停止.."));
-    EXPECT_EQ(List1()->currentRow(), 0);
+    EXPECT_EQ(ListRow(), 0);
     EXPECT_EQ(RowCount(), 0);
 }
 

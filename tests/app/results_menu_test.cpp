@@ -67,14 +67,14 @@ TEST_F(ResultsMenuTest, RemoveTakesOutTheSelectedRowOnly) {
     AddRow({"13800000003", "c", "", "", "", ""});
     AddRow({"13800000002", "b", "", "", "", ""});
     AddRow({"13800000001", "a", "", "", "", ""});
-    List1()->addItem(QStringLiteral("13800000002"));
+    Entries()->Append({QStringLiteral("13800000002")});
     Select(1);
     Trigger("ycxxx");
     EXPECT_EQ(RowCount(), 2);
     EXPECT_EQ(Row(0).first(), QStringLiteral("13800000001"));
     EXPECT_EQ(Row(1).first(), QStringLiteral("13800000003"));
     EXPECT_EQ(Panel2(), QStringLiteral("手机号码:[13800000002]信息已被移除..."));
-    EXPECT_EQ(List1()->count(), 1);
+    EXPECT_EQ(ListCount(), 1);
     EXPECT_TRUE(fake.dialogs.Messages().empty());
 
     // Nothing is left selected: a second remove warns instead of taking a neighbour.
@@ -112,7 +112,7 @@ TEST_F(ResultsMenuTest, ClearAsksFirstAndLeavesTheBatchAlone) {
     CreateReady();
     AddRow({"13800000002", "b", "", "", "", ""});
     AddRow({"13800000001", "a", "", "", "", ""});
-    List1()->addItems({"13800000003", "13800000004"});
+    Entries()->Append({"13800000003", "13800000004"});
     Timer5()->start();
     const QString before = Panel2();
 
@@ -129,7 +129,7 @@ TEST_F(ResultsMenuTest, ClearAsksFirstAndLeavesTheBatchAlone) {
     Trigger("cll");
     EXPECT_EQ(RowCount(), 0);
     EXPECT_EQ(ListView1()->model()->headerData(5, Qt::Horizontal), QStringLiteral("号码类型"));
-    EXPECT_EQ(List1()->count(), 2);
+    EXPECT_EQ(ListCount(), 2);
     EXPECT_TRUE(Timer5()->isActive());
     EXPECT_EQ(Panel2(), before);
     Timer5()->stop();

@@ -8,7 +8,7 @@ namespace {
 // Fixtures are the bytes of files as they lie on disk, in code page 936 unless they say
 // otherwise.
 QStringList Split(const char* bytes, qsizetype size = -1) {
-    return ReadNumberList(size < 0 ? QByteArray(bytes) : QByteArray(bytes, size)).entries;
+    return ReadNumberList(size < 0 ? QByteArray(bytes) : QByteArray(bytes, size)).entries.ToList();
 }
 
 TEST(NumberListTest, EveryKindOfLineEndEndsALine) {
@@ -41,7 +41,7 @@ TEST(NumberListTest, LinesAreDecodedFromCodePage936) {
         ReadNumberList(QByteArray("1\0"
                                   "2\r\n",
                                   5));
-    EXPECT_TRUE(nul.entries.isEmpty());
+    EXPECT_TRUE(nul.entries.empty());
     ASSERT_TRUE(nul.refusal);
     EXPECT_EQ(nul.refusal->why, ListFileRefusal::Why::NoList);
     // A lead byte cut short by a line end spoils only its own line.
@@ -96,7 +96,7 @@ TEST(NumberListTest, CutLineIsNoNumber) {
     const QByteArray kept = QByteArray(64 * 1024 - 11, 'x') + "13800138000";
     const QStringList entries =
         ReadNumberList("13800138000\n" + kept + "999\n" + QByteArray(70000, 'x') + "\n13900139000")
-            .entries;
+            .entries.ToList();
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries[0], QStringLiteral("13800138000"));
     EXPECT_EQ(entries[1], QString::fromLatin1(kept));
