@@ -278,10 +278,8 @@ class XlsReader final : public WorkbookReader {
     XlsReader(pid_t child, int in, int owned_fd) : child_(child), in_(in), owned_fd_(owned_fd) {}
     ~XlsReader() override {
         ::close(in_);
-        if (child_ > 0) {
-            ::kill(child_, SIGKILL);
-            Reap();
-        }
+        if (child_ > 0) ::kill(child_, SIGKILL);  // one that is stuck in the library too
+        Reap();
         if (owned_fd_ >= 0) ::close(owned_fd_);
     }
 
@@ -313,10 +311,11 @@ class XlsReader final : public WorkbookReader {
     std::size_t Sheet() const override { return sheet_; }
 
     const FrameHeader& header() const { return header_; }
-    const std::string& body() const { return body_; }
 
   private:
+    // Waits for the child to end; once only, for never to wait on another process's child.
     void Reap() {
+        if (child_ <= 0) return;
         int status = 0;
         while (::waitpid(child_, &status, 0) < 0 && errno == EINTR) {
         }
