@@ -13,8 +13,7 @@ int EntryListModel::rowCount(const QModelIndex& parent) const {
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= entries_.size()) return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return entries_.At(index.row());
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return entries_.At(index.row());
     return {};
 }
 
