@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const QStringList entries = numtrail::ReadNumberList(bytes).entries;
+    const QStringList entries = numtrail::ReadNumberList(bytes).entries.ToList();
     for (const QString& entry : entries)
         if (entry.isEmpty() || entry.contains(QLatin1Char('\r')) ||
             entry.contains(QLatin1Char('\n')))
