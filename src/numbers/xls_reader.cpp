@@ -20,6 +20,7 @@
 
 #include "numbers/list_text.h"
 #include "numbers/workbook_formats.h"
+#include "platform/atomic_file.h"
 
 namespace numtrail {
 namespace {
@@ -199,17 +200,6 @@ struct FrameHeader {
     std::uint64_t size;
 };
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 // All the bytes asked for; false at the end of the pipe or on an error.
 bool ReadAll(int fd, char* data, std::size_t size) {
     while (size > 0) {
@@ -224,8 +214,8 @@ bool ReadAll(int fd, char* data, std::size_t size) {
 
 bool SendFrame(int fd, FrameHeader header, std::string_view body) {
     header.size = body.size();
-    return WriteAll(fd, reinterpret_cast<const char*>(&header), sizeof header) &&
-           WriteAll(fd, body.data(), body.size());
+    return WriteWhole(fd, &header, sizeof header) == 0 &&
+           WriteWhole(fd, body.data(), body.size()) == 0;
 }
 
 // The child keeps the workbook, the pipe and the standard streams (a sanitizer's report goes

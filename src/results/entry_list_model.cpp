@@ -28,11 +28,4 @@ void EntryListModel::Replace(NumberEntries entries) {
     endResetModel();
 }
 
-void EntryListModel::Append(const QStringList& entries) {
-    if (entries.isEmpty()) return;
-    beginInsertRows({}, rowCount(), rowCount() + static_cast<int>(entries.size()) - 1);
-    for (const QString& entry : entries) entries_.Append(entry);
-    endInsertRows();
-}
-
 }  // namespace numtrail

@@ -22,8 +22,6 @@ class EntryListModel final : public QAbstractListModel {
     const NumberEntries& entries() const { return entries_; }
     // Takes the place of every entry.
     void Replace(NumberEntries entries);
-    // Adds entries at the end.
-    void Append(const QStringList& entries);
 
   private:
     NumberEntries entries_;

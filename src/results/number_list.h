@@ -22,10 +22,6 @@ class NumberEntries {
         text_.append(utf8);
         ends_.push_back(text_.size());
     }
-    void Append(const QString& entry) {
-        const QByteArray utf8 = entry.toUtf8();
-        Append(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
-    }
     qsizetype size() const { return static_cast<qsizetype>(ends_.size()); }
     bool empty() const { return ends_.empty(); }
     // The entry at `index`, which must be in range.

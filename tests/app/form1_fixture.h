@@ -12,7 +12,9 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <initializer_list>
 #include <memory>
+#include <string_view>
 
 #include "app/form1.h"
 #include "results/entry_list_model.h"
@@ -80,6 +82,11 @@ class Form1Test : public ::testing::Test {
     int ListCount() const { return Entries()->rowCount(); }
     QString ListEntry(int row) const { return Entries()->index(row).data().toString(); }
     int ListRow() const { return List1()->currentIndex().row(); }
+    void SetEntries(std::initializer_list<std::string_view> entries) const {
+        NumberEntries held;
+        for (const std::string_view entry : entries) held.Append(entry);
+        Entries()->Replace(std::move(held));
+    }
     QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
     QRadioButton* Option(int i) const {
         return Find<QRadioButton>(i == 0 ? "Option4(0)" : "Option4(1)");

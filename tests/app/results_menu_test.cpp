@@ -67,7 +67,7 @@ TEST_F(ResultsMenuTest, RemoveTakesOutTheSelectedRowOnly) {
     AddRow({"13800000003", "c", "", "", "", ""});
     AddRow({"13800000002", "b", "", "", "", ""});
     AddRow({"13800000001", "a", "", "", "", ""});
-    Entries()->Append({QStringLiteral("13800000002")});
+    SetEntries({"13800000002"});
     Select(1);
     Trigger("ycxxx");
     EXPECT_EQ(RowCount(), 2);
@@ -112,7 +112,7 @@ TEST_F(ResultsMenuTest, ClearAsksFirstAndLeavesTheBatchAlone) {
     CreateReady();
     AddRow({"13800000002", "b", "", "", "", ""});
     AddRow({"13800000001", "a", "", "", "", ""});
-    Entries()->Append({"13800000003", "13800000004"});
+    SetEntries({"13800000003", "13800000004"});
     Timer5()->start();
     const QString before = Panel2();
 
